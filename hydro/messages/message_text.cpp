@@ -12,8 +12,6 @@
 namespace tovalin {
 namespace {
 
-constexpr std::uint64_t kUndefinedBits = 0xC7D2CED320000000ULL;
-
 // Significant digits of the (E16.10) edit descriptor that finds the leading digit's power.
 constexpr int kLeadingDigitPrecision = 10;
 // Digits after the point of the exponent form (1PE11.4), and the exponent's largest
@@ -40,14 +38,6 @@ int LeadingDigitExponent(double value) noexcept {
 }
 
 }  // namespace
-
-double undefinedDbl() noexcept { return std::bit_cast<double>(kUndefinedBits); }
-
-bool isUndefinedDbl(double value) noexcept {
-  const double undefined = undefinedDbl();
-  // Equal, or unordered (a value that is not a number).
-  return value == undefined || value != value;
-}
 
 NumberText FormatDouble(double value) noexcept {
   NumberText result;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <string_view>
 
@@ -13,9 +14,11 @@ namespace tovalin {
 
 // The undefined value: single-precision -1.0E38 widened to double (bits C7D2CED320000000),
 // about -9.999999680285692E37. Not the double nearest to -1.0E38.
-double undefinedDbl() noexcept;
-// True for the undefined value and for any value that is not a number.
-bool isUndefinedDbl(double value) noexcept;
+constexpr double undefinedDbl() noexcept { return std::bit_cast<double>(0xC7D2CED320000000ULL); }
+// True for the undefined value and for any value that is not a number (equal or unordered).
+constexpr bool isUndefinedDbl(double value) noexcept {
+  return value == undefinedDbl() || value != value;
+}
 
 // The text of a number as the messages write it, held in a 16-character work field.
 class NumberText {
