@@ -1,0 +1,48 @@
+# Install rules of the product: the shared library and its public C header, the cronel
+# program and its manual page, and a CMake package (tovalinConfig.cmake, its version file
+# and the exported targets tovalin::tovalin and tovalin::cronel) so that another project
+# can find_package(tovalin). The version is the project's, defined once in project().
+include(GNUInstallDirs)
+include(CMakePackageConfigHelpers)
+
+set(TOVALIN_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/tovalin
+    CACHE STRING "Where the CMake package files of tovalin are installed")
+
+set_target_properties(tovalin PROPERTIES
+  VERSION ${PROJECT_VERSION}
+  SOVERSION ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR})
+
+install(TARGETS tovalin EXPORT tovalinTargets
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime NAMELINK_COMPONENT development
+  INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/include/tovalin/tovalin.h
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/tovalin COMPONENT development)
+
+if(TARGET cronel)
+  install(TARGETS cronel EXPORT tovalinTargets
+    RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
+  install(FILES ${PROJECT_SOURCE_DIR}/man/cronel.1
+    DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT runtime)
+endif()
+
+install(EXPORT tovalinTargets
+  NAMESPACE tovalin::
+  FILE tovalinTargets.cmake
+  DESTINATION ${TOVALIN_INSTALL_CMAKEDIR}
+  COMPONENT development)
+
+configure_package_config_file(
+  ${PROJECT_SOURCE_DIR}/cmake/tovalinConfig.cmake.in
+  ${PROJECT_BINARY_DIR}/package/tovalinConfig.cmake
+  INSTALL_DESTINATION ${TOVALIN_INSTALL_CMAKEDIR}
+  PATH_VARS CMAKE_INSTALL_INCLUDEDIR)
+# Before 1.0 a minor release may change the interface: only the same major.minor matches.
+write_basic_package_version_file(
+  ${PROJECT_BINARY_DIR}/package/tovalinConfigVersion.cmake
+  VERSION ${PROJECT_VERSION}
+  COMPATIBILITY SameMinorVersion)
+install(FILES
+  ${PROJECT_BINARY_DIR}/package/tovalinConfig.cmake
+  ${PROJECT_BINARY_DIR}/package/tovalinConfigVersion.cmake
+  DESTINATION ${TOVALIN_INSTALL_CMAKEDIR}
+  COMPONENT development)

@@ -1,0 +1,239 @@
+// Normal depth in a trapezoid by Newton's method on Manning's formula (Chow, Open-Channel
+// Hydraulics, 6-3), and in a circular conduit by Newton's method on the area of the circular
+// segment, the area coming from the power law Q = alpha A^1.25. Symbols: S bed slope (m/m),
+// n Manning's n, b bottom width (m), z side slope (-), D diameter (m), Q flow (m3/s), y depth
+// (m), A area (m2), T top width (m), P wetted perimeter (m). Several constants are the
+// single-precision values the method has always used, kept with their exact double values.
+#include "hydro/hydraulics/depth_prism.h"
+
+#include <cmath>
+#include <string_view>
+
+#include "hydro/messages/message_text.h"
+#include "hydro/messages/status_code.h"
+
+namespace tovalin {
+namespace {
+
+// Manning exponents: 5/3 and 2/3 in single precision.
+constexpr double kFiveThirds = 1.6666666269302368;
+constexpr double kTwoThirds = 0.6666666865348816;
+// Convergence tolerance on the depth, m: 0.01 in single precision.
+constexpr double kDepthTolerance = 0.009999999776482582;
+constexpr int kMaxNewtonSteps = 20;
+// Default starting depth of the trapezoid as a fraction of the flow value (double 1/3), m per m3/s.
+constexpr double kStartDepthPerFlow = 0.3333333333333333;
+// Celerity of the trapezoid over a common denominator: 5 b T + (6 b + 16 z y) y s, over 3 P T.
+constexpr double kCelerityBottomTerm = 5.0;
+constexpr double kCelerityDepthTerm = 6.0;
+constexpr double kCeleritySlopeTerm = 16.0;
+constexpr double kCelerityDenominator = 3.0;
+
+// Circle: alpha = 0.503 D^(1/6) S^(1/2) / n, all three in single precision.
+constexpr double kOneSixth = 0.1666666716337204;
+constexpr double kFlowLawCoefficient = 0.503000020980835;
+// Flow-law exponent m and its inverse 1/m = 0.8 in single precision.
+constexpr double kFlowLawExponent = 1.25;
+constexpr double kInverseFlowLawExponent = 0.800000011920929;
+// Area limit as a multiple of D2, and the depth as a multiple of D assumed above it.
+constexpr double kAreaLimitPerDiameterSquared = 0.6499999761581421;
+constexpr double kDepthAboveLimitPerDiameter = 0.7710000276565552;
+// Starting depth as a multiple of D.
+constexpr double kStartDepthPerDiameter = 0.30000001192092896;
+// Pi as 3.14159 in single precision, not the full-precision value.
+constexpr double kPi = 3.141590118408203;
+
+constexpr int kMessageNoConvergence = 1;
+constexpr int kMessageAreaLimit = 2;
+constexpr int kMessageManningN = 11;
+constexpr int kMessageSideSlope = 12;
+constexpr int kMessageChannelSlope = 13;
+constexpr int kMessageGeometry = 14;
+
+constexpr std::string_view kNoConvergenceText =
+    "Interative solution for channel depth failed to converge";
+constexpr std::string_view kAreaLimitFirstLine =
+    "Flow area is greater than 0.65 * diameter-squared.";
+constexpr std::string_view kAreaLimitSecondLine = "Depth and top width are assumed to be constant.";
+constexpr std::string_view kManningNLabel = "Manning's n is zero or negative:";
+constexpr std::string_view kSideSlopeLabel = "Channel side slope is negative:";
+constexpr std::string_view kChannelSlopeLabel = "Channel slope is zero or negative:";
+constexpr std::string_view kBottomWidthLabel = "Channel bottom width is invalid:";
+constexpr std::string_view kDiameterLabel = "Conduit diameter is zero or negative:";
+constexpr std::string_view kValueTrailer = " ";
+
+// A solve's outcome: the last iterate, the number of completed steps, and whether the last
+// step moved the depth by no more than the tolerance.
+struct NewtonResult {
+  double depth;
+  int steps;
+  bool converged;
+};
+
+struct Outputs {
+  double& depth;
+  double& flowArea;
+  double& topWidth;
+  double& celerity;
+
+  void set(double y, double area, double width, double speed) const noexcept {
+    depth = y, flowArea = area, topWidth = width, celerity = speed;
+  }
+};
+
+void Fail(Report& report, int number, std::string_view label, double value, Outputs out,
+          TextField message) noexcept {
+  report.error(number);
+  AppendDoubleToString(label, value, kValueTrailer, message);
+  const double undefined = undefinedDbl();
+  out.set(undefined, undefined, undefined, undefined);
+}
+
+// Newton's method y' = y - f(y)/f'(y) from start; keepInside(previous, next) returns the
+// iterate to continue from when next leaves the section.
+template <class Step, class KeepInside>
+NewtonResult SolveDepth(double start, Step step, KeepInside keepInside) noexcept {
+  double y = start;
+  for (int steps = 0;;) {
+    const double next = keepInside(y, step(y));
+    if (std::fabs(next - y) <= kDepthTolerance) return {next, steps, true};
+    y = next;
+    ++steps;
+    if (steps >= kMaxNewtonSteps) return {y, steps, false};
+  }
+}
+
+}  // namespace
+
+void ChannelDepthPrism(double channelSlope, double manningN, double bottomWidth,
+                       double sideSlope, double flow, double initialDepth, double& depth,
+                       double& flowArea, double& topWidth, double& celerity,
+                       std::int32_t& status, TextField message) noexcept {
+  Report report;
+  const Outputs out{depth, flowArea, topWidth, celerity};
+  const double b = bottomWidth;
+  const double z = sideSlope;
+  const double q = flow;
+
+  if (!(q > 0.0)) {
+    // No flow: an empty channel, checked for nothing.
+    out.set(0.0, 0.0, b, 0.0);
+  } else if (!(manningN > 0.0)) {
+    Fail(report, kMessageManningN, kManningNLabel, manningN, out, message);
+  } else if (z < 0.0) {
+    Fail(report, kMessageSideSlope, kSideSlopeLabel, z, out, message);
+  } else if (!(channelSlope > 0.0)) {
+    Fail(report, kMessageChannelSlope, kChannelSlopeLabel, channelSlope, out, message);
+  } else if (!(b >= 0.0) || !std::isfinite(b) || !std::isfinite(z) || (b == 0.0 && z == 0.0)) {
+    // A section without width (or with a meaningless one) carries no flow at any depth.
+    Fail(report, kMessageGeometry, kBottomWidthLabel, b, out, message);
+  } else {
+    // K = S^(1/2) / n;  s = (1 + z^2)^(1/2), the slant length per unit depth of a side.
+    const double k = std::sqrt(channelSlope) / manningN;
+    const double s = std::sqrt(1.0 + z * z);
+    const double start = initialDepth > 0.0 ? initialDepth : q * kStartDepthPerFlow;
+
+    auto step = [&](double y) noexcept {
+      // A = (b + z y) y;  T = b + 2 z y;  P = b + 2 y s
+      const double area = (b + z * y) * y;
+      const double width = b + 2.0 * z * y;
+      const double perimeter = b + 2.0 * y * s;
+      const double areaFiveThirds = std::pow(area, kFiveThirds);
+      const double inversePerimeterTwoThirds = 1.0 / std::pow(perimeter, kTwoThirds);
+      // f = K A^(5/3) (1 / P^(2/3)) - Q
+      const double f = k * areaFiveThirds * inversePerimeterTwoThirds - q;
+      // f' = dQ/dy = K ((5/3) T A^(2/3) (1 / P^(2/3)) - (2/3) (2 s / P^(5/3)) A^(5/3))
+      const double slope =
+          k * (kFiveThirds * width * std::pow(area, kTwoThirds) * inversePerimeterTwoThirds -
+               kTwoThirds * (2.0 * s / std::pow(perimeter, kFiveThirds)) * areaFiveThirds);
+      return y - f / slope;
+    };
+    // Newton's method stays above 0 on this increasing, convex curve; a step that would
+    // leave it (only from degenerate data) halves the previous depth instead.
+    auto keepInside = [](double previous, double next) noexcept {
+      return next > 0.0 && std::isfinite(next) ? next : previous * 0.5;
+    };
+    const NewtonResult solve = SolveDepth(start, step, keepInside);
+    if (!solve.converged) {
+      report.warning(kMessageNoConvergence);
+      message.assign(kNoConvergenceText);
+    }
+
+    const double y = solve.depth;
+    const double area = (b + z * y) * y;
+    const double perimeter = b + 2.0 * y * s;
+    const double width = b + 2.0 * z * y;
+    // V = K (A/P)^(2/3)
+    const double velocity = k * std::pow(area / perimeter, kTwoThirds);
+    // dQ/dA = V (5/3 - (4/3) s A / (T P)) = V (5 b T + (6 b + 16 z y) y s) / (3 P T)
+    const double speed =
+        velocity *
+        (kCelerityBottomTerm * b * width + (kCelerityDepthTerm * b + kCeleritySlopeTerm * z * y) * y * s) /
+        (kCelerityDenominator * perimeter * width);
+    out.set(y, area, width, speed);
+  }
+  status = report.status(routine::kChannelDepthPrism);
+}
+
+void ChannelDepthCircle(double channelSlope, double manningN, double diameter, double flow,
+                        double& depth, double& flowArea, double& topWidth, double& celerity,
+                        std::int32_t& status, TextField message) noexcept {
+  Report report;
+  const Outputs out{depth, flowArea, topWidth, celerity};
+  const double d = diameter;
+  const double q = flow;
+
+  if (!(q > 0.0)) {
+    out.set(0.0, 0.0, 0.0, 0.0);
+  } else if (!(manningN > 0.0)) {
+    Fail(report, kMessageManningN, kManningNLabel, manningN, out, message);
+  } else if (!(channelSlope > 0.0)) {
+    Fail(report, kMessageChannelSlope, kChannelSlopeLabel, channelSlope, out, message);
+  } else if (!(d > 0.0) || !std::isfinite(d)) {
+    Fail(report, kMessageGeometry, kDiameterLabel, d, out, message);
+  } else {
+    // alpha = D^(1/6) / n S^(1/2) 0.503;  r = D/2
+    const double alpha = std::pow(d, kOneSixth) / manningN * std::sqrt(channelSlope) *
+                         kFlowLawCoefficient;
+    const double r = d * 0.5;
+    // A = (Q / alpha)^(1/m), the flow law inverted
+    const double area = std::pow(q / alpha, kInverseFlowLawExponent);
+    // T(y) = 2 ((2 r - y) y)^(1/2), also dA/dy
+    auto topWidthAt = [r](double y) noexcept { return 2.0 * std::sqrt((2.0 * r - y) * y); };
+
+    double y;
+    if (area > kAreaLimitPerDiameterSquared * (d * d)) {
+      // Nearly full: the depth is held at 0.771 D.
+      report.warning(kMessageAreaLimit);
+      AppendLineToString(kAreaLimitFirstLine, kAreaLimitSecondLine, message);
+      y = kDepthAboveLimitPerDiameter * d;
+    } else {
+      auto step = [&](double yi) noexcept {
+        // Segment below the surface, u = r - y:
+        // A(y) = (pi/2) r^2 - (u (r^2 - u^2)^(1/2) + r^2 asin(u/r))
+        const double u = r - yi;
+        const double segment =
+            kPi * r * r * 0.5 - (u * std::sqrt(r * r - u * u) + r * r * std::asin(u / r));
+        return yi - (segment - area) / topWidthAt(yi);
+      };
+      // An iterate at or beyond the bottom or the crown is moved halfway from the previous one
+      // to the wall it crossed, so that every iterate lies inside the circle.
+      auto keepInside = [d](double previous, double next) noexcept {
+        if (next > 0.0 && next < d) return next;
+        return next >= d ? (previous + d) * 0.5 : previous * 0.5;
+      };
+      const NewtonResult solve = SolveDepth(kStartDepthPerDiameter * d, step, keepInside);
+      if (!solve.converged) {
+        report.warning(kMessageNoConvergence);
+        message.assign(kNoConvergenceText);
+      }
+      y = solve.depth;
+    }
+    // dQ/dA = alpha m A^(m - 1), from the flow law
+    const double speed = alpha * kFlowLawExponent * std::pow(area, kFlowLawExponent - 1.0);
+    out.set(y, area, topWidthAt(y), speed);
+  }
+  status = report.status(routine::kChannelDepthCircle);
+}
+
+}  // namespace tovalin

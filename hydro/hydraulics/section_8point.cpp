@@ -1,0 +1,293 @@
+// Eight-point cross-section hydraulics. Conveyance by the divided-channel method (Chow,
+// Open-Channel Hydraulics, 6-5): each subsection's area and wetted perimeter from the wetted
+// parts of its segments, K = (A/P)^(2/3) A / n, the dividing verticals excluded from P. Normal
+// depth by a secant search safeguarded by bisection (Chapra & Canale, Numerical Methods for
+// Engineers, 6.3 and 5.2) on F(D) = Q - sqrt(S) K(Ymin + D); celerity dQ/dA by a one-sided
+// difference. Lengths in m, flows in m^3/s.
+#include "hydro/hydraulics/section_8point.h"
+
+#include <algorithm>
+#include <cmath>
+#include <string_view>
+
+#include "hydro/messages/message_text.h"
+#include "hydro/messages/status_code.h"
+
+namespace tovalin {
+namespace {
+
+// Manning's exponent 2/3 held in single precision: 0.6666666865348816 exactly.
+constexpr double kManningExponent = 0.6666666865348816;
+// Two thirds in double precision, for the first depth estimate from the flow per unit width.
+constexpr double kTwoThirds = 0.6666666666666666;
+// Second estimate over first, 1.1 in single precision: 1.100000023841858 exactly.
+constexpr double kSecondEstimateRatio = 1.100000023841858;
+// Depth tolerance of the search, 0.005 m in single precision: 0.004999999888241291 exactly.
+constexpr double kDepthTolerance = 0.004999999888241291;
+// Depth step of the celerity difference, 0.01 m in single precision: 0.009999999776482582.
+constexpr double kCelerityStep = 0.009999999776482582;
+constexpr int kMaxSearchPasses = 20;
+// First estimate (m) for a section whose stations all coincide, which has no width to share
+// the flow over.
+constexpr double kWidthlessStartDepth = 1.0;
+
+// The last point of each subsection (1-based): 3, 6 and 8.
+constexpr std::size_t kSubsectionEnd[kSubsectionCount] = {3, 6, 8};
+
+constexpr int kMessageNoConvergence = 1;
+constexpr int kMessageBadRoughness = 11;
+constexpr int kMessageStationOrder = 12;
+constexpr int kMessageBadSlope = 13;
+constexpr std::string_view kStationOrderLabel = "Cross-section stations are out of order:";
+constexpr std::string_view kRoughnessLabel = "Manning's n is zero or negative:";
+constexpr std::string_view kSlopeLabel = "Channel slope is zero or negative:";
+constexpr std::string_view kNoConvergenceText =
+    "Interative solution for channel depth failed to converge";
+
+// The wetted part of one segment: its two ends and the water depth over each.
+struct WettedPart {
+  double xl, yl, dl;
+  double xr, yr, dr;
+};
+
+// Segment from (x1, y1) to (x2, y2) under a water surface at elevation e; a point is under
+// water when e is strictly above it.
+WettedPart WetSegment(double e, double x1, double y1, double x2, double y2) noexcept {
+  const bool wet1 = e > y1;
+  const bool wet2 = e > y2;
+  if (wet1 && wet2) return {x1, y1, e - y1, x2, y2, e - y2};
+  if (wet1) {
+    // Waterline on the rising segment: x = x1 + d1 (x2 - x1) / (y2 - y1).
+    const double d1 = e - y1;
+    return {x1, y1, d1, x1 + d1 * (x2 - x1) / (y2 - y1), e, 0.0};
+  }
+  if (wet2) {
+    // Waterline on the falling segment: x = x2 - (y2 - e) (x2 - x1) / (y2 - y1).
+    return {x2 - (y2 - e) * (x2 - x1) / (y2 - y1), e, 0.0, x2, y2, e - y2};
+  }
+  return {0.0, 0.0, 0.0, 0.0, 0.0, 0.0};
+}
+
+}  // namespace
+
+void Conveyance8Point(double waterSurfaceElevation, std::span<const double, 8> stations,
+                      std::span<const double, 8> elevations, std::span<const double, 3> manningN,
+                      double& flowArea, double& conveyance, double& topWidth,
+                      std::int32_t& status, TextField message) noexcept {
+  const double e = waterSurfaceElevation;
+  const std::span<const double, 8> x = stations;
+  const std::span<const double, 8> y = elevations;
+  Report report;
+  double area[kSubsectionCount] = {0.0, 0.0, 0.0};
+  double subsectionConveyance[kSubsectionCount] = {0.0, 0.0, 0.0};
+  double perimeter = 0.0;
+  double width = 0.0;
+  std::size_t s = 0;
+
+  // Segment k (1-based, 2..8) joins point k-1 to point k; here p = k - 1 is 0-based point k.
+  for (std::size_t p = 1; p < kSectionPointCount; ++p) {
+    if (std::abs(x[p - 1] - x[0]) > std::abs(x[p] - x[0])) {
+      // The distance from the first station decreased: stations out of order.
+      report.error(kMessageStationOrder);
+      AppendDoubleToString(kStationOrderLabel, x[p - 1], ", ", message);
+      AppendDoubleToString(message.view(), x[p], " ", message);
+      flowArea = undefinedDbl();
+      conveyance = undefinedDbl();
+      topWidth = undefinedDbl();
+      status = report.status(routine::kConveyance8Point);
+      return;
+    }
+    const WettedPart w = WetSegment(e, x[p - 1], y[p - 1], x[p], y[p]);
+    if (w.dl + w.dr > 0.0) {
+      const double segmentWidth = std::abs(w.xr - w.xl);
+      // Trapezoid under the water surface: w (dl + dr) / 2.
+      area[s] = area[s] + segmentWidth * (w.dl + w.dr) * 0.5;
+      // Wetted length of the segment.
+      perimeter = perimeter + std::sqrt((w.yl - w.yr) * (w.yl - w.yr) +
+                                        (w.xl - w.xr) * (w.xl - w.xr));
+      width = width + segmentWidth;
+    }
+    if (p + 1 == kSubsectionEnd[s]) {
+      // Subsection s complete; a dry one (P = 0) keeps K = 0 whatever its n.
+      if (perimeter > 0.0) {
+        const double n = manningN[s];
+        if (n > 0.0) {
+          // K = (A/P)^(2/3) / n * A
+          subsectionConveyance[s] = (std::pow(area[s] / perimeter, kManningExponent) / n) * area[s];
+        } else {
+          report.error(kMessageBadRoughness);
+          AppendDoubleToString(kRoughnessLabel, n, " ", message);
+        }
+      }
+      ++s;
+      perimeter = 0.0;
+    }
+  }
+
+  flowArea = area[0] + area[1] + area[2];
+  conveyance = report.messageNumber == kMessageBadRoughness
+                   ? undefinedDbl()
+                   : subsectionConveyance[0] + subsectionConveyance[1] + subsectionConveyance[2];
+  topWidth = width;
+  status = report.status(routine::kConveyance8Point);
+}
+
+void ChannelDepth8Point(double channelSlope, std::span<const double, 8> stations,
+                        std::span<const double, 8> elevations,
+                        std::span<const double, 3> manningN, double flow, double initialDepth,
+                        double& depth, double& flowArea, double& topWidth, double& celerity,
+                        std::int32_t& status, TextField message) noexcept {
+  const double slope = channelSlope;
+  const double q = flow;
+  const std::span<const double, 8> x = stations;
+  const std::span<const double, 8> y = elevations;
+  status = 0;
+  Report report;
+
+  auto fail = [&] {
+    depth = undefinedDbl();
+    flowArea = undefinedDbl();
+    topWidth = undefinedDbl();
+    celerity = undefinedDbl();
+  };
+  auto finish = [&] {
+    if (status == 0) status = report.status(routine::kChannelDepth8Point);
+  };
+
+  // No flow: nothing to carry, nothing examined.
+  if (!(q > 0.0)) {
+    depth = 0.0;
+    flowArea = 0.0;
+    topWidth = 0.0;
+    celerity = 0.0;
+    finish();
+    return;
+  }
+  if (!(slope > 0.0)) {
+    report.error(kMessageBadSlope);
+    AppendDoubleToString(kSlopeLabel, slope, " ", message);
+    fail();
+    finish();
+    return;
+  }
+  for (double n : manningN) {
+    if (!(n > 0.0)) {
+      report.error(kMessageBadRoughness);
+      AppendDoubleToString(kRoughnessLabel, n, " ", message);
+      fail();
+      finish();
+      return;
+    }
+  }
+
+  const double lowest = *std::min_element(y.begin(), y.end());
+  const double rootSlope = std::sqrt(slope);
+  double conveyance = 0.0;
+  double width = 0.0;
+  // F(D) = Q - sqrt(S) K(Ymin + D), through this routine's status and message.
+  auto excessFlow = [&](double d) {
+    Conveyance8Point(lowest + d, x, y, manningN, flowArea, conveyance, width, status, message);
+    return q - rootSlope * conveyance;
+  };
+
+  // First estimate: the caller's, or two thirds of the flow per unit width between the banks.
+  double d1 = initialDepth;
+  if (!(d1 > 0.0 && std::isfinite(d1))) {
+    double bankWidth = x[5] - x[2];
+    // Descending banks (a mirrored section) are measured the other way; equal ones fall back
+    // on the whole section's width.
+    if (!(bankWidth > 0.0)) bankWidth = std::abs(bankWidth);
+    if (!(bankWidth > 0.0)) bankWidth = std::abs(x[7] - x[0]);
+    // D1 = Q / (X6 - X3) * 2/3
+    d1 = bankWidth > 0.0 ? q / bankWidth * kTwoThirds : kWidthlessStartDepth;
+  }
+  double f1 = excessFlow(d1);
+  FixedText<1> routineName;
+  std::int32_t conveyanceMessage = 0;
+  std::int32_t conveyanceSeverity = 0;
+  DecodeErrorCode(status, routineName.field(), conveyanceMessage, conveyanceSeverity);
+  if (conveyanceMessage >= kFirstErrorMessage) {
+    // The section itself is invalid: its own status and text stand.
+    fail();
+    return;
+  }
+  double d2 = d1 * kSecondEstimateRatio;
+  double f2 = excessFlow(d2);
+
+  double d = d2;
+  for (int pass = 1;; ++pass) {
+    const bool bracketed = f1 * f2 < 0.0;
+    double d3;
+    if (bracketed && (2.0 * d2 < d1 || 2.0 * d1 < d2)) {
+      // Bracketed but far apart: bisect.
+      d3 = (d1 + d2) * 0.5;
+    } else {
+      // Secant: D3 = D2 - F2 (D2 - D1) / (F2 - F1)
+      d3 = d2 - f2 * (d2 - d1) / (f2 - f1);
+    }
+    if (!(d3 > 0.0 && std::isfinite(d3))) {
+      // The section carries nothing at or below zero depth: keep the estimate inside it.
+      if (f1 < 0.0 && f2 < 0.0) {
+        d3 = std::min(d1, d2) * 0.5;  // too much at both: the depth lies below
+      } else if (f1 > 0.0 && f2 > 0.0) {
+        d3 = std::max(d1, d2) * 2.0;  // too little at both: the depth lies above
+      } else {
+        d3 = (d1 + d2) * 0.5;
+      }
+    }
+    if (std::abs(d3 - d1) <= kDepthTolerance || std::abs(d3 - d2) <= kDepthTolerance) {
+      d = d3;
+      break;
+    }
+    const double f3 = excessFlow(d3);
+    if (bracketed) {
+      // Keep the pair that brackets the root.
+      if (f2 * f3 < 0.0) {
+        d1 = d3, f1 = f3;
+      } else {
+        d2 = d3, f2 = f3;
+      }
+    } else {
+      // Keep the better of the old pair and the new estimate.
+      if (std::abs(f1) > std::abs(f2)) d1 = d2, f1 = f2;
+      d2 = d3, f2 = f3;
+    }
+    if (pass == kMaxSearchPasses) {
+      report.warning(kMessageNoConvergence);
+      message.assign(kNoConvergenceText);
+      d = d3;
+      break;
+    }
+  }
+
+  // Results at D, reported to no one.
+  depth = d;
+  std::int32_t privateStatus = 0;
+  char privateCharacter = kBlank;
+  const TextField privateMessage(&privateCharacter, 1);
+  const double surface = lowest + d;
+  double area2 = 0.0;
+  double conveyance2 = 0.0;
+  double width2 = 0.0;
+  Conveyance8Point(surface, x, y, manningN, flowArea, conveyance, topWidth, privateStatus,
+                   privateMessage);
+  const double q1 = rootSlope * conveyance;
+  // Forward difference, or backward when a point lies within one step above the surface,
+  // so that the difference does not straddle a break in the section.
+  double step = kCelerityStep;
+  for (double elevation : y) {
+    if (surface <= elevation && elevation <= surface + kCelerityStep) {
+      step = -kCelerityStep;
+      break;
+    }
+  }
+  Conveyance8Point(surface + step, x, y, manningN, area2, conveyance2, width2, privateStatus,
+                   privateMessage);
+  const double q2 = rootSlope * conveyance2;
+  const double areaChange = area2 - flowArea;
+  // c = dQ/dA = (Q2 - Q1) / (A2 - A1)
+  celerity = areaChange != 0.0 ? (q2 - q1) / areaChange : undefinedDbl();
+  finish();
+}
+
+}  // namespace tovalin

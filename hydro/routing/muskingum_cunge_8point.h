@@ -1,0 +1,62 @@
+// Variable-parameter Muskingum-Cunge routing of a hydrograph with lateral inflow through a
+// reach described by one eight-point natural cross-section with three Manning roughnesses.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "hydro/messages/text_field.h"
+
+namespace tovalin {
+
+// Routes inflows (plus lateralInflows along the reach) through a reach of length L divided
+// into equal subreaches, at a computation interval chosen from the wave celerity and the rise
+// of the inflow, and brings the outflow back onto the hydrograph's interval. Metric units
+// (Manning coefficient 1).
+//   intervalMinutes     interval of the hydrographs, minutes (>= 1)
+//   reachLength         L, m (> 0, finite)
+//   channelSlope        bed slope S, m/m (> 0; 0 or not a number is rejected, a negative slope
+//                       routes on with the undefined hydraulics of the failed depth searches)
+//   stations, elevations, manningN   the eight-point section (see Conveyance8Point)
+//   initialFlowCount    M (>= 1): initialFlows and finalFlows hold M flows, m3/s, at equally
+//                       spaced points from the upstream to the downstream end
+//   subreachesFromInitialFlows  non-zero: M - 1 subreaches (1 to 200); zero: from the celerity
+//   ordinateCount       N (>= 1): inflows (m3/s), lateralInflows (m3/s per m) and outflows
+//                       (m3/s) hold N ordinates
+// Scalar results: computationInterval (s), subreachLength (m), peakOutflow (m3/s, 0 when no
+// step exceeds 0), peakTimeMinutes (written only when a peak above 0 is found), maxCelerity
+// (m/s), initialStorage and finalStorage (m3, trapezoidal sums of the node areas with both end
+// nodes at half weight), inflowVolume and outflowVolume (m3).
+// status: 0, or routine 15 with
+//   1  (warning) a subreach did not settle within 20 passes in some step; routed all the same
+//   11 (error)   working storage cannot be obtained, or the computation would need more than
+//                kMaxComputationSteps steps (the three step series are then refused)
+//   12 (error)   interval below 1 minute, L not a positive finite length, S zero or not a
+//                number, N or M below 1 or larger than their arrays; or a computation interval
+//                that is not positive or needs more than kMaxSubreachSteps subreach-steps
+// On an error outflows, inflowVolume, outflowVolume and finalStorage are the undefined value;
+// computationInterval and subreachLength are written once chosen, initialStorage once
+// computed; finalFlows, peakOutflow, peakTimeMinutes and maxCelerity are left as passed.
+// Failures of the depth searches are not errors here: their text stays in message unless
+// this routine writes its own, and the routing runs on with their results. An undefined
+// inflow or lateral inflow makes the outflows undefined from the step it enters on.
+void RouteMuskingumCunge8Point(
+    std::int32_t intervalMinutes, double reachLength, double channelSlope,
+    std::span<const double, 8> stations, std::span<const double, 8> elevations,
+    std::span<const double, 3> manningN, std::int32_t initialFlowCount,
+    std::int32_t subreachesFromInitialFlows, std::span<const double> initialFlows,
+    std::span<double> finalFlows, std::int32_t ordinateCount, std::span<const double> inflows,
+    std::span<const double> lateralInflows, std::span<double> outflows,
+    double& computationInterval, double& subreachLength, double& peakOutflow,
+    double& peakTimeMinutes, double& maxCelerity, double& initialStorage,
+    double& finalStorage, double& inflowVolume, double& outflowVolume, std::int32_t& status,
+    TextField message) noexcept;
+
+// Largest number of computation steps (NCOMP) one call will obtain storage for: the three
+// step series then take 768 MiB.
+inline constexpr double kMaxComputationSteps = 33554432.0;  // 2^25
+// Largest number of subreach-steps (NCOMP - 1) x NSUB one call will route: about a minute at
+// a typical million subreach-steps per second, well under an hour at 20 passes in every one.
+inline constexpr double kMaxSubreachSteps = 67108864.0;  // 2^26
+
+}  // namespace tovalin

@@ -1,0 +1,110 @@
+// JNI entry point of the host class varn.quorl.model.MuskingumCungePrismRouting:
+// Muskingum-Cunge routing through a trapezoid or a circular conduit. The section shape comes
+// as a char[] whose every element gives one byte (its low 8 bits), all of them kept; the
+// message width is the length of the host's message array less one.
+#include "varn_quorl_model_MuskingumCungePrismRouting.h"
+
+#include <algorithm>
+#include <array>
+#include <memory>
+#include <new>
+
+#include "tovalin/tovalin.h"
+#include "hydro/messages/status_code.h"
+#include "hydro/messages/text_field.h"
+#include "native/jni_frame.h"
+
+using tovalin::jni::Frame;
+using tovalin::jni::MessageWidth;
+
+namespace {
+
+// Shapes up to this many characters are held on the stack, longer ones on the heap.
+constexpr std::size_t kShapeBufferSize = 64;
+constexpr unsigned kLowByteMask = 0xFF;
+
+}  // namespace
+
+JNIEXPORT jstring JNICALL
+Java_varn_quorl_model_MuskingumCungePrismRouting_jniMuskingumCungePrismRouting(
+    JNIEnv* env, jclass, jint intervalMinutes, jdoubleArray reachLength,
+    jdoubleArray channelSlope, jdoubleArray manningN, jcharArray sectionShape,
+    jdoubleArray bottomWidth, jdoubleArray sideSlope, jint initialFlowCount,
+    jboolean subreachesFromInitialFlows, jdoubleArray initialFlows, jdoubleArray finalFlows,
+    jint ordinateCount, jdoubleArray inflows, jdoubleArray lateralInflows,
+    jdoubleArray outflows, jdoubleArray computationInterval, jdoubleArray subreachLength,
+    jdoubleArray peakOutflow, jdoubleArray peakTimeMinutes, jdoubleArray maxCelerity,
+    jdoubleArray initialStorage, jdoubleArray finalStorage, jdoubleArray inflowVolume,
+    jdoubleArray outflowVolume, jint status, jbyteArray message, jint, jint) {
+  Frame frame(env);
+  double* length = nullptr;
+  double* slope = nullptr;
+  double* roughness = nullptr;
+  const jchar* shapeChars = nullptr;
+  jsize shapeLength = 0;
+  double* width = nullptr;
+  double* sides = nullptr;
+  double* initial = nullptr;
+  double* final = nullptr;
+  double* in = nullptr;
+  double* lateral = nullptr;
+  double* out = nullptr;
+  double* interval = nullptr;
+  double* subreach = nullptr;
+  double* peak = nullptr;
+  double* peakTime = nullptr;
+  double* celerity = nullptr;
+  double* storageStart = nullptr;
+  double* storageEnd = nullptr;
+  double* volumeIn = nullptr;
+  double* volumeOut = nullptr;
+  frame.doubles("reachLength", reachLength, 1, length);
+  frame.doubles("channelSlope", channelSlope, 1, slope);
+  frame.doubles("manningN", manningN, 1, roughness);
+  frame.chars("sectionShape", sectionShape, 0, shapeChars, shapeLength);
+  frame.doubles("bottomWidth", bottomWidth, 1, width);
+  frame.doubles("sideSlope", sideSlope, 1, sides);
+  frame.count("initialFlowCount", initialFlowCount);
+  frame.doubles("initialFlows", initialFlows, initialFlowCount, initial);
+  frame.doubles("finalFlows", finalFlows, initialFlowCount, final);
+  frame.count("ordinateCount", ordinateCount);
+  frame.doubles("inflows", inflows, ordinateCount, in);
+  frame.doubles("lateralInflows", lateralInflows, ordinateCount, lateral);
+  frame.doubles("outflows", outflows, ordinateCount, out);
+  frame.doubles("computationInterval", computationInterval, 1, interval);
+  frame.doubles("subreachLength", subreachLength, 1, subreach);
+  frame.doubles("peakOutflow", peakOutflow, 1, peak);
+  frame.doubles("peakTimeMinutes", peakTimeMinutes, 1, peakTime);
+  frame.doubles("maxCelerity", maxCelerity, 1, celerity);
+  frame.doubles("initialStorage", initialStorage, 1, storageStart);
+  frame.doubles("finalStorage", finalStorage, 1, storageEnd);
+  frame.doubles("inflowVolume", inflowVolume, 1, volumeIn);
+  frame.doubles("outflowVolume", outflowVolume, 1, volumeOut);
+  frame.message(message, MessageWidth::kLengthMinusOne);
+  return frame.run([&](char* text, int textWidth) {
+    // The whole shape, one byte per element, so that a text longer than any fixed field is
+    // still compared in full.
+    const auto characters = static_cast<std::size_t>(std::max<jsize>(shapeLength, 0));
+    std::array<char, kShapeBufferSize> small{};
+    std::unique_ptr<char[]> large;
+    char* shape = small.data();
+    if (characters > small.size()) {
+      large.reset(new (std::nothrow) char[characters]);
+      if (!large) {
+        tovalin::TextField(text, textWidth).assign(tovalin::kNoStorageText);
+        return;
+      }
+      shape = large.get();
+    }
+    for (std::size_t i = 0; i < characters; ++i)
+      shape[i] = static_cast<char>(shapeChars[i] & kLowByteMask);
+
+    const jint fromProfile = subreachesFromInitialFlows != JNI_FALSE ? 1 : 0;
+    jint routineStatus = status;
+    RouteMuskingumCungePrism_(&intervalMinutes, length, slope, roughness, shape, width, sides,
+                              &initialFlowCount, &fromProfile, initial, final, &ordinateCount,
+                              in, lateral, out, interval, subreach, peak, peakTime, celerity,
+                              storageStart, storageEnd, volumeIn, volumeOut, &routineStatus,
+                              text, textWidth, static_cast<int>(characters));
+  });
+}

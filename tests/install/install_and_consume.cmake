@@ -1,0 +1,70 @@
+# Run by ctest: installs BUILD_DIR into PREFIX (emptied first), checks that every installed
+# piece is where a user looks for it, and builds and runs the consumer project against it.
+cmake_minimum_required(VERSION 3.25)
+
+function(run_step description)
+  execute_process(COMMAND ${ARGN} RESULT_VARIABLE result OUTPUT_VARIABLE out
+                  ERROR_VARIABLE err)
+  if(NOT result EQUAL 0)
+    message(FATAL_ERROR "${description} failed (${result}):\n${out}\n${err}")
+  endif()
+  set(step_output "${out}" PARENT_SCOPE)
+endfunction()
+
+file(REMOVE_RECURSE ${PREFIX} ${CONSUMER_BUILD})
+run_step("install" ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFIX})
+
+# The installed layout.
+include(GNUInstallDirs)
+file(GLOB_RECURSE libraries LIST_DIRECTORIES false ${PREFIX}/lib*/libtovalin.so)
+file(GLOB_RECURSE configs ${PREFIX}/lib*/cmake/tovalin/tovalinConfig.cmake)
+foreach(expected include/tovalin/tovalin.h bin/cronel share/man/man1/cronel.1)
+  if(NOT EXISTS ${PREFIX}/${expected})
+    message(FATAL_ERROR "not installed: ${expected}")
+  endif()
+endforeach()
+if(NOT libraries OR NOT configs)
+  message(FATAL_ERROR "library or package configuration not installed under ${PREFIX}")
+endif()
+get_filename_component(config_dir "${configs}" DIRECTORY)
+if(NOT EXISTS ${config_dir}/tovalinConfigVersion.cmake)
+  message(FATAL_ERROR "package version file not installed")
+endif()
+
+# The manual page formats without warnings where a formatter is present.
+find_program(GROFF groff)
+if(GROFF)
+  run_step("manual page" ${GROFF} -man -Tutf8 -ww -z ${PREFIX}/share/man/man1/cronel.1)
+endif()
+
+# A consumer project built against the installed tree only.
+run_step("consumer configure" ${CMAKE_COMMAND} -S ${CONSUMER_SOURCE} -B ${CONSUMER_BUILD}
+         -G ${GENERATOR} -DCMAKE_PREFIX_PATH=${PREFIX}
+         -DTOVALIN_EXPECTED_VERSION=${EXPECTED_VERSION})
+run_step("consumer build" ${CMAKE_COMMAND} --build ${CONSUMER_BUILD})
+run_step("consumer run" ${CONSUMER_BUILD}/route_consumer)
+message(STATUS "${step_output}")
+
+# A version the package does not satisfy is refused.
+execute_process(COMMAND ${CMAKE_COMMAND} -S ${CONSUMER_SOURCE} -B ${CONSUMER_BUILD}-wrong
+                -G ${GENERATOR} -DCMAKE_PREFIX_PATH=${PREFIX}
+                -DTOVALIN_EXPECTED_VERSION=99.0
+                RESULT_VARIABLE wrong_result OUTPUT_QUIET ERROR_QUIET)
+file(REMOVE_RECURSE ${CONSUMER_BUILD}-wrong)
+if(wrong_result EQUAL 0)
+  message(FATAL_ERROR "find_package(tovalin 99.0) was satisfied by ${EXPECTED_VERSION}")
+endif()
+
+# The installed cronel runs: one line into a log without extension.
+set(log ${PREFIX}/consumer.log)
+file(WRITE ${PREFIX}/input.txt "installed cronel\n")
+execute_process(COMMAND ${PREFIX}/bin/cronel -q -n -o ${log}
+                INPUT_FILE ${PREFIX}/input.txt RESULT_VARIABLE cronel_result
+                OUTPUT_QUIET ERROR_VARIABLE cronel_errors)
+if(NOT cronel_result EQUAL 0)
+  message(FATAL_ERROR "installed cronel failed (${cronel_result}): ${cronel_errors}")
+endif()
+file(READ ${log} log_text)
+if(NOT log_text MATCHES "[0-9][0-9]:[0-9][0-9]:[0-9][0-9]:installed cronel\n")
+  message(FATAL_ERROR "installed cronel wrote an unexpected log:\n${log_text}")
+endif()
