@@ -1,11 +1,8 @@
 // JNI entry point of the host class varn.quorl.model.MuskingumCunge8ptRouting:
 // Muskingum-Cunge routing through an eight-point section. The message is the first 80 bytes
 // of the host's array; the boolean reaches the routine as 1 or 0. Counts below 1 are refused
-// before any array is pinned.
+// with the other argument checks, before any array is pinned.
 #include "varn_quorl_model_MuskingumCunge8ptRouting.h"
-
-#include <array>
-#include <cstdio>
 
 #include "tovalin/tovalin.h"
 #include "native/jni_frame.h"
@@ -17,7 +14,6 @@ namespace {
 
 constexpr jint kSectionPoints = 8;
 constexpr jint kRoughnessValues = 3;
-constexpr std::size_t kRefusalCapacity = 96;
 
 }  // namespace
 
@@ -32,16 +28,6 @@ Java_varn_quorl_model_MuskingumCunge8ptRouting_jniMuskingumCunge8ptRouting(
     jdoubleArray peakTimeMinutes, jdoubleArray maxCelerity, jdoubleArray initialStorage,
     jdoubleArray finalStorage, jdoubleArray inflowVolume, jdoubleArray outflowVolume,
     jint status, jbyteArray message, jint) {
-  // The routine reads the first ordinate and the last profile point whatever the counts.
-  for (const auto& [name, value] : {std::pair{"initialFlowCount", initialFlowCount},
-                                    std::pair{"ordinateCount", ordinateCount}}) {
-    if (value < 1) {
-      std::array<char, kRefusalCapacity> text{};
-      std::snprintf(text.data(), text.size(), "Invalid arguments: %s is %d, fewer than 1",
-                    name, static_cast<int>(value));
-      return env->NewStringUTF(text.data());
-    }
-  }
   Frame frame(env);
   double* length = nullptr;
   double* slope = nullptr;
@@ -67,8 +53,11 @@ Java_varn_quorl_model_MuskingumCunge8ptRouting_jniMuskingumCunge8ptRouting(
   frame.doubles("stations", stations, kSectionPoints, x);
   frame.doubles("elevations", elevations, kSectionPoints, y);
   frame.doubles("manningN", manningN, kRoughnessValues, roughness);
+  // The routine reads the first ordinate and the last profile point whatever the counts.
+  frame.count("initialFlowCount", initialFlowCount, 1);
   frame.doubles("initialFlows", initialFlows, initialFlowCount, initial);
   frame.doubles("finalFlows", finalFlows, initialFlowCount, final);
+  frame.count("ordinateCount", ordinateCount, 1);
   frame.doubles("inflows", inflows, ordinateCount, in);
   frame.doubles("lateralInflows", lateralInflows, ordinateCount, lateral);
   frame.doubles("outflows", outflows, ordinateCount, out);

@@ -66,8 +66,12 @@ bool Frame::checkArray(const char* name, jarray array, std::int64_t minimumLengt
   return true;
 }
 
-void Frame::count(const char* name, jint value) noexcept {
-  if (value < 0) reject("Invalid arguments: %s is negative (%lld)", name, value);
+void Frame::count(const char* name, jint value, jint minimum) noexcept {
+  if (value >= minimum) return;
+  if (minimum == 0)
+    reject("Invalid arguments: %s is negative (%lld)", name, value);
+  else
+    reject("Invalid arguments: %s is %lld, fewer than %lld", name, value, minimum);
 }
 
 void Frame::doubles(const char* name, jdoubleArray array, std::int64_t minimumLength,

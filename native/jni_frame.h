@@ -25,8 +25,8 @@ class Frame {
   // Releases, without copy-back, whatever an abnormal exit left pinned.
   ~Frame();
 
-  // A count that must not be negative.
-  void count(const char* name, jint value) noexcept;
+  // A count that must be at least minimum (by default: not negative).
+  void count(const char* name, jint value, jint minimum = 0) noexcept;
   // A double[] of at least minimumLength elements; slot receives the pinned elements.
   void doubles(const char* name, jdoubleArray array, std::int64_t minimumLength,
                double*& slot) noexcept;

@@ -64,10 +64,11 @@ Java_varn_quorl_model_MuskingumCungePrismRouting_jniMuskingumCungePrismRouting(
   frame.chars("sectionShape", sectionShape, 0, shapeChars, shapeLength);
   frame.doubles("bottomWidth", bottomWidth, 1, width);
   frame.doubles("sideSlope", sideSlope, 1, sides);
-  frame.count("initialFlowCount", initialFlowCount);
+  // The routine reads the first ordinate and the last profile point whatever the counts.
+  frame.count("initialFlowCount", initialFlowCount, 1);
   frame.doubles("initialFlows", initialFlows, initialFlowCount, initial);
   frame.doubles("finalFlows", finalFlows, initialFlowCount, final);
-  frame.count("ordinateCount", ordinateCount);
+  frame.count("ordinateCount", ordinateCount, 1);
   frame.doubles("inflows", inflows, ordinateCount, in);
   frame.doubles("lateralInflows", lateralInflows, ordinateCount, lateral);
   frame.doubles("outflows", outflows, ordinateCount, out);

@@ -192,10 +192,16 @@ class MuskingumCungePrismRoutingTest {
         }
 
         @Test
-        void negativeCountIsNamed() {
+        void countsBelowOneAreNamed() {
             Call c = new Call();
             c.points = -1;
             assertRejected(c, "initialFlowCount");
+            c = new Call();
+            c.points = 0;
+            assertRejected(c, "initialFlowCount");
+            c = new Call();
+            c.ordinates = 0;
+            assertRejected(c, "ordinateCount is 0, fewer than 1");
         }
 
         @Test
