@@ -12,8 +12,10 @@
 #include "tovalin/tovalin.h"
 #include "hydro/messages/status_code.h"
 #include "hydro/messages/text_field.h"
+#include "native/jni_cunge_results.h"
 #include "native/jni_frame.h"
 
+using tovalin::jni::CungeArrays;
 using tovalin::jni::Frame;
 using tovalin::jni::MessageWidth;
 
@@ -44,43 +46,17 @@ Java_varn_quorl_model_MuskingumCungePrismRouting_jniMuskingumCungePrismRouting(
   jsize shapeLength = 0;
   double* width = nullptr;
   double* sides = nullptr;
-  double* initial = nullptr;
-  double* final = nullptr;
-  double* in = nullptr;
-  double* lateral = nullptr;
-  double* out = nullptr;
-  double* interval = nullptr;
-  double* subreach = nullptr;
-  double* peak = nullptr;
-  double* peakTime = nullptr;
-  double* celerity = nullptr;
-  double* storageStart = nullptr;
-  double* storageEnd = nullptr;
-  double* volumeIn = nullptr;
-  double* volumeOut = nullptr;
+  CungeArrays flows;
   frame.doubles("reachLength", reachLength, 1, length);
   frame.doubles("channelSlope", channelSlope, 1, slope);
   frame.doubles("manningN", manningN, 1, roughness);
   frame.chars("sectionShape", sectionShape, 0, shapeChars, shapeLength);
   frame.doubles("bottomWidth", bottomWidth, 1, width);
   frame.doubles("sideSlope", sideSlope, 1, sides);
-  // The routine reads the first ordinate and the last profile point whatever the counts.
-  frame.count("initialFlowCount", initialFlowCount, 1);
-  frame.doubles("initialFlows", initialFlows, initialFlowCount, initial);
-  frame.doubles("finalFlows", finalFlows, initialFlowCount, final);
-  frame.count("ordinateCount", ordinateCount, 1);
-  frame.doubles("inflows", inflows, ordinateCount, in);
-  frame.doubles("lateralInflows", lateralInflows, ordinateCount, lateral);
-  frame.doubles("outflows", outflows, ordinateCount, out);
-  frame.doubles("computationInterval", computationInterval, 1, interval);
-  frame.doubles("subreachLength", subreachLength, 1, subreach);
-  frame.doubles("peakOutflow", peakOutflow, 1, peak);
-  frame.doubles("peakTimeMinutes", peakTimeMinutes, 1, peakTime);
-  frame.doubles("maxCelerity", maxCelerity, 1, celerity);
-  frame.doubles("initialStorage", initialStorage, 1, storageStart);
-  frame.doubles("finalStorage", finalStorage, 1, storageEnd);
-  frame.doubles("inflowVolume", inflowVolume, 1, volumeIn);
-  frame.doubles("outflowVolume", outflowVolume, 1, volumeOut);
+  flows.declare(frame, initialFlowCount, initialFlows, finalFlows, ordinateCount, inflows,
+                lateralInflows, outflows, computationInterval, subreachLength, peakOutflow,
+                peakTimeMinutes, maxCelerity, initialStorage, finalStorage, inflowVolume,
+                outflowVolume);
   frame.message(message, MessageWidth::kLengthMinusOne);
   return frame.run([&](char* text, int textWidth) {
     // The whole shape, one byte per element, so that a text longer than any fixed field is
@@ -102,10 +78,12 @@ Java_varn_quorl_model_MuskingumCungePrismRouting_jniMuskingumCungePrismRouting(
 
     const jint fromProfile = subreachesFromInitialFlows != JNI_FALSE ? 1 : 0;
     jint routineStatus = status;
-    RouteMuskingumCungePrism_(&intervalMinutes, length, slope, roughness, shape, width, sides,
-                              &initialFlowCount, &fromProfile, initial, final, &ordinateCount,
-                              in, lateral, out, interval, subreach, peak, peakTime, celerity,
-                              storageStart, storageEnd, volumeIn, volumeOut, &routineStatus,
-                              text, textWidth, static_cast<int>(characters));
+    RouteMuskingumCungePrism_(
+        &intervalMinutes, length, slope, roughness, shape, width, sides, &initialFlowCount,
+        &fromProfile, flows.initialFlows, flows.finalFlows, &ordinateCount, flows.inflows,
+        flows.lateralInflows, flows.outflows, flows.computationInterval, flows.subreachLength,
+        flows.peakOutflow, flows.peakTimeMinutes, flows.maxCelerity, flows.initialStorage,
+        flows.finalStorage, flows.inflowVolume, flows.outflowVolume, &routineStatus, text,
+        textWidth, static_cast<int>(characters));
   });
 }

@@ -30,10 +30,10 @@ namespace tovalin {
 // status: 0, or routine 15 with
 //   1  (warning) a subreach did not settle within 20 passes in some step; routed all the same
 //   11 (error)   working storage cannot be obtained, or the computation would need more than
-//                kMaxComputationSteps steps (the three step series are then refused)
+//                2^25 steps (the three step series are then refused)
 //   12 (error)   interval below 1 minute, L not a positive finite length, S zero or not a
 //                number, N or M below 1 or larger than their arrays; or a computation interval
-//                that is not positive or needs more than kMaxSubreachSteps subreach-steps
+//                that is not positive or needs more than 2^26 subreach-steps
 // On an error outflows, inflowVolume, outflowVolume and finalStorage are the undefined value;
 // computationInterval and subreachLength are written once chosen, initialStorage once
 // computed; finalFlows, peakOutflow, peakTimeMinutes and maxCelerity are left as passed.
@@ -51,12 +51,5 @@ void RouteMuskingumCunge8Point(
     double& peakTimeMinutes, double& maxCelerity, double& initialStorage,
     double& finalStorage, double& inflowVolume, double& outflowVolume, std::int32_t& status,
     TextField message) noexcept;
-
-// Largest number of computation steps (NCOMP) one call will obtain storage for: the three
-// step series then take 768 MiB.
-inline constexpr double kMaxComputationSteps = 33554432.0;  // 2^25
-// Largest number of subreach-steps (NCOMP - 1) x NSUB one call will route: about a minute at
-// a typical million subreach-steps per second, well under an hour at 20 passes in every one.
-inline constexpr double kMaxSubreachSteps = 67108864.0;  // 2^26
 
 }  // namespace tovalin

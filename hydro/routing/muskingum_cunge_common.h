@@ -1,0 +1,352 @@
+// Variable-parameter Muskingum-Cunge routing (Cunge 1969; Ponce & Yevjevich 1978; e.g. Ponce,
+// Engineering Hydrology, 9.4) through a reach of one uniform section, whatever its shape: for
+// each subreach and step O2 = c1 I1 + c2 I2 + c3 O1 + c4 q dx, the coefficients from the
+// Courant number Cr = ck dt/dx and the cell Reynolds number Re = Q/(S T ck dx), with the
+// celerity ck and top width T of normal flow at a reference flow Q iterated until the outflow
+// settles. Internal: the routines supply their section's normal flow and a few choices.
+// Flows m3/s, lengths m, times s (minutes at the interface), lateral inflow q in m3/s per m.
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <new>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "hydro/hydraulics/time_interval.h"
+#include "hydro/messages/message_text.h"
+#include "hydro/messages/status_code.h"
+#include "hydro/messages/text_field.h"
+
+namespace tovalin {
+
+// Largest number of computation steps (NCOMP) one call will obtain storage for: the three
+// step series then take 768 MiB.
+inline constexpr double kMaxComputationSteps = 33554432.0;  // 2^25
+// Largest number of subreach-steps (NCOMP - 1) x NSUB one call will route: about a minute at
+// a typical million subreach-steps per second, well under an hour at 20 passes in every one.
+inline constexpr double kMaxSubreachSteps = 67108864.0;  // 2^26
+
+// Normal flow at one flow: depth (m), area (m2), top width (m), celerity (m/s).
+struct NormalFlow {
+  double depth = 0.0;
+  double area = 0.0;
+  double topWidth = 0.0;
+  double celerity = 0.0;
+};
+
+// How a profile is carried between its M points and the NSUB + 1 nodes: offset k (0, 1, ...)
+// of the one lies at position 1 + k other/own on the other (own and other their counts of
+// intervals, M - 1 and NSUB), and a position takes y(i) + f (y(i+1) - y(i)) from its whole
+// part i and fraction f. The two ways round differently; each routine keeps its own so that
+// its flows stay as they are to the last bit.
+enum class ProfilePositions {
+  // 1 + k / own * other, the two counts through single precision; from the nodes back to
+  // the points a whole position is interpolated too (f = 0).
+  kRatioInSingle,
+  // 1 + k * other / own in double; a whole position takes its point as it is.
+  kProductInDouble,
+};
+
+// The product S ck T of the subreach-length bound and the cell Reynolds number (times dx
+// there), multiplied in one of two orders that round differently.
+enum class WidthProduct {
+  kCelerityThenWidth,  // S ck T
+  kWidthThenCelerity,  // S T ck
+};
+
+// What a routine chooses for itself beside its section.
+struct MuskingumCungeScheme {
+  int routine;                 // row of the routine-name table its statuses carry
+  double referenceStartDepth;  // m: start of the search at the reference flow
+  double profileStartDepth;    // m: start of the search at the first initial profile point
+  double nodeStartDepth;       // m: start of the first search at every node
+  WidthProduct widthProduct;
+  ProfilePositions profilePositions;
+  // A one-point initial profile stores L A computed as L (2 (A/2)), its half-weighted area
+  // doubled; otherwise as L A.
+  bool singlePointFromHalfWeight;
+};
+
+// One call's reach and flows as the routine received them (see RouteMuskingumCunge8Point for
+// each one's meaning, units and valid range).
+struct MuskingumCungeFlows {
+  std::int32_t intervalMinutes;
+  double reachLength;
+  double channelSlope;
+  std::int32_t initialFlowCount;
+  std::int32_t subreachesFromInitialFlows;
+  std::span<const double> initialFlows;
+  std::span<double> finalFlows;
+  std::int32_t ordinateCount;
+  std::span<const double> inflows;
+  std::span<const double> lateralInflows;
+  std::span<double> outflows;
+};
+
+// The scalar results, the status and the message of one call.
+struct MuskingumCungeResults {
+  double& computationInterval;
+  double& subreachLength;
+  double& peakOutflow;
+  double& peakTimeMinutes;
+  double& maxCelerity;
+  double& initialStorage;
+  double& finalStorage;
+  double& inflowVolume;
+  double& outflowVolume;
+  std::int32_t& status;
+  TextField message;
+};
+
+namespace muskingum_cunge {
+
+// Reference flow (m3/s) at or below which no depth is sought, 0.01 in single precision.
+inline constexpr double kSmallFlow = 0.009999999776482582;
+// Relative change of a subreach's outflow that ends its passes, 0.01 in single precision.
+inline constexpr double kOutflowTolerance = 0.009999999776482582;
+inline constexpr double kOneThird = 0.3333333333333333;
+inline constexpr double kOneQuarter = 0.25;
+inline constexpr int kMaxPasses = 20;
+// The double nearest to 1/60: seconds to minutes for the time of the peak.
+inline constexpr double kMinutesPerSecond = 0.016666666666666666;
+inline constexpr int kMessageNoConvergence = 1;
+inline constexpr std::string_view kNoConvergenceText =
+    "Muskingum-Cunge routing solution failed to converge for one or more periods.";
+
+// The steps a call routes through and their work series, as Settle chooses them.
+struct Plan {
+  double inputInterval = 0.0;    // s: the hydrographs' interval
+  double dt = 0.0;               // s: the computation interval
+  double dx = 0.0;               // m: the subreach length
+  int subreaches = 0;            // NSUB
+  std::int32_t stepCount = 0;    // NCOMP
+  std::vector<double> inflows;   // I at dt, NCOMP values
+  std::vector<double> lateral;   // q at dt
+  std::vector<double> outflows;  // O at dt
+};
+
+// The error exit: the report takes the error number; outflows (the first N), inflowVolume,
+// outflowVolume and finalStorage become the undefined value; status is packed.
+void Fail(int number, const MuskingumCungeScheme& scheme, const MuskingumCungeFlows& flows,
+          const MuskingumCungeResults& results, Report& report) noexcept;
+
+// Checks the interval, L, S and the counts against their arrays; on a failure writes the
+// invalid-parameter message, takes the error exit and returns false. Otherwise cuts the
+// spans of flows to their counts and returns true.
+bool Accept(MuskingumCungeFlows& flows, const MuskingumCungeScheme& scheme,
+            const MuskingumCungeResults& results, Report& report) noexcept;
+
+// Q0: halfway between the smallest and largest defined total inflow I + qL (m3/s), with the
+// number of ordinates that set a new maximum. The flows as Accept has cut them (N >= 1).
+struct ReferenceFlow {
+  double flow;
+  int riseCount;
+};
+ReferenceFlow ReferenceFlowOf(const MuskingumCungeFlows& flows) noexcept;
+
+// Chooses dt (from the input interval, the travel time L/ck and the rise of the inflow) and
+// NSUB (from the initial profile, or from ck dt and Q0/(S ck T)), writes computationInterval
+// and subreachLength, obtains the three step series and resamples the inflows onto dt. On a
+// failure takes the error exit and returns false.
+bool Settle(const MuskingumCungeFlows& flows, const MuskingumCungeScheme& scheme,
+            ReferenceFlow reference, const NormalFlow& atReference,
+            const MuskingumCungeResults& results, Report& report, Plan& plan) noexcept;
+
+// The initial profile onto the NSUB + 1 nodes, the last node taking the last point.
+void ProfileOntoNodes(const MuskingumCungeScheme& scheme, std::span<const double> initialFlows,
+                      int subreaches, std::span<double> nodeFlows) noexcept;
+
+// The node flows back onto the M profile points, the end points taking the end nodes.
+void NodesOntoProfile(const MuskingumCungeScheme& scheme, std::span<const double> nodeFlows,
+                      int subreaches, std::span<double> finalFlows) noexcept;
+
+// scale x ck x T in the scheme's order.
+inline double TimesCelerityAndWidth(WidthProduct order, double scale, double celerity,
+                                    double topWidth) noexcept {
+  return order == WidthProduct::kCelerityThenWidth ? scale * celerity * topWidth
+                                                   : scale * topWidth * celerity;
+}
+
+struct Coefficients {
+  double c1, c2, c3, c4;  // weights of I1, I2, O1 and the lateral inflow q dx
+};
+
+// c1 = (1 + Cr - Re)/D, c2 = (Cr + Re - 1)/D, c3 = (1 - Cr + Re)/D, c4 = 2 Cr/D with
+// D = 1 + Cr + Re; a negative c2 is shared out half to c1 and half to c3 (c1 + c2 + c3 = 1).
+inline Coefficients RoutingCoefficients(double cr, double re) noexcept {
+  const double den = 1.0 + cr + re;
+  Coefficients c{(1.0 + cr - re) / den, (cr + re - 1.0) / den, (1.0 - cr + re) / den,
+                 2.0 * cr / den};
+  if (c.c2 < 0.0) {
+    c.c1 = c.c1 + 0.5 * c.c2;
+    c.c3 = c.c3 + 0.5 * c.c2;
+    c.c2 = 0.0;
+  }
+  return c;
+}
+
+}  // namespace muskingum_cunge
+
+// Routes flows.inflows (plus flows.lateralInflows along the reach) through the reach whose
+// section normalFlow describes, at the computation interval dt and over the NSUB subreaches
+// of length dx that Settle chooses. Arguments, results, statuses and messages as
+// RouteMuskingumCunge8Point describes them, under the scheme's routine number and choices.
+// normalFlow(flow, startDepth) gives the NormalFlow at flow (m3/s), a section that searches
+// for its depth starting from startDepth (m). Its failures are not examined: they leave their
+// text in the message and the routing runs on with what they returned.
+template <class NormalFlowAt>
+void RouteMuskingumCunge(const NormalFlowAt& normalFlow, const MuskingumCungeScheme& scheme,
+                         MuskingumCungeFlows flows,
+                         const MuskingumCungeResults& results) noexcept {
+  using namespace muskingum_cunge;
+  Report report;
+  if (!Accept(flows, scheme, results, report)) return;
+  const double length = flows.reachLength;
+  const double slope = flows.channelSlope;
+  const std::size_t m = flows.initialFlows.size();
+  const TextField message = results.message;
+
+  // Reference flow and its celerity, and from them the computation the call routes.
+  const ReferenceFlow reference = ReferenceFlowOf(flows);
+  NormalFlow latest = normalFlow(reference.flow, scheme.referenceStartDepth);
+  Plan plan;
+  if (!Settle(flows, scheme, reference, latest, results, report, plan)) return;
+  const double dt = plan.dt;
+  const double dx = plan.dx;
+  std::vector<double>& outflowWork = plan.outflows;
+  const std::vector<double>& inflowWork = plan.inflows;
+  const std::vector<double>& lateralWork = plan.lateral;
+
+  // Storage at the start: trapezoidal sum of the areas at the initial flows, each search
+  // starting from the depth found at the point before.
+  double areaSum = 0.0;
+  double startDepth = scheme.profileStartDepth;
+  for (std::size_t k = 0; k < m; ++k) {
+    latest = normalFlow(flows.initialFlows[k], startDepth);
+    startDepth = latest.depth;
+    const double weight = (k == 0 || k == m - 1) ? 0.5 : 1.0;
+    areaSum = areaSum + weight * latest.area;
+  }
+  // V0 = L/(M - 1) * sum, or L A for a single point.
+  if (m > 1) {
+    results.initialStorage = length / static_cast<double>(m - 1) * areaSum;
+  } else {
+    results.initialStorage =
+        scheme.singlePointFromHalfWeight ? length * (2.0 * areaSum) : length * latest.area;
+  }
+
+  outflowWork[0] = flows.initialFlows[m - 1];
+  double outflowSum = 0.5 * outflowWork[0];
+  double inflowSum = 0.5 * (lateralWork[0] * length + inflowWork[0]);
+  double endAreaSum = 0.0;
+
+  std::vector<double> nodeFlows;
+  std::vector<double> nodeDepths;
+  const auto nodes = static_cast<std::size_t>(plan.subreaches) + 1;
+  try {
+    nodeFlows.resize(nodes);
+    nodeDepths.assign(nodes, scheme.nodeStartDepth);
+  } catch (const std::bad_alloc&) {
+    message.assign(kNoStorageText);
+    Fail(kMessageNoStorage, scheme, flows, results, report);
+    return;
+  }
+  ProfileOntoNodes(scheme, flows.initialFlows, plan.subreaches, nodeFlows);
+  results.peakOutflow = 0.0;
+  results.maxCelerity = 0.0;
+
+  const double undefined = undefinedDbl();
+  const auto periods = static_cast<std::size_t>(plan.stepCount);
+  // Routing sweep: each step from upstream to downstream, each subreach taking as inflow the
+  // outflow just computed above it.
+  for (std::size_t t = 1; t < periods; ++t) {
+    const bool lastStep = t + 1 == periods;
+    const double lateral = lateralWork[t];
+    // I2: the flow entering the subreach in hand at this step.
+    double inflow2 = inflowWork[t];
+    for (std::size_t j = 1; j < nodes; ++j) {
+      const double inflow1 = nodeFlows[j - 1];
+      const double outflow1 = nodeFlows[j];
+      if (isUndefinedDbl(inflow2) || isUndefinedDbl(outflow1) || isUndefinedDbl(inflow1) ||
+          isUndefinedDbl(lateral)) {
+        // Undefined from here down the reach, and at these nodes for the rest of the run.
+        nodeFlows[j - 1] = inflow2;
+        outflowWork[t] = undefined;
+        inflow2 = undefined;
+        continue;
+      }
+      // Qr = (I1 + O1 + I2)/3 + q dx
+      double referenceQ = (inflow1 + outflow1 + inflow2) * kOneThird + lateral * dx;
+      double previousQ = referenceQ;
+      double outflow2 = 0.0;
+      for (int pass = 1;;) {
+        double courant = 1.0;
+        double reynolds = 1.0;
+        if (referenceQ > kSmallFlow) {
+          latest = normalFlow(referenceQ, nodeDepths[j]);
+          nodeDepths[j] = latest.depth;
+          // Cr = dt/dx ck;  Re = Qr / (dx S ck T)
+          courant = dt / dx * latest.celerity;
+          reynolds = referenceQ / TimesCelerityAndWidth(scheme.widthProduct, dx * slope,
+                                                        latest.celerity, latest.topWidth);
+        }
+        const Coefficients c = RoutingCoefficients(courant, reynolds);
+        // O2 = c4 q dx + c1 I1 + c3 O1 + c2 I2, never below 0
+        outflow2 = c.c4 * lateral * dx + c.c1 * inflow1 + c.c3 * outflow1 + c.c2 * inflow2;
+        if (outflow2 < 0.0) outflow2 = 0.0;
+        outflowWork[t] = outflow2;
+        if (std::abs(previousQ - outflow2) <= kOutflowTolerance * previousQ) break;
+        ++pass;
+        // Qr = (I1 + O2 + O1 + I2)/4, the lateral inflow not added again
+        referenceQ = (inflow1 + outflow2 + outflow1 + inflow2) * kOneQuarter;
+        previousQ = outflow2;
+        if (pass > kMaxPasses) {
+          report.warning(kMessageNoConvergence);
+          message.assign(kNoConvergenceText);
+          break;
+        }
+      }
+      if (latest.celerity > results.maxCelerity) results.maxCelerity = latest.celerity;
+      nodeFlows[j - 1] = inflow2;
+      inflow2 = outflow2;
+      if (lastStep) {
+        // Storage at the end: node areas of the last step, the downstream end at half weight.
+        latest = normalFlow(outflow2, nodeDepths[j]);
+        endAreaSum = endAreaSum + (j + 1 == nodes ? 0.5 : 1.0) * latest.area;
+      }
+    }
+    if (lastStep && !isUndefinedDbl(nodeFlows[0])) {
+      // The upstream end at half weight, as in the storage at the start; an undefined flow
+      // adds nothing.
+      latest = normalFlow(nodeFlows[0], nodeDepths[0]);
+      endAreaSum = endAreaSum + 0.5 * latest.area;
+    }
+    const double outflow = outflowWork[t];
+    nodeFlows[nodes - 1] = outflow;
+    const double weight = lastStep ? 0.5 : 1.0;
+    if (!isUndefinedDbl(outflow)) {
+      outflowSum = outflowSum + weight * outflow;
+      if (outflow > results.peakOutflow) {
+        results.peakOutflow = outflow;
+        // Time of the peak after the first ordinate, minutes.
+        results.peakTimeMinutes = static_cast<double>(t) * dt * kMinutesPerSecond;
+      }
+    }
+    if (!isUndefinedDbl(inflowWork[t]) && !isUndefinedDbl(lateral)) {
+      inflowSum = inflowSum + weight * (lateral * length + inflowWork[t]);
+    }
+  }
+
+  results.inflowVolume = dt * inflowSum;
+  results.outflowVolume = dt * outflowSum;
+  results.finalStorage = dx * endAreaSum;
+  ChangeTimeInterval(dt, plan.inputInterval, plan.stepCount, flows.ordinateCount, outflowWork,
+                     flows.outflows);
+  NodesOntoProfile(scheme, nodeFlows, plan.subreaches, flows.finalFlows);
+  results.status = report.status(scheme.routine);
+}
+
+}  // namespace tovalin
