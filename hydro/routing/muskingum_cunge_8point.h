@@ -33,7 +33,7 @@ namespace tovalin {
 //                2^25 steps (the three step series are then refused)
 //   12 (error)   interval below 1 minute, L not a positive finite length, S zero or not a
 //                number, N or M below 1 or larger than their arrays; or a computation interval
-//                that is not positive or needs more than 2^26 subreach-steps
+//                that is not positive or needs more than 2^27 subreach-steps
 // On an error outflows, inflowVolume, outflowVolume and finalStorage are the undefined value;
 // computationInterval and subreachLength are written once chosen, initialStorage once
 // computed; finalFlows, peakOutflow, peakTimeMinutes and maxCelerity are left as passed.

@@ -25,9 +25,10 @@ namespace tovalin {
 // Largest number of computation steps (NCOMP) one call will obtain storage for: the three
 // step series then take 768 MiB.
 inline constexpr double kMaxComputationSteps = 33554432.0;  // 2^25
-// Largest number of subreach-steps (NCOMP - 1) x NSUB one call will route: about a minute at
-// a typical million subreach-steps per second, well under an hour at 20 passes in every one.
-inline constexpr double kMaxSubreachSteps = 67108864.0;  // 2^26
+// Largest number of subreach-steps (NCOMP - 1) x NSUB one call will route: room for decades of
+// hourly ordinates at a 15-minute computation interval over 200 subreaches, about two minutes
+// at a typical million subreach-steps per second, under an hour at 20 passes in every one.
+inline constexpr double kMaxSubreachSteps = 134217728.0;  // 2^27
 
 // Normal flow at one flow: depth (m), area (m2), top width (m), celerity (m/s).
 struct NormalFlow {

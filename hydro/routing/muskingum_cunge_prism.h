@@ -40,7 +40,7 @@ bool IsCircleShape(std::string_view sectionShape) noexcept;
 //   12 (error)   interval below 1 minute, L not a positive finite length, S zero or not a
 //                number, N or M below 1 or larger than their arrays; or a computation
 //                interval that is not positive (an infinite celerity) or needs more than
-//                2^26 subreach-steps
+//                2^27 subreach-steps
 // On an error outflows, inflowVolume, outflowVolume and finalStorage are the undefined value;
 // finalFlows, peakOutflow, peakTimeMinutes and maxCelerity are left as passed. Failures of the
 // depth computations are not errors here: their text stays in message unless this routine

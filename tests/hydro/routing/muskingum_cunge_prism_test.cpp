@@ -359,7 +359,7 @@ TEST(MuskingumCungePrismFailures, TooManyStepsIsStorageThatCannotBeObtained) {
 
 TEST(MuskingumCungePrismFailures, TooMuchWorkIsAnIntervalTooSmall) {
   // About 1.3 million steps of 67 s could be stored, but over 200 subreaches they would be
-  // more than 2^26 subreach-steps.
+  // more than 2^27 subreach-steps.
   Reach r;
   r.fromProfile = true;
   r.initialFlows.assign(201, 50.0);
