@@ -36,7 +36,7 @@ struct RunState {
   std::int32_t intervalMinutes;
   std::size_t times;
   std::vector<std::vector<double>> outflows;  // by file index, empty when freed
-  std::vector<std::vector<double>> states;    // by file index
+  std::vector<ReachState> states;             // by file index
   std::vector<std::int64_t> boundaryOf;       // file index -> boundary series, -1 none
   std::vector<std::vector<double>> boundaries;
   std::vector<std::uint8_t> failed;           // 1: failed, 2: a reach upstream failed
@@ -74,7 +74,7 @@ ReachOutcome RouteOne(RunState& run, std::int64_t reach, const double* lateralBl
                  scratch.lateral, out, run.states[reach], scratch.reach);
   if (outcome.severity >= kSeverityError) {
     run.failed[reach] = 1;
-    std::fill(run.states[reach].begin(), run.states[reach].end(), undefinedDbl());
+    std::fill(run.states[reach].values.begin(), run.states[reach].values.end(), undefinedDbl());
   } else {
     run.failed[reach] = upstreamFailure;
   }
@@ -146,7 +146,11 @@ RunSummary Run(const RunOptions& options) {
     }
     for (std::size_t i = 0; i < restart.reachIds.size(); ++i) {
       const auto first = restart.states.begin() + restart.stateStart[i];
-      run.states[index.at(restart.reachIds[i])].assign(first, first + restart.stateCount[i]);
+      ReachState& state = run.states[index.at(restart.reachIds[i])];
+      state.values.assign(first, first + restart.stateCount[i]);
+      state.lastInflow = restart.lastInflow[i];
+      state.computationInterval = restart.computationInterval[i];
+      state.subreachCount = restart.subreachCount[i];
     }
     restart.states = {};
   }
@@ -251,7 +255,7 @@ RunSummary Run(const RunOptions& options) {
       for (std::int64_t k = topology.upstreamStart[reach]; k < topology.upstreamStart[reach + 1]; ++k)
         std::vector<double>().swap(run.outflows[topology.upstream[k]]);
       if (outlet) std::vector<double>().swap(run.outflows[reach]);
-      if (!keepStates) std::vector<double>().swap(run.states[reach]);
+      if (!keepStates) run.states[reach] = ReachState{};
     }
     summary.writeSeconds += Seconds(clock);
     if (options.progress) options.progress(static_cast<std::int64_t>(b1), summary.reaches);
@@ -279,8 +283,12 @@ RunSummary Run(const RunOptions& options) {
       next.reachIds.push_back(network.reaches[reach].id);
       next.methods.push_back(static_cast<std::int32_t>(network.reaches[reach].method));
       next.stateStart.push_back(static_cast<std::int64_t>(next.states.size()));
-      next.stateCount.push_back(static_cast<std::int32_t>(run.states[reach].size()));
-      next.states.insert(next.states.end(), run.states[reach].begin(), run.states[reach].end());
+      const ReachState& state = run.states[reach];
+      next.stateCount.push_back(static_cast<std::int32_t>(state.values.size()));
+      next.states.insert(next.states.end(), state.values.begin(), state.values.end());
+      next.lastInflow.push_back(state.lastInflow);
+      next.computationInterval.push_back(state.computationInterval);
+      next.subreachCount.push_back(state.subreachCount);
     }
     WriteRestart(options.restartOutPath, next);
   }

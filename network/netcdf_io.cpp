@@ -514,6 +514,11 @@ void WriteRestart(const std::string& path, const RestartData& r) {
   const int vCount = f.Var("state_count", NC_INT, {reach}, "1", "states of the reach");
   const int vStates = f.Var("state", NC_DOUBLE, {value}, "m3 s-1",
                             "step outflows (Muskingum, Puls) or profile flows (Muskingum-Cunge)");
+  const int vLast = f.Var("last_inflow", NC_DOUBLE, {reach}, "m3 s-1",
+                          "inflow at the last time: the next run's first inflow");
+  const int vDt = f.Var("computation_interval", NC_DOUBLE, {reach}, "s",
+                        "Muskingum-Cunge computation interval");
+  const int vNsub = f.Var("subreach_count", NC_INT, {reach}, "1", "Muskingum-Cunge subreaches");
   f.EndDefine();
   Check(nc_put_var_double(f.id, vTime, &r.timeMinutes), path, "time");
   Check(nc_put_var_int(f.id, vInterval, &r.intervalMinutes), path, "interval");
@@ -523,6 +528,9 @@ void WriteRestart(const std::string& path, const RestartData& r) {
     Check(nc_put_var_int(f.id, vMethod, r.methods.data()), path, "method");
     Check(nc_put_var_int(f.id, vStart, starts.data()), path, "state_start");
     Check(nc_put_var_int(f.id, vCount, r.stateCount.data()), path, "state_count");
+    Check(nc_put_var_double(f.id, vLast, r.lastInflow.data()), path, "last_inflow");
+    Check(nc_put_var_double(f.id, vDt, r.computationInterval.data()), path, "computation_interval");
+    Check(nc_put_var_int(f.id, vNsub, r.subreachCount.data()), path, "subreach_count");
   }
   if (!r.states.empty()) Check(nc_put_var_double(f.id, vStates, r.states.data()), path, "state");
   f.Close();
@@ -543,6 +551,9 @@ RestartData ReadRestart(const std::string& path) {
   r.stateStart.assign(starts.begin(), starts.end());
   r.stateCount = ReadInts(f, "state_count", n, true);
   r.states = ReadDoubles(f, "state", values, true);
+  r.lastInflow = ReadDoubles(f, "last_inflow", n, true);
+  r.computationInterval = ReadDoubles(f, "computation_interval", n, true);
+  r.subreachCount = ReadInts(f, "subreach_count", n, true);
   for (std::size_t i = 0; i < n; ++i)
     if (r.stateStart[i] < 0 || r.stateCount[i] < 0 ||
         static_cast<std::size_t>(r.stateStart[i]) + r.stateCount[i] > values)

@@ -98,6 +98,9 @@ struct RestartData {
   std::vector<std::int64_t> stateStart;
   std::vector<std::int32_t> stateCount;
   std::vector<double> states;
+  std::vector<double> lastInflow;
+  std::vector<double> computationInterval;
+  std::vector<std::int32_t> subreachCount;
 };
 void WriteRestart(const std::string& path, const RestartData& restart);
 RestartData ReadRestart(const std::string& path);

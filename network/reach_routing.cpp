@@ -79,6 +79,17 @@ void DecodeStatus(std::int32_t status, ReachOutcome& outcome) {
   outcome.severity = severity;
 }
 
+std::int32_t RoutineOf(Method method) noexcept {
+  switch (method) {
+    case Method::kMuskingum: return routine::kRouteMuskingum;
+    case Method::kPuls: return routine::kRoutePulsChannel;
+    case Method::kPulsWithLoss: return routine::kRoutePulsChannelWithLoss;
+    case Method::kMuskingumCunge8Point: return routine::kRouteMuskingumCunge8Point;
+    case Method::kMuskingumCungePrism: return routine::kRouteMuskingumCungePrism;
+  }
+  return 0;
+}
+
 }  // namespace
 
 std::int32_t StateCount(const Reach& reach) noexcept {
@@ -95,7 +106,7 @@ ReachOutcome RouteReach(const Network& network, const Reach& reach,
                         std::int32_t intervalMinutes,
                         std::span<const double> upstreamInflows,
                         std::span<const double> lateralInflows, std::span<double> outflows,
-                        std::vector<double>& states, ReachWorkspace& workspace) {
+                        ReachState& state, ReachWorkspace& workspace) {
   ReachOutcome outcome;
   const std::size_t n = upstreamInflows.size();
   const auto ordinates = static_cast<std::int32_t>(n);
@@ -111,6 +122,20 @@ ReachOutcome RouteReach(const Network& network, const Reach& reach,
   for (std::size_t t = 0; t < n; ++t) inflows[t] = AddFlows(upstreamInflows[t], lateralInflows[t]);
   outcome.inflowVolume = Volume(inflows, dt);
 
+  std::vector<double>& states = state.values;
+  if (!states.empty() && n > 0 && !(inflows[0] == state.lastInflow ||
+                                     (isUndefinedDbl(inflows[0]) && isUndefinedDbl(state.lastInflow)))) {
+    outcome.routine = RoutineOf(reach.method);
+    outcome.messageNumber = kMessageStateMismatch;
+    outcome.severity = kSeverityError;
+    outcome.message = "The first inflow differs from the restart's last inflow.";
+    std::fill(outflows.begin(), outflows.end(), undefinedDbl());
+    outcome.inflowVolume = outcome.outflowVolume = outcome.balanceError = undefinedDbl();
+    outcome.storageStart = outcome.storageEnd = undefinedDbl();
+    outcome.computationInterval = outcome.courantMax = undefinedDbl();
+    std::fill(states.begin(), states.end(), undefinedDbl());
+    return outcome;
+  }
   // Cold start: steady flow from the first inflow; a Muskingum-Cunge profile rises linearly
   // from the upstream inflow to the upstream plus the lateral inflow, as steady flow does.
   if (states.size() != stateCount) {
@@ -203,6 +228,9 @@ ReachOutcome RouteReach(const Network& network, const Reach& reach,
   DecodeStatus(status, outcome);
   if (outcome.routine != 0) outcome.message = std::string(message.trimmed());
   states.swap(finals);
+  state.lastInflow = n > 0 ? inflows[n - 1] : 0.0;
+  state.computationInterval = cunge ? outcome.computationInterval : 0.0;
+  state.subreachCount = outcome.subreachCount;
 
   outcome.outflowVolume = Volume(outflows.first(n), dt);
   const double in = outcome.inflowVolume, out = outcome.outflowVolume;

@@ -40,9 +40,23 @@ struct ReachOutcome {
   double courantMax = 0.0;
 };
 
+// The states that carry a reach's routing from one run to the next, as a restart file holds
+// them: the values (each step's outflow for Muskingum and Puls; the flows at the profile
+// points for Muskingum-Cunge), the inflow of the run's last ordinate (the next run's first)
+// and, for Muskingum-Cunge, the computation interval and subreach count of the run.
+struct ReachState {
+  std::vector<double> values;
+  double lastInflow = 0.0;
+  double computationInterval = 0.0;  // s
+  std::int32_t subreachCount = 0;
+};
+
 // Number of state values a reach carries: its steps' outflows (Muskingum, Puls) or the
 // profile points (Muskingum-Cunge).
 std::int32_t StateCount(const Reach& reach) noexcept;
+
+// Message number of a restart whose last inflow is not the run's first inflow.
+inline constexpr std::int32_t kMessageStateMismatch = 16;
 
 // Per-thread scratch memory reused from reach to reach.
 struct ReachWorkspace {
@@ -55,14 +69,15 @@ struct ReachWorkspace {
 //   upstreamInflows  sum of the upstream outflows and the boundary inflow at each ordinate
 //   lateralInflows   lateral inflow at each ordinate, m3/s over the whole reach
 //   outflows         the reach's outflow at each ordinate (same length as the inflows)
-//   states           in: the states at the first ordinate, or empty for a cold start (every
-//                    state at steady flow from the first inflow); out: the states at the
-//                    last ordinate (StateCount values)
+//   state            in: the state at the first ordinate, or no values for a cold start
+//                    (every state at steady flow from the first inflow); out: the state at
+//                    the last ordinate. A state whose last inflow is not the first inflow
+//                    (bit for bit) fails the reach with kMessageStateMismatch.
 // Nothing is thrown: a routine's failure is reported in the outcome.
 ReachOutcome RouteReach(const Network& network, const Reach& reach,
                         std::int32_t intervalMinutes,
                         std::span<const double> upstreamInflows,
                         std::span<const double> lateralInflows, std::span<double> outflows,
-                        std::vector<double>& states, ReachWorkspace& workspace);
+                        ReachState& state, ReachWorkspace& workspace);
 
 }  // namespace tovalin::network
