@@ -3,7 +3,8 @@
 // reach is left), which gives the branching of a random binary search tree. Strahler order:
 // 1 at a source; the largest upstream order, plus 1 where two upstream reaches share it.
 // Geometry by order w (lognormal factors of median 1 and log-deviation kSpread):
-//   length L = 1000 m * 2^(w-1), slope S = 0.01 * 0.5^(w-1) (at least 1e-5),
+//   length L = 1000 m * 1.3^(w-1) (at most 10 km: a reach is a piece of a stream, not the
+//   whole stream of its order), slope S = 0.01 * 0.5^(w-1) (at least 1e-5),
 //   bottom width B = 3 m * 1.8^(w-1), side slope z = 2, Manning n 0.035 (0.045 at order 1).
 // Muskingum: K = L / (1.5 m/s), x = 0.2, within the stable range (see below). Puls: a table
 // of the trapezoid at normal flow. Lateral inflow: a base flow of 0.02 m3/s per km, and on the storm's part of the basin (a
@@ -22,7 +23,8 @@ namespace tovalin::network {
 namespace {
 
 constexpr double kBaseLength = 1000.0;          // m, median length at order 1
-constexpr double kLengthRatio = 2.0;
+constexpr double kLengthRatio = 1.3;
+constexpr double kMaxLength = 10000.0;          // m
 constexpr double kBaseSlope = 0.01;             // m/m
 constexpr double kSlopeRatio = 0.5;
 constexpr double kMinSlope = 1.0e-5;
@@ -118,7 +120,7 @@ GeneratedNetwork GenerateNetwork(const GeneratorOptions& options) {
     const int w = order[i];
     r.id = ids[i];
     r.toId = parent[i] >= 0 ? ids[parent[i]] : 0;
-    r.reachLength = kBaseLength * std::pow(kLengthRatio, w - 1) * random.Lognormal();
+    r.reachLength = std::min(kMaxLength, kBaseLength * std::pow(kLengthRatio, w - 1) * random.Lognormal());
     r.channelSlope = std::max(kMinSlope, kBaseSlope * std::pow(kSlopeRatio, w - 1) * random.Lognormal());
     r.bottomWidth = kBaseWidth * std::pow(kWidthRatio, w - 1) * random.Lognormal();
     r.sideSlope = kSideSlope;
