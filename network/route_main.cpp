@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "network/engine.h"
+#include "network/parallel/processes.h"
 
 namespace {
 
@@ -49,6 +50,13 @@ class ProgressBar {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Under an MPI launcher every process runs this; only process 0 prints, except a fault.
+  tovalin::network::Processes processes(argc, argv);
+  if (!processes.refusal().empty()) {
+    if (processes.lead()) std::fprintf(stderr, "tovalin-route: %s\n", processes.refusal().c_str());
+    return kExitUsage;
+  }
+  std::FILE* const err = processes.lead() ? stderr : nullptr;
   tovalin::network::RunOptions options;
   bool quiet = false;
   for (int i = 1; i < argc; ++i) {
@@ -73,35 +81,37 @@ int main(int argc, char** argv) {
       ok = ok && *end == '\0' && n >= 1 && n <= 1024;
       options.threads = static_cast<int>(n);
     } else if (arg == "--help" || arg == "-h") {
-      std::fputs(kUsage, stdout);
+      if (processes.lead()) std::fputs(kUsage, stdout);
       return 0;
     } else {
       ok = false;
     }
     if (!ok) {
-      std::fprintf(stderr, "tovalin-route: bad or incomplete option '%s'\n%s", argv[i], kUsage);
+      if (err) std::fprintf(err, "tovalin-route: bad or incomplete option '%s'\n%s", argv[i], kUsage);
       return kExitUsage;
     }
   }
   if (options.networkPath.empty() || options.forcingPath.empty() || options.outputPath.empty()) {
-    std::fprintf(stderr, "tovalin-route: --network, --forcing and --output are required\n%s", kUsage);
+    if (err) std::fprintf(err, "tovalin-route: --network, --forcing and --output are required\n%s", kUsage);
     return kExitUsage;
   }
   ProgressBar bar;
-  if (!quiet && isatty(STDERR_FILENO))
+  if (!quiet && processes.lead() && isatty(STDERR_FILENO))
     options.progress = [&bar](std::int64_t done, std::int64_t total) { bar.Draw(done, total); };
   try {
-    const tovalin::network::RunSummary summary = tovalin::network::Run(options);
+    const tovalin::network::RunSummary summary =
+        processes.Run(options, quiet || !processes.lead() ? nullptr : stdout);
     if (!summary.refusal.empty()) {
-      std::fprintf(stderr, "tovalin-route: %s", summary.BriefReport().c_str());
+      if (err) std::fprintf(err, "tovalin-route: %s", summary.BriefReport().c_str());
       return kExitRefused;
     }
-    if (!quiet) std::fputs(summary.BriefReport().c_str(), stdout);
+    if (!quiet && processes.lead()) std::fputs(summary.BriefReport().c_str(), stdout);
     return summary.Failed() ? kExitFailedReaches : 0;
   } catch (const tovalin::network::FileError& e) {
-    std::fprintf(stderr, "tovalin-route: %s\n", e.what());
+    if (err) std::fprintf(err, "tovalin-route: %s\n", e.what());
     return kExitFile;
   } catch (const std::exception& e) {
+    if (processes.size() > 1) processes.Abort("process " + std::to_string(processes.rank()) + ": " + e.what(), kExitFile);
     std::fprintf(stderr, "tovalin-route: %s\n", e.what());
     return kExitFile;
   }
