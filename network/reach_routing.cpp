@@ -92,7 +92,7 @@ std::int32_t RoutineOf(Method method) noexcept {
 
 }  // namespace
 
-std::int32_t StateCount(const Reach& reach) noexcept {
+std::int32_t StateCount(const Reach& reach, std::int32_t) noexcept {
   switch (reach.method) {
     case Method::kMuskingumCunge8Point:
     case Method::kMuskingumCungePrism:
@@ -113,7 +113,7 @@ ReachOutcome RouteReach(const Network& network, const Reach& reach,
   const double dt = intervalMinutes * kSecondsPerMinute;
   const bool cunge = reach.method == Method::kMuskingumCunge8Point ||
                      reach.method == Method::kMuskingumCungePrism;
-  const auto stateCount = static_cast<std::size_t>(StateCount(reach));
+  const auto stateCount = static_cast<std::size_t>(StateCount(reach, 0));
 
   // The reach's total inflow: for Muskingum and Puls the lateral inflow joins the upstream
   // inflow; for Muskingum-Cunge it enters along the reach, per metre.
@@ -132,7 +132,7 @@ ReachOutcome RouteReach(const Network& network, const Reach& reach,
     std::fill(outflows.begin(), outflows.end(), undefinedDbl());
     outcome.inflowVolume = outcome.outflowVolume = outcome.balanceError = undefinedDbl();
     outcome.storageStart = outcome.storageEnd = undefinedDbl();
-    outcome.computationInterval = outcome.courantMax = undefinedDbl();
+    outcome.computationInterval = outcome.courantMin = outcome.courantMax = undefinedDbl();
     std::fill(states.begin(), states.end(), undefinedDbl());
     return outcome;
   }
@@ -221,6 +221,9 @@ ReachOutcome RouteReach(const Network& network, const Reach& reach,
       break;
     }
   }
+  // The routing core reports neither the smallest Courant number nor the channel loss.
+  outcome.courantMin = undefinedDbl();
+  outcome.loss = reach.method == Method::kPulsWithLoss ? undefinedDbl() : 0.0;
   if (!cunge) {
     outcome.computationInterval = undefinedDbl();
     outcome.courantMax = undefinedDbl();

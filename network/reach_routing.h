@@ -32,11 +32,13 @@ struct ReachOutcome {
   double outflowVolume = 0.0;
   double storageStart = 0.0;
   double storageEnd = 0.0;
+  double loss = 0.0;  // Puls with loss: the channel loss over the run
   double balanceError = 0.0;
   // Muskingum-Cunge only (the undefined value otherwise): computation interval (s), subreach
-  // count, and the largest Courant number ck dt / dx over the run.
+  // count, and the range of the Courant number ck dt / dx over the run.
   double computationInterval = 0.0;
   std::int32_t subreachCount = 0;
+  double courantMin = 0.0;
   double courantMax = 0.0;
 };
 
@@ -53,7 +55,8 @@ struct ReachState {
 
 // Number of state values a reach carries: its steps' outflows (Muskingum, Puls) or the
 // profile points (Muskingum-Cunge).
-std::int32_t StateCount(const Reach& reach) noexcept;
+// subreachCount is the restart's for a Muskingum-Cunge reach.
+std::int32_t StateCount(const Reach& reach, std::int32_t subreachCount) noexcept;
 
 // Message number of a restart whose last inflow is not the run's first inflow.
 inline constexpr std::int32_t kMessageStateMismatch = 16;
