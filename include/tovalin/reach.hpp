@@ -38,23 +38,23 @@ struct MuskingumReach {
 
 // Modified Puls: the reach's storage-outflow table (storage of the whole reach, in flow unit x
 // seconds, both columns ascending), split into `steps` equal routing steps.
-// With an elevation table of the same length and a loss rate, a channel loss
+// With withLoss, an elevation for every pair and a loss rate, a channel loss
 // L = S / D * lossRate is taken off each step's outflow while the water surface stands above
 // lossElevation (D the depth above it, S the step's storage).
-//   storage, outflow   the table, pairs of equal index (>= 1 pair)
+//   storage, outflow   the table, pairs of equal index (>= 1 pair; the shorter span counts)
 //   steps              number of routing steps (>= 1)
-//   elevation          water-surface elevation of each pair; empty for routing without loss
+//   withLoss           route with the channel loss (routine 18 instead of 17)
+//   elevation          with loss: water-surface elevation of each pair
 //   lossElevation      elevation above which the loss acts (length unit of elevation)
 //   lossRate           loss per unit of area storage/depth (length unit per second)
 struct PulsReach {
   std::span<const double> storage;
   std::span<const double> outflow;
   std::int32_t steps = 1;
+  bool withLoss = false;
   std::span<const double> elevation;
   double lossElevation = 0.0;
   double lossRate = 0.0;
-
-  bool withLoss() const noexcept { return !elevation.empty(); }
 };
 
 // An eight-point natural cross-section: stations and elevations (m) of eight points from left
