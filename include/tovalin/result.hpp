@@ -97,7 +97,8 @@ struct MuskingumCungeDiagnostics {
   double maxCelerity = 0.0;               // m/s
   // Which results the call produced: on an allocation failure (message 11) only those chosen
   // or computed before it are; the rest are 0 here (and left as passed by the adapters).
-  bool intervalWritten = false;        // computationInterval and subreachLength
+  bool intervalWritten = false;        // computationInterval
+  bool subreachLengthWritten = false;  // subreachLength
   bool initialStorageWritten = false;  // volume.storageStart
   bool routed = false;                 // peak, celerity and finalFlows
 };
