@@ -165,6 +165,8 @@ void Complete(MuskingumCungeResult& result, const Scalars& scalars, const SweepS
   MuskingumCungeDiagnostics& d = result.diagnostics;
   d.computationInterval = scalars.written.interval ? scalars.computationInterval : 0.0;
   d.subreachLength = scalars.written.subreachLength ? scalars.subreachLength : 0.0;
+  d.subreachCount = stats.subreachCount;
+  d.computationSteps = stats.computationSteps;
   const double none = std::numeric_limits<double>::quiet_NaN();
   const bool any = stats.depthComputations > 0;
   d.courantMin = any ? stats.courantMin : none;
@@ -293,6 +295,8 @@ void Continue(const NormalFlowAt& normalFlow, const MuskingumCungeScheme& scheme
   }
   const auto periods = static_cast<std::size_t>(steps);
   const auto nodes = static_cast<std::size_t>(subreaches) + 1;
+  stats.computationSteps = static_cast<std::int32_t>(periods);
+  stats.subreachCount = subreaches;
   // A state that views this workspace is copied before the node arrays are resized.
   if (!Fit(work.seriesInflow(), periods) || !Fit(work.seriesLateral(), periods) ||
       !Fit(work.seriesOutflow(), periods) || !Fit(work.nodeFlows(), nodes) ||

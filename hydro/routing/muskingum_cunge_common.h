@@ -174,6 +174,8 @@ struct Plan {
 
 // Figures the routing gathers for the diagnostics (see MuskingumCungeDiagnostics).
 struct SweepStats {
+  std::int32_t computationSteps = 0;  // NCOMP
+  std::int32_t subreachCount = 0;     // NSUB
   double courantMin = 0.0, courantMax = 0.0;
   double reynoldsMin = 0.0, reynoldsMax = 0.0;
   std::int64_t depthComputations = 0;
@@ -455,6 +457,8 @@ void RouteMuskingumCunge(const NormalFlowAt& normalFlow, const MuskingumCungeSch
   if (!Settle(flows, scheme, reference, latest, results, report, buffers, plan)) return;
   const double dt = plan.dt;
   const double dx = plan.dx;
+  stats.computationSteps = plan.stepCount;
+  stats.subreachCount = plan.subreaches;
   const std::span<double> outflowWork = plan.outflows;
   const std::span<const double> inflowWork = plan.inflows;
   const std::span<const double> lateralWork = plan.lateral;
