@@ -72,9 +72,13 @@ ReachOutcome RouteOne(RunState& run, std::int64_t reach, const double* lateralBl
   ReachOutcome outcome =
       RouteReach(run.network, run.network.reaches[reach], run.intervalMinutes, scratch.upstream,
                  scratch.lateral, out, run.states[reach], scratch.reach);
+  ReachState& state = run.states[reach];
+  const Reach& description = run.network.reaches[reach];
+  if (state.values.size() != static_cast<std::size_t>(StateCount(description, state.subreachCount)))
+    state.values.assign(static_cast<std::size_t>(StateCount(description, state.subreachCount)),
+                        undefinedDbl());  // a call that stopped early left no state
   if (outcome.severity >= kSeverityError) {
     run.failed[reach] = 1;
-    std::fill(run.states[reach].values.begin(), run.states[reach].values.end(), undefinedDbl());
   } else {
     run.failed[reach] = upstreamFailure;
   }
