@@ -102,9 +102,9 @@ double Storm(std::size_t reach, std::size_t t) {
 }
 
 // Known answer: tributaries 7 (Muskingum) and 5 (Muskingum-Cunge trapezoid) join into 3
-// (Muskingum), which flows into the outlet 9 (Muskingum-Cunge). Routing each reach by hand
-// in that order, with the junction summed in ascending id (5, then 7), must give the
-// engine's outflows to the last bit.
+// (Muskingum), which flows into the outlet 9 (Muskingum-Cunge). Routing each reach through
+// the C++ API one after another, with the junction summed in ascending id (5, then 7), must
+// give the engine's outflows to the last bit.
 TEST(NetworkEngine, ChainAndJunctionEqualReachesRoutedOneAfterAnother) {
   TempDir dir;
   Network net;
@@ -121,25 +121,37 @@ TEST(NetworkEngine, ChainAndJunctionEqualReachesRoutedOneAfterAnother) {
   ASSERT_TRUE(RunFiles(dir, 2).refusal.empty());
   const Results got = ReadResults(dir / "out.nc");
 
-  ReachWorkspace ws;
-  std::vector<double> lateral[4], out[4];
-  for (std::size_t i = 0; i < 4; ++i) {
-    for (std::size_t t = 0; t < 24; ++t) lateral[i].push_back(Storm(i, t));
-    out[i].resize(24);
-  }
-  const std::vector<double> none(24, 0.0);
-  const auto route = [&](std::size_t i, const std::vector<double>& in) {
-    ReachState cold;
-    RouteReach(net, net.reaches[i], 60, in, lateral[i], out[i], cold, ws);
+  // By hand through the C++ API: Muskingum takes its lateral inflow into its inflow,
+  // Muskingum-Cunge per metre of reach (cold continuation start).
+  Workspace ws;
+  std::vector<double> out[4];
+  const auto lateral = [](std::size_t i, bool perMetre) {
+    std::vector<double> q;
+    for (std::size_t t = 0; t < 24; ++t) q.push_back(perMetre ? Storm(i, t) / 4000.0 : Storm(i, t));
+    return q;
   };
-  route(1, none);
-  route(3, none);
-  std::vector<double> junction(24);
+  const auto muskingum = [&](std::size_t i, std::vector<double> in) {
+    const std::vector<double> q = lateral(i, false);
+    for (std::size_t t = 0; t < 24; ++t) in[t] += q[t];
+    const Reach& r = net.reaches[i];
+    const auto result = Route(tovalin::MuskingumReach{r.muskingumK, r.muskingumX, r.stepCount},
+                              Hydrograph{60, in, {}}, ws);
+    out[i].assign(result.outflows.begin(), result.outflows.end());
+  };
+  const auto cunge = [&](std::size_t i, const std::vector<double>& in) {
+    const std::vector<double> q = lateral(i, true);
+    const MuskingumCungeReach reach{4000.0, 0.002, TrapezoidSection{8.0, 2.0, 0.035}};
+    const auto result = Route(reach, Hydrograph{60, in, q}, ws);
+    out[i].assign(result.outflows.begin(), result.outflows.end());
+  };
+  const std::vector<double> none(24, 0.0);
+  muskingum(1, none);
+  cunge(3, none);
+  std::vector<double> junction(24), chain(24);
   for (std::size_t t = 0; t < 24; ++t) junction[t] = (0.0 + out[3][t]) + out[1][t];
-  route(2, junction);
-  std::vector<double> chain(24);
+  muskingum(2, junction);
   for (std::size_t t = 0; t < 24; ++t) chain[t] = 0.0 + out[2][t];
-  route(0, chain);
+  cunge(0, chain);
   for (std::size_t i = 0; i < 4; ++i)
     EXPECT_EQ(got.outflow.at(net.reaches[i].id), out[i]) << "reach " << net.reaches[i].id;
 }
