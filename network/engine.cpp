@@ -72,9 +72,13 @@ ReachOutcome RouteOne(RunState& run, std::int64_t reach, const double* lateralBl
   ReachOutcome outcome =
       RouteReach(run.network, run.network.reaches[reach], run.intervalMinutes, scratch.upstream,
                  scratch.lateral, out, run.states[reach], scratch.reach);
+  ReachState& state = run.states[reach];
+  const Reach& description = run.network.reaches[reach];
+  if (state.values.size() != static_cast<std::size_t>(StateCount(description, state.subreachCount)))
+    state.values.assign(static_cast<std::size_t>(StateCount(description, state.subreachCount)),
+                        undefinedDbl());  // a call that stopped early left no state
   if (outcome.severity >= kSeverityError) {
     run.failed[reach] = 1;
-    std::fill(run.states[reach].values.begin(), run.states[reach].values.end(), undefinedDbl());
   } else {
     run.failed[reach] = upstreamFailure;
   }
@@ -102,7 +106,8 @@ std::string RunSummary::BriefReport() const {
                   " with warnings, " + std::to_string(failed) + " failed, " +
                   std::to_string(upstreamFailed) + " below a failure\n";
   s += "volume balance: in " + Figure(inflowVolume) + " m3, out " + Figure(outletVolume) +
-       " m3, storage change " + Figure(storageChange) + " m3, error " + Figure(balanceError);
+       " m3, storage change " + Figure(storageChange) + " m3, loss " + Figure(lossVolume) +
+       " m3, error " + Figure(balanceError);
   if (undefinedAccounts) s += " (" + std::to_string(undefinedAccounts) + " reaches undefined)";
   s += "\ntime: read " + Figure(readSeconds) + " s, route " + Figure(routeSeconds) +
        " s, write " + Figure(writeSeconds) + " s\n";
@@ -168,7 +173,7 @@ RunSummary Run(const RunOptions& options) {
   std::vector<ReachOutcome> outcomes;
   std::vector<std::int32_t> ids;
   std::vector<std::uint8_t> flags;
-  double in = 0.0, out = 0.0, change = 0.0, residual = 0.0;
+  double in = 0.0, out = 0.0, change = 0.0, lost = 0.0, residual = 0.0;
   const bool keepStates = !options.restartOutPath.empty();
 
   for (std::size_t b0 = 0; b0 < reaches; b0 += static_cast<std::size_t>(block)) {
@@ -240,6 +245,7 @@ RunSummary Run(const RunOptions& options) {
       else if (o.severity > 0) ++summary.withWarnings;
       else ++summary.clean;
       const bool outlet = topology.downstream[reach] < 0;
+      const double loss = isUndefinedDbl(o.loss) ? 0.0 : o.loss;
       if (isUndefinedDbl(o.inflowVolume) || isUndefinedDbl(o.outflowVolume) ||
           isUndefinedDbl(o.storageStart) || isUndefinedDbl(o.storageEnd)) {
         ++summary.undefinedAccounts;
@@ -250,7 +256,8 @@ RunSummary Run(const RunOptions& options) {
         if (!outlet) in -= o.outflowVolume;
         if (outlet) out += o.outflowVolume;
         change += o.storageEnd - o.storageStart;
-        residual += o.inflowVolume - o.outflowVolume - (o.storageEnd - o.storageStart);
+        lost += loss;
+        residual += o.inflowVolume - o.outflowVolume - (o.storageEnd - o.storageStart) - loss;
       }
       for (std::int64_t k = topology.upstreamStart[reach]; k < topology.upstreamStart[reach + 1]; ++k)
         std::vector<double>().swap(run.outflows[topology.upstream[k]]);
@@ -265,6 +272,7 @@ RunSummary Run(const RunOptions& options) {
   summary.inflowVolume = in;
   summary.outletVolume = out;
   summary.storageChange = change;
+  summary.lossVolume = lost;
   summary.balanceError = in != 0.0 ? residual / in : residual;
   writer.Close({{"reaches_routed", static_cast<double>(summary.clean)},
                 {"reaches_with_warnings", static_cast<double>(summary.withWarnings)},
@@ -273,6 +281,7 @@ RunSummary Run(const RunOptions& options) {
                 {"network_inflow_volume", in},
                 {"network_outflow_volume", out},
                 {"network_storage_change", change},
+                {"network_loss_volume", lost},
                 {"network_volume_balance_error", summary.balanceError}});
   if (keepStates) {
     RestartData next;

@@ -33,9 +33,11 @@ struct RunSummary {
   std::int64_t failed = 0;          // a routine reported an error
   std::int64_t upstreamFailed = 0;  // routed, but a reach upstream failed
   // Network volumes, m3: what entered (boundary and lateral), what left at the outlets, the
-  // change of storage, and the balance error (in - out - change) / in over the reaches whose
-  // account is defined (summed in routing order, so the same for any thread count).
-  double inflowVolume = 0.0, outletVolume = 0.0, storageChange = 0.0, balanceError = 0.0;
+  // change of storage, the channel loss, and the balance error (in - out - change - loss) / in
+  // over the reaches whose account is defined (summed in routing order, so the same for any
+  // thread count).
+  double inflowVolume = 0.0, outletVolume = 0.0, storageChange = 0.0, lossVolume = 0.0;
+  double balanceError = 0.0;
   std::int64_t undefinedAccounts = 0;
   double readSeconds = 0.0, routeSeconds = 0.0, writeSeconds = 0.0;
   int threads = 0;

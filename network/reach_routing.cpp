@@ -1,7 +1,9 @@
-// Routing of one reach over a run through the routing core, and its volume account:
-// trapezoidal volumes over the ordinates (dt in seconds) and storages from each method's own
-// relation, S = K (x I + (1 - x) O) per Muskingum step, the storage-outflow table per Puls
-// step, the routine's node storages for Muskingum-Cunge.
+// Routing of one reach over a run through the C++ API: the reach's description and
+// hydrograph built from the network's record, one call, and the result's status, volume
+// account, diagnostics and state taken over into the outcome. Restart values per method:
+// Muskingum each step's outflow; Puls each step's outflow then its storage indicator (and,
+// with loss, its outflow before the loss); Muskingum-Cunge the flow then the depth at each of
+// the NSUB + 1 nodes.
 #include "network/reach_routing.h"
 
 #include <algorithm>
@@ -9,97 +11,59 @@
 
 #include "hydro/messages/message_text.h"
 #include "hydro/messages/status_code.h"
-#include "hydro/messages/text_field.h"
-#include "hydro/routing/muskingum.h"
-#include "hydro/routing/muskingum_cunge_8point.h"
-#include "hydro/routing/muskingum_cunge_prism.h"
-#include "hydro/routing/puls_channel.h"
+#include "tovalin/core.hpp"
 
 namespace tovalin::network {
 namespace {
-
-constexpr double kSecondsPerMinute = 60.0;
-constexpr double kSecondsPerHour = 3600.0;
-constexpr std::string_view kCircle = "CIRCLE";
-constexpr std::string_view kTrapezoid = "TRAPEZOID";
 
 // Sum of two flows; undefined when either is.
 double AddFlows(double a, double b) noexcept {
   return isUndefinedDbl(a) || isUndefinedDbl(b) ? undefinedDbl() : a + b;
 }
 
-// Trapezoidal volume of a hydrograph at interval dt (s); undefined when an ordinate is.
-double Volume(std::span<const double> flows, double dt) noexcept {
-  double volume = 0.0;
-  for (std::size_t t = 1; t < flows.size(); ++t) {
-    if (isUndefinedDbl(flows[t - 1]) || isUndefinedDbl(flows[t])) return undefinedDbl();
-    volume += (flows[t - 1] + flows[t]) * 0.5 * dt;
-  }
-  return volume;
+// The state values of a step method laid end to end: outflows, indicators, gross outflows.
+void SaveSteps(const StepStateView& view, ReachState& state) {
+  state.values.assign(view.outflows.begin(), view.outflows.end());
+  state.values.insert(state.values.end(), view.storageIndicators.begin(), view.storageIndicators.end());
+  state.values.insert(state.values.end(), view.grossOutflows.begin(), view.grossOutflows.end());
+  state.lastInflow = view.lastInflow;
 }
 
-// Storage of a reach of Muskingum steps: sum over steps of (K/n) (x I + (1 - x) O), each
-// step's inflow being the previous step's outflow, in m3 (K in hours).
-double MuskingumStorage(const Reach& reach, double inflow, std::span<const double> stepOutflows) {
-  const double stepK = reach.muskingumK / reach.stepCount * kSecondsPerHour;
-  double storage = 0.0;
-  double stepInflow = inflow;
-  for (double outflow : stepOutflows) {
-    storage += stepK * (reach.muskingumX * stepInflow + (1.0 - reach.muskingumX) * outflow);
-    stepInflow = outflow;
-  }
-  return storage;
+StepStateView StepView(const ReachState& state, std::size_t steps, bool indicators, bool gross) {
+  const std::span<const double> v(state.values);
+  StepStateView view;
+  view.outflows = v.first(steps);
+  if (indicators) view.storageIndicators = v.subspan(steps, steps);
+  if (gross) view.grossOutflows = v.subspan(2 * steps, steps);
+  view.lastInflow = state.lastInflow;
+  return view;
 }
 
-// Storage of a reach of Puls steps: the tabulated storage at each step's outflow (linear
-// between pairs, the end pairs beyond the table), 1/n of it per step.
-double PulsStorage(const Network& network, const Reach& reach,
-                   std::span<const double> stepOutflows) {
-  const auto first = static_cast<std::size_t>(reach.tableStart);
-  const std::span<const double> outflow(network.outflowTable.data() + first, reach.tableCount);
-  const std::span<const double> storage(network.storageTable.data() + first, reach.tableCount);
-  double total = 0.0;
-  for (double q : stepOutflows) {
-    if (isUndefinedDbl(q)) return undefinedDbl();
-    std::size_t i = 1;
-    while (i + 1 < outflow.size() && outflow[i] < q) ++i;
-    const double span = outflow[i] - outflow[i - 1];
-    const double f = span > 0.0 ? (q - outflow[i - 1]) / span : 0.0;
-    total += (storage[i - 1] + f * (storage[i] - storage[i - 1])) / reach.stepCount;
-  }
-  return total;
-}
-
-void DecodeStatus(std::int32_t status, ReachOutcome& outcome) {
-  FixedText<32> name;
-  std::int32_t number = 0, severity = 0;
-  DecodeErrorCode(status, name.field(), number, severity);
-  outcome.routine = status == 0 ? 0 : status / 512;
-  outcome.messageNumber = number;
-  outcome.severity = severity;
-}
-
-std::int32_t RoutineOf(Method method) noexcept {
-  switch (method) {
-    case Method::kMuskingum: return routine::kRouteMuskingum;
-    case Method::kPuls: return routine::kRoutePulsChannel;
-    case Method::kPulsWithLoss: return routine::kRoutePulsChannelWithLoss;
-    case Method::kMuskingumCunge8Point: return routine::kRouteMuskingumCunge8Point;
-    case Method::kMuskingumCungePrism: return routine::kRouteMuskingumCungePrism;
-  }
-  return 0;
+template <typename Result>
+void TakeStatus(const Result& result, ReachOutcome& outcome) {
+  outcome.routine = result.status.routine;
+  outcome.messageNumber = result.status.messageNumber;
+  outcome.severity = static_cast<std::int32_t>(result.status.severity);
+  outcome.message.assign(result.text.begin(), result.text.end());
+  outcome.inflowVolume = result.volume.inflow;
+  outcome.outflowVolume = result.volume.outflow;
+  outcome.storageStart = result.volume.storageStart;
+  outcome.storageEnd = result.volume.storageEnd;
+  outcome.loss = result.volume.loss;
+  outcome.balanceError = result.volume.balanceError;
 }
 
 }  // namespace
 
-std::int32_t StateCount(const Reach& reach) noexcept {
+std::int32_t StateCount(const Reach& reach, std::int32_t subreachCount) noexcept {
   switch (reach.method) {
+    case Method::kMuskingum: return reach.stepCount;
+    case Method::kPuls: return 2 * reach.stepCount;
+    case Method::kPulsWithLoss: return 3 * reach.stepCount;
     case Method::kMuskingumCunge8Point:
-    case Method::kMuskingumCungePrism:
-      return kProfilePoints;
-    default:
-      return reach.stepCount;
+    case Method::kMuskingumCungePrism: return 2 * (subreachCount + 1);
   }
+  return 0;
 }
 
 ReachOutcome RouteReach(const Network& network, const Reach& reach,
@@ -109,137 +73,90 @@ ReachOutcome RouteReach(const Network& network, const Reach& reach,
                         ReachState& state, ReachWorkspace& workspace) {
   ReachOutcome outcome;
   const std::size_t n = upstreamInflows.size();
-  const auto ordinates = static_cast<std::int32_t>(n);
-  const double dt = intervalMinutes * kSecondsPerMinute;
-  const bool cunge = reach.method == Method::kMuskingumCunge8Point ||
-                     reach.method == Method::kMuskingumCungePrism;
-  const auto stateCount = static_cast<std::size_t>(StateCount(reach));
-
-  // The reach's total inflow: for Muskingum and Puls the lateral inflow joins the upstream
-  // inflow; for Muskingum-Cunge it enters along the reach, per metre.
-  std::vector<double>& inflows = workspace.inflows;
-  inflows.resize(n);
-  for (std::size_t t = 0; t < n; ++t) inflows[t] = AddFlows(upstreamInflows[t], lateralInflows[t]);
-  outcome.inflowVolume = Volume(inflows, dt);
-
-  std::vector<double>& states = state.values;
-  if (!states.empty() && n > 0 && !(inflows[0] == state.lastInflow ||
-                                     (isUndefinedDbl(inflows[0]) && isUndefinedDbl(state.lastInflow)))) {
-    outcome.routine = RoutineOf(reach.method);
-    outcome.messageNumber = kMessageStateMismatch;
-    outcome.severity = kSeverityError;
-    outcome.message = "The first inflow differs from the restart's last inflow.";
-    std::fill(outflows.begin(), outflows.end(), undefinedDbl());
-    outcome.inflowVolume = outcome.outflowVolume = outcome.balanceError = undefinedDbl();
-    outcome.storageStart = outcome.storageEnd = undefinedDbl();
-    outcome.computationInterval = outcome.courantMax = undefinedDbl();
-    std::fill(states.begin(), states.end(), undefinedDbl());
-    return outcome;
-  }
-  // Cold start: steady flow from the first inflow; a Muskingum-Cunge profile rises linearly
-  // from the upstream inflow to the upstream plus the lateral inflow, as steady flow does.
-  if (states.size() != stateCount) {
-    states.assign(stateCount, n > 0 ? inflows[0] : 0.0);
-    if (cunge && n > 0) {
-      for (std::size_t p = 0; p < stateCount; ++p) {
-        const double fraction = static_cast<double>(p) / static_cast<double>(stateCount - 1);
-        states[p] = isUndefinedDbl(upstreamInflows[0]) || isUndefinedDbl(lateralInflows[0])
-                        ? undefinedDbl()
-                        : upstreamInflows[0] + fraction * lateralInflows[0];
-      }
-    }
-  }
-  std::vector<double>& finals = workspace.finalStates;
-  finals.assign(stateCount, 0.0);
-
-  FixedText<kMessageWidth> message;
-  std::int32_t status = 0;
-  const std::size_t firstTable = static_cast<std::size_t>(reach.tableStart);
-  const auto table = [&](const std::vector<double>& flat) {
-    return std::span<const double>(flat.data() + firstTable, reach.tableCount);
-  };
+  const bool warm = !state.values.empty();
+  const RouteOptions options{{}, outflows.first(n)};
+  outcome.computationInterval = outcome.courantMin = outcome.courantMax = undefinedDbl();
   switch (reach.method) {
     case Method::kMuskingum:
-      RouteMuskingum(intervalMinutes, reach.muskingumK, reach.muskingumX, reach.stepCount,
-                     states, finals, ordinates, inflows, outflows, status, message.field());
-      outcome.storageStart = MuskingumStorage(reach, n ? inflows[0] : 0.0, states);
-      outcome.storageEnd = MuskingumStorage(reach, n ? inflows[n - 1] : 0.0, finals);
-      break;
     case Method::kPuls:
-    case Method::kPulsWithLoss:
-      if (reach.method == Method::kPuls) {
-        RoutePulsChannel(intervalMinutes, reach.tableCount, table(network.storageTable),
-                         table(network.outflowTable), reach.stepCount, states, finals,
-                         ordinates, inflows, outflows, status, message.field());
+    case Method::kPulsWithLoss: {
+      // The lateral inflow joins the reach's inflow.
+      std::vector<double>& inflows = workspace.inflows;
+      inflows.resize(n);
+      for (std::size_t t = 0; t < n; ++t) inflows[t] = AddFlows(upstreamInflows[t], lateralInflows[t]);
+      const Hydrograph hydrograph{intervalMinutes, inflows, {}};
+      const auto steps = static_cast<std::size_t>(reach.stepCount);
+      if (reach.method == Method::kMuskingum) {
+        const MuskingumReach description{reach.muskingumK, reach.muskingumX, reach.stepCount};
+        const MuskingumResult r =
+            warm ? Route(description, hydrograph, StepView(state, steps, false, false), workspace.api, options)
+                 : Route(description, hydrograph, workspace.api, options);
+        TakeStatus(r, outcome);
+        SaveSteps(r.state, state);
       } else {
-        RoutePulsChannelWithLoss(intervalMinutes, reach.tableCount,
-                                 table(network.storageTable), table(network.outflowTable),
-                                 table(network.elevationTable), reach.lossElevation,
-                                 reach.lossRate, reach.stepCount, states, finals, ordinates,
-                                 inflows, outflows, status, message.field());
+        const auto first = static_cast<std::size_t>(reach.tableStart);
+        const auto count = static_cast<std::size_t>(reach.tableCount);
+        const bool loss = reach.method == Method::kPulsWithLoss;
+        PulsReach description;
+        description.storage = std::span(network.storageTable).subspan(first, count);
+        description.outflow = std::span(network.outflowTable).subspan(first, count);
+        description.steps = reach.stepCount;
+        description.withLoss = loss;
+        if (loss) description.elevation = std::span(network.elevationTable).subspan(first, count);
+        description.lossElevation = reach.lossElevation;
+        description.lossRate = reach.lossRate;
+        const PulsResult r =
+            warm ? Route(description, hydrograph, StepView(state, steps, true, loss), workspace.api, options)
+                 : Route(description, hydrograph, workspace.api, options);
+        TakeStatus(r, outcome);
+        SaveSteps(r.state, state);
       }
-      outcome.storageStart = PulsStorage(network, reach, states);
-      outcome.storageEnd = PulsStorage(network, reach, finals);
       break;
+    }
     case Method::kMuskingumCunge8Point:
     case Method::kMuskingumCungePrism: {
+      // The lateral inflow enters along the reach, per metre.
       std::vector<double>& lateral = workspace.lateralPerMetre;
       lateral.resize(n);
       for (std::size_t t = 0; t < n; ++t)
-        lateral[t] = isUndefinedDbl(lateralInflows[t]) ? undefinedDbl()
-                                                       : lateralInflows[t] / reach.reachLength;
-      double interval = undefinedDbl(), subreachLength = undefinedDbl(), peak = 0.0,
-             peakTime = 0.0, celerity = undefinedDbl(), inflowVolume = 0.0, outflowVolume = 0.0;
+        lateral[t] = isUndefinedDbl(lateralInflows[t]) ? undefinedDbl() : lateralInflows[t] / reach.reachLength;
+      MuskingumCungeReach description{reach.reachLength, reach.channelSlope, {}};
       if (reach.method == Method::kMuskingumCunge8Point) {
-        const double* points = network.sectionStations.data() + reach.sectionStart;
-        const double* heights = network.sectionElevations.data() + reach.sectionStart;
-        const double roughness[3] = {reach.leftOverbankManningN, reach.manningN,
-                                     reach.rightOverbankManningN};
-        RouteMuskingumCunge8Point(
-            intervalMinutes, reach.reachLength, reach.channelSlope,
-            std::span<const double, 8>(points, 8), std::span<const double, 8>(heights, 8),
-            std::span<const double, 3>(roughness, 3), kProfilePoints, 0, states, finals,
-            ordinates, upstreamInflows, lateral, outflows, interval, subreachLength, peak,
-            peakTime, celerity, outcome.storageStart, outcome.storageEnd, inflowVolume,
-            outflowVolume, status, message.field());
+        EightPointSection section;
+        const auto first = static_cast<std::size_t>(reach.sectionStart);
+        std::copy_n(network.sectionStations.begin() + first, kSectionPoints, section.stations.begin());
+        std::copy_n(network.sectionElevations.begin() + first, kSectionPoints, section.elevations.begin());
+        section.manningN = {reach.leftOverbankManningN, reach.manningN, reach.rightOverbankManningN};
+        description.section = section;
+      } else if (reach.circle) {
+        description.section = CircleSection{reach.bottomWidth, reach.manningN};
       } else {
-        RouteMuskingumCungePrism(
-            intervalMinutes, reach.reachLength, reach.channelSlope, reach.manningN,
-            reach.circle ? kCircle : kTrapezoid, reach.bottomWidth, reach.sideSlope,
-            kProfilePoints, 0, states, finals, ordinates, upstreamInflows, lateral, outflows,
-            interval, subreachLength, peak, peakTime, celerity, outcome.storageStart,
-            outcome.storageEnd, inflowVolume, outflowVolume, status, message.field());
+        description.section = TrapezoidSection{reach.bottomWidth, reach.sideSlope, reach.manningN};
       }
-      outcome.computationInterval = interval;
-      const bool chosen = !isUndefinedDbl(interval) && !isUndefinedDbl(subreachLength) &&
-                          subreachLength > 0.0;
-      outcome.subreachCount =
-          chosen ? static_cast<std::int32_t>(std::lround(reach.reachLength / subreachLength)) : 0;
-      outcome.courantMax = chosen && !isUndefinedDbl(celerity)
-                               ? celerity * interval / subreachLength
-                               : undefinedDbl();
+      const Hydrograph hydrograph{intervalMinutes, upstreamInflows, lateral};
+      MuskingumCungeResult r;
+      if (warm) {
+        const std::size_t nodes = state.values.size() / 2;
+        const std::span<const double> v(state.values);
+        const MuskingumCungeStateView start{state.computationInterval, state.subreachCount,
+                                            v.first(nodes), v.subspan(nodes, nodes), state.lastInflow};
+        r = Route(description, hydrograph, start, workspace.api, options);
+      } else {
+        r = Route(description, hydrograph, workspace.api, options);
+      }
+      TakeStatus(r, outcome);
+      const MuskingumCungeDiagnostics& d = r.diagnostics;
+      outcome.computationInterval = d.intervalWritten ? d.computationInterval : undefinedDbl();
+      outcome.subreachCount = d.subreachCount;
+      outcome.courantMin = std::isnan(d.courantMin) ? undefinedDbl() : d.courantMin;
+      outcome.courantMax = std::isnan(d.courantMax) ? undefinedDbl() : d.courantMax;
+      state.values.assign(r.state.nodeFlows.begin(), r.state.nodeFlows.end());
+      state.values.insert(state.values.end(), r.state.nodeDepths.begin(), r.state.nodeDepths.end());
+      state.lastInflow = r.state.lastInflow;
+      state.computationInterval = r.state.computationInterval;
+      state.subreachCount = r.state.subreachCount;
       break;
     }
-  }
-  if (!cunge) {
-    outcome.computationInterval = undefinedDbl();
-    outcome.courantMax = undefinedDbl();
-  }
-  DecodeStatus(status, outcome);
-  if (outcome.routine != 0) outcome.message = std::string(message.trimmed());
-  states.swap(finals);
-  state.lastInflow = n > 0 ? inflows[n - 1] : 0.0;
-  state.computationInterval = cunge ? outcome.computationInterval : 0.0;
-  state.subreachCount = outcome.subreachCount;
-
-  outcome.outflowVolume = Volume(outflows.first(n), dt);
-  const double in = outcome.inflowVolume, out = outcome.outflowVolume;
-  const double s0 = outcome.storageStart, s1 = outcome.storageEnd;
-  if (isUndefinedDbl(in) || isUndefinedDbl(out) || isUndefinedDbl(s0) || isUndefinedDbl(s1)) {
-    outcome.balanceError = undefinedDbl();
-  } else {
-    const double residual = in - out - (s1 - s0);
-    outcome.balanceError = in != 0.0 ? residual / in : residual;
   }
   return outcome;
 }

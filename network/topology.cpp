@@ -201,7 +201,8 @@ Problems ValidateRestart(const Network& net, const ForcingLayout& forcing,
     const auto it = at.find(r.id);
     if (it == at.end()) { missing.Add(r.id); continue; }
     if (restart.methods[it->second] != static_cast<std::int32_t>(r.method)) method.Add(r.id);
-    else if (restart.stateCount[it->second] != StateCount(r)) count.Add(r.id);
+    else if (restart.stateCount[it->second] != StateCount(r, restart.subreachCount[it->second]))
+      count.Add(r.id);
   }
   if (restart.reachIds.size() != net.reaches.size())
     problems.push_back("restart has " + std::to_string(restart.reachIds.size()) +

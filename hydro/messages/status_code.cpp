@@ -44,6 +44,12 @@ std::int32_t EncodeErrorCode(std::int32_t routineNumber, std::int32_t messageNum
   return static_cast<std::int32_t>(packed);
 }
 
+std::string_view RoutineNameOf(std::int32_t routineNumber) noexcept {
+  if (routineNumber >= 1 && routineNumber <= static_cast<std::int32_t>(kRoutineNames.size()))
+    return kRoutineNames[static_cast<std::size_t>(routineNumber - 1)];
+  return kUnknownRoutine;
+}
+
 void DecodeErrorCode(std::int32_t status, TextField routineName, std::int32_t& messageNumber,
                      std::int32_t& severity) noexcept {
   const auto u = static_cast<std::uint32_t>(status);

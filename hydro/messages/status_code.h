@@ -45,6 +45,9 @@ std::int32_t EncodeErrorCode(std::int32_t routineNumber, std::int32_t messageNum
 void DecodeErrorCode(std::int32_t status, TextField routineName, std::int32_t& messageNumber,
                      std::int32_t& severity) noexcept;
 
+// Name of a row of the routine-name table, "Unknown Subroutine" outside 1..35.
+std::string_view RoutineNameOf(std::int32_t routineNumber) noexcept;
+
 // Records the latest failure of a call: message number and severity, packed at the end.
 struct Report {
   int messageNumber = 0;

@@ -5,21 +5,32 @@
 #include "hydro/routing/muskingum.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string_view>
 
 #include "hydro/messages/message_text.h"
 #include "hydro/messages/status_code.h"
+#include "hydro/routing/api_support.h"
 
 namespace tovalin {
 namespace {
 
 // The double nearest to 1/60: minutes to hours.
 constexpr double kHoursPerMinute = 0.016666666666666666;
+constexpr double kSecondsPerHour = 3600.0;
+constexpr double kSecondsPerMinute = 60.0;
 constexpr double kLargestWeight = 0.5;
 
 constexpr int kMessageUnstable = 1;
 constexpr int kMessageInvalid = 12;
+constexpr int kMessageLateral = 15;
+constexpr int kMessageState = 16;
 constexpr std::string_view kUnstableText = "Muskingum routing is unstable with the given parameters.";
+constexpr std::string_view kLateralText =
+    "Lateral inflow is not taken by this method: add it to the inflows.";
+constexpr std::string_view kStateText =
+    "The state does not continue this call: one outflow per step and the first inflow equal "
+    "to its last inflow are needed.";
 
 struct Coefficients {
   double ca;  // dt/D * 2: one minus the weight of the previous outflow
@@ -59,50 +70,131 @@ double RouteStep(Coefficients c, double initialOutflow, std::span<double> hydrog
   return outflow1;
 }
 
+// Storage of the reach, summed over the steps: S = K/n (x I + (1 - x) O) with I the inflow to
+// each step and O its outflow at one ordinate; K/n in seconds. Undefined flows add nothing.
+double ReachStorage(double stepK, double x, double reachInflow,
+                    std::span<const double> stepOutflows) noexcept {
+  double storage = 0.0;
+  double inflow = reachInflow;
+  for (const double outflow : stepOutflows) {
+    if (!isUndefinedDbl(inflow) && !isUndefinedDbl(outflow))
+      storage += stepK * (x * inflow + (1.0 - x) * outflow);
+    inflow = outflow;
+  }
+  return storage;
+}
+
 }  // namespace
 
-void RouteMuskingum(std::int32_t intervalMinutes, double muskingumK, double muskingumX,
-                    std::int32_t stepCount, std::span<const double> initialStepOutflows,
-                    std::span<double> finalStepOutflows, std::int32_t ordinateCount,
-                    std::span<const double> inflows, std::span<double> outflows,
-                    std::int32_t& status, TextField message) noexcept {
+MuskingumResult Route(const MuskingumReach& reach, const Hydrograph& hydrograph,
+                      const StepStateView& start, Workspace& workspace,
+                      const RouteOptions& options) {
+  const detail::WorkspaceAccess work{workspace};
+  const CallMessage message = MessageFor(options, workspace);
   Report report;
-  const double dt = intervalMinutes * kHoursPerMinute;
-  const double k = muskingumK;
-  const double x = muskingumX;
+  MuskingumResult result;
+  const std::span<const double> inflows = hydrograph.flows;
+  const std::size_t n = inflows.size();
+  const std::int32_t stepCount = reach.steps;
+  const std::size_t steps = static_cast<std::size_t>(std::max(stepCount, 0));
+  const double dt = hydrograph.intervalMinutes * kHoursPerMinute;
+  const double k = reach.kHours;
+  const double x = reach.x;
+  const double lastInflowOf = n > 0 ? inflows[n - 1] : start.lastInflow;
+
+  std::span<double> outflows = options.outflows.empty()
+                                   ? std::span<double>()
+                                   : options.outflows.first(std::min(n, options.outflows.size()));
+  std::vector<double>& finals = work.stepOutflows();
+  if ((options.outflows.empty() && !Fit(work.outflows(), n)) || !Fit(finals, steps)) {
+    report.error(kMessageNoStorage);
+    message.field.assign(kNoStorageText);
+    result.status = StatusOf(report, routine::kRouteMuskingum);
+    result.text = message.text();
+    return result;
+  }
+  if (options.outflows.empty()) outflows = work.outflows();
 
   // A value that is not a number compares false and passes these checks.
   const bool invalid = dt <= 0.0 || k <= 0.0 || stepCount < 1 || x < 0.0 || x > kLargestWeight;
   Coefficients c{};
   if (invalid) {
     report.error(kMessageInvalid);
-    AppendDoubleToString("Invalid Muskingum parameters: K = ", k, ", x = ", message);
-    AppendDoubleToString(message.view(), x, ", Number of reaches = ", message);
-    AppendIntegerToString(message.view(), stepCount, " ", message);
+    AppendDoubleToString("Invalid Muskingum parameters: K = ", k, ", x = ", message.field);
+    AppendDoubleToString(message.field.view(), x, ", Number of reaches = ", message.field);
+    AppendIntegerToString(message.field.view(), stepCount, " ", message.field);
+  } else if (!hydrograph.lateralFlows.empty()) {
+    report.error(kMessageLateral);
+    message.field.assign(kLateralText);
+  } else if (start.outflows.size() != steps ||
+             (n > 0 && !SameOrdinate(inflows[0], start.lastInflow))) {
+    report.error(kMessageState);
+    message.field.assign(kStateText);
   } else {
     c = MuskingumCoefficients(dt, k, x, stepCount);
     // Stable when Ca <= 1 and Cb >= 0; a coefficient that is not a number is unstable.
     if (!(c.ca <= 1.0 && c.cb >= 0.0)) {
       report.warning(kMessageUnstable);
-      message.assign(kUnstableText);
+      message.field.assign(kUnstableText);
     }
   }
 
-  const std::size_t ordinates = static_cast<std::size_t>(std::max(ordinateCount, 0));
-  const std::size_t steps = static_cast<std::size_t>(std::max(stepCount, 0));
-  std::span<double> hydrograph = outflows.first(std::min(ordinates, outflows.size()));
-  std::span<double> finals = finalStepOutflows.first(std::min(steps, finalStepOutflows.size()));
-
   if (report.failed()) {
-    std::fill(hydrograph.begin(), hydrograph.end(), undefinedDbl());
+    std::fill(outflows.begin(), outflows.end(), undefinedDbl());
     std::fill(finals.begin(), finals.end(), undefinedDbl());
   } else {
-    std::copy_n(inflows.begin(), std::min(hydrograph.size(), inflows.size()), hydrograph.begin());
-    const std::size_t routedSteps = std::min(finals.size(), initialStepOutflows.size());
-    for (std::size_t s = 0; s < routedSteps; ++s)
-      finals[s] = RouteStep(c, initialStepOutflows[s], hydrograph);
+    // Volume account in flow unit x seconds; the inflows are read before the outflows, which
+    // may be the same array, are written.
+    const double stepK = k / static_cast<double>(stepCount) * kSecondsPerHour;
+    const double seconds = hydrograph.intervalMinutes * kSecondsPerMinute;
+    VolumeAccount& v = result.volume;
+    v.inflow = TrapezoidVolume(inflows, seconds);
+    if (n > 0) v.storageStart = ReachStorage(stepK, x, inflows[0], start.outflows);
+    if (!outflows.empty()) std::memmove(outflows.data(), inflows.data(), outflows.size_bytes());
+    for (std::size_t s = 0; s < steps; ++s)
+      finals[s] = RouteStep(c, start.outflows[s], outflows);
+    v.outflow = TrapezoidVolume(outflows, seconds);
+    if (n > 0) v.storageEnd = ReachStorage(stepK, x, lastInflowOf, finals);
+    CloseBalance(v);
   }
-  status = report.status(routine::kRouteMuskingum);
+  result.outflows = outflows;
+  result.status = StatusOf(report, routine::kRouteMuskingum);
+  result.text = message.text();
+  result.state = {finals, {}, {}, lastInflowOf};
+  return result;
+}
+
+MuskingumResult Route(const MuskingumReach& reach, const Hydrograph& hydrograph,
+                      Workspace& workspace, const RouteOptions& options) {
+  // Steady flow from the first inflow in every step.
+  std::vector<double>& start = detail::WorkspaceAccess{workspace}.startOutflows();
+  const std::size_t steps = static_cast<std::size_t>(std::max(reach.steps, 0));
+  const double first = hydrograph.flows.empty() ? 0.0 : hydrograph.flows[0];
+  if (!Fit(start, steps)) start.clear();
+  std::fill(start.begin(), start.end(), first);
+  return Route(reach, hydrograph, StepStateView{start, {}, {}, first}, workspace, options);
+}
+
+void RouteMuskingum(std::int32_t intervalMinutes, double muskingumK, double muskingumX,
+                    std::int32_t stepCount, std::span<const double> initialStepOutflows,
+                    std::span<double> finalStepOutflows, std::int32_t ordinateCount,
+                    std::span<const double> inflows, std::span<double> outflows,
+                    std::int32_t& status, TextField message) {
+  // The fixed-width interface has no last inflow: the first ordinate stands for it.
+  const std::size_t ordinates = std::min({static_cast<std::size_t>(std::max(ordinateCount, 0)),
+                                          inflows.size(), outflows.size()});
+  const std::size_t steps = std::min({static_cast<std::size_t>(std::max(stepCount, 0)),
+                                      initialStepOutflows.size(), finalStepOutflows.size()});
+  const Hydrograph hydrograph{intervalMinutes, inflows.first(ordinates), {}};
+  const StepStateView start{initialStepOutflows.first(steps), {}, {},
+                            ordinates > 0 ? inflows[0] : 0.0};
+  Workspace workspace;
+  const MuskingumResult result =
+      Route(MuskingumReach{muskingumK, muskingumX, stepCount}, hydrograph, start, workspace,
+            {{message.data(), static_cast<std::size_t>(message.width())}, outflows.first(ordinates)});
+  if (result.state.outflows.size() == steps)
+    std::copy(result.state.outflows.begin(), result.state.outflows.end(), finalStepOutflows.begin());
+  status = result.status.code();
 }
 
 }  // namespace tovalin

@@ -50,6 +50,6 @@ void RouteMuskingumCunge8Point(
     double& computationInterval, double& subreachLength, double& peakOutflow,
     double& peakTimeMinutes, double& maxCelerity, double& initialStorage,
     double& finalStorage, double& inflowVolume, double& outflowVolume, std::int32_t& status,
-    TextField message) noexcept;
+    TextField message);
 
 }  // namespace tovalin

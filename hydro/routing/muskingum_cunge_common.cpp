@@ -136,12 +136,10 @@ ReferenceFlow ReferenceFlowOf(const MuskingumCungeFlows& flows) noexcept {
   return {minimum + 0.5 * (maximum - minimum), riseCount};
 }
 
-bool Settle(const MuskingumCungeFlows& flows, const MuskingumCungeScheme& scheme,
-            ReferenceFlow reference, const NormalFlow& atReference,
-            const MuskingumCungeResults& results, Report& report, Plan& plan) noexcept {
+IntervalChoice ChooseInterval(const MuskingumCungeFlows& flows, const MuskingumCungeScheme& scheme,
+                              ReferenceFlow reference, const NormalFlow& atReference) noexcept {
   const double length = flows.reachLength;
   const double slope = flows.channelSlope;
-  const TextField message = results.message;
   const double celerity = atReference.celerity > 0.0 ? atReference.celerity : kFallbackCelerity;
   const double referenceTopWidth = atReference.topWidth;
 
@@ -152,13 +150,6 @@ bool Settle(const MuskingumCungeFlows& flows, const MuskingumCungeScheme& scheme
   const double riseTime = reference.riseCount * inputInterval * kRiseFraction;
   double dt = std::min(inputInterval, travelTime);
   if (riseTime > 0.0) dt = std::min(dt, riseTime);
-  results.computationInterval = dt;
-  if (!(dt > 0.0)) {
-    // Only an infinite celerity (from infinite flows) leaves no time to route in.
-    AppendDoubleToString(kIntervalLabel, dt, " ", message);
-    Fail(kMessageInvalid, scheme, flows, results, report);
-    return false;
-  }
 
   // Target subreach length: the smaller of ck dt and 0.5 (ck dt + Q0 / (S ck T)). Where the
   // reference computation gave no top width (a flow of 0 or below, a conduit, a failed
@@ -173,8 +164,30 @@ bool Settle(const MuskingumCungeFlows& flows, const MuskingumCungeScheme& scheme
   const int subreaches = flows.subreachesFromInitialFlows != 0
                              ? std::clamp(flows.initialFlowCount - 1, 1, kMaxSubreaches)
                              : SubreachCount(length / target);
+  return {dt, subreaches};
+}
+
+bool Settle(const MuskingumCungeFlows& flows, const MuskingumCungeScheme& scheme,
+            ReferenceFlow reference, const NormalFlow& atReference,
+            const MuskingumCungeResults& results, Report& report, const Buffers& buffers,
+            Plan& plan) {
+  const double length = flows.reachLength;
+  const TextField message = results.message;
+  const IntervalChoice choice = ChooseInterval(flows, scheme, reference, atReference);
+  const double inputInterval = flows.intervalMinutes * kSecondsPerMinute;
+  const double dt = choice.dt;
+  results.computationInterval = dt;
+  results.written.interval = true;
+  if (!(dt > 0.0)) {
+    // Only an infinite celerity (from infinite flows) leaves no time to route in.
+    AppendDoubleToString(kIntervalLabel, dt, " ", message);
+    Fail(kMessageInvalid, scheme, flows, results, report);
+    return false;
+  }
+  const int subreaches = choice.subreaches;
   const double dx = length / subreaches;
   results.subreachLength = dx;
+  results.written.subreachLength = true;
 
   // NCOMP = (N - 1) dt_in / dt + 1, the fraction dropped. Beyond the step limit the step
   // series are storage this call will not obtain; beyond the work limit the interval is
@@ -194,15 +207,15 @@ bool Settle(const MuskingumCungeFlows& flows, const MuskingumCungeScheme& scheme
   }
 
   const auto periods = static_cast<std::size_t>(stepCount);
-  try {
-    plan.outflows.resize(periods);
-    plan.inflows.resize(periods);
-    plan.lateral.resize(periods);
-  } catch (const std::bad_alloc&) {
+  if (!Fit(buffers.outflows, periods) || !Fit(buffers.inflows, periods) ||
+      !Fit(buffers.lateral, periods)) {
     message.assign(kNoStorageText);
     Fail(kMessageNoStorage, scheme, flows, results, report);
     return false;
   }
+  plan.outflows = buffers.outflows;
+  plan.inflows = buffers.inflows;
+  plan.lateral = buffers.lateral;
   ChangeTimeInterval(inputInterval, dt, flows.ordinateCount, stepCount, flows.inflows,
                      plan.inflows);
   ChangeTimeInterval(inputInterval, dt, flows.ordinateCount, stepCount, flows.lateralInflows,
@@ -213,6 +226,24 @@ bool Settle(const MuskingumCungeFlows& flows, const MuskingumCungeScheme& scheme
   plan.subreaches = subreaches;
   plan.stepCount = stepCount;
   return true;
+}
+
+void SplitIntervals(std::span<const double> series, std::int32_t k,
+                    std::span<double> steps) noexcept {
+  const double parts = static_cast<double>(k);
+  const auto perInterval = static_cast<std::size_t>(k);
+  for (std::size_t i = 0; i + 1 < series.size(); ++i) {
+    const double y1 = series[i];
+    const double y2 = series[i + 1];
+    const bool undefined = isUndefinedDbl(y1) || isUndefinedDbl(y2);
+    steps[i * perInterval] = y1;
+    for (std::size_t r = 1; r < perInterval; ++r) {
+      // y = y(i) + (y(i+1) - y(i)) * r / k
+      steps[i * perInterval + r] =
+          undefined ? undefinedDbl() : y1 + (y2 - y1) * static_cast<double>(r) / parts;
+    }
+  }
+  if (!series.empty()) steps[(series.size() - 1) * perInterval] = series.back();
 }
 
 void ProfileOntoNodes(const MuskingumCungeScheme& scheme, std::span<const double> initialFlows,

@@ -19,6 +19,8 @@
 #include "hydro/messages/message_text.h"
 #include "hydro/messages/status_code.h"
 #include "hydro/messages/text_field.h"
+#include "hydro/routing/api_support.h"
+#include "hydro/routing/fault_seam.h"
 
 namespace tovalin {
 
@@ -36,6 +38,7 @@ struct NormalFlow {
   double area = 0.0;
   double topWidth = 0.0;
   double celerity = 0.0;
+  bool failed = false;  // the computation reported an error (its outputs are undefined)
 };
 
 // How a profile is carried between its M points and the NSUB + 1 nodes: offset k (0, 1, ...)
@@ -71,6 +74,27 @@ struct MuskingumCungeScheme {
   bool singlePointFromHalfWeight;
 };
 
+// The choices of the eight-point section (routine 15) and of the trapezoid and conduit
+// (routine 16): starting depths of the searches (m) and the orders of two products.
+inline constexpr MuskingumCungeScheme kEightPointScheme{
+    .routine = routine::kRouteMuskingumCunge8Point,
+    .referenceStartDepth = 2.0,
+    .profileStartDepth = 2.0,
+    .nodeStartDepth = 1.0,
+    .widthProduct = WidthProduct::kCelerityThenWidth,
+    .profilePositions = ProfilePositions::kRatioInSingle,
+    .singlePointFromHalfWeight = true,
+};
+inline constexpr MuskingumCungeScheme kPrismScheme{
+    .routine = routine::kRouteMuskingumCungePrism,
+    .referenceStartDepth = 2.0,
+    .profileStartDepth = 1.0,
+    .nodeStartDepth = 2.0,
+    .widthProduct = WidthProduct::kWidthThenCelerity,
+    .profilePositions = ProfilePositions::kProductInDouble,
+    .singlePointFromHalfWeight = false,
+};
+
 // One call's reach and flows as the routine received them (see RouteMuskingumCunge8Point for
 // each one's meaning, units and valid range).
 struct MuskingumCungeFlows {
@@ -100,6 +124,16 @@ struct MuskingumCungeResults {
   double& outflowVolume;
   std::int32_t& status;
   TextField message;
+  // Which of the results the call has written so far: computationInterval and subreachLength,
+  // initialStorage, and peakOutflow, maxCelerity and finalFlows.
+  struct Written {
+    bool interval = false;
+    bool subreachLength = false;
+    bool initialStorage = false;
+    bool routed = false;
+    bool peakTime = false;
+  };
+  Written& written;
 };
 
 namespace muskingum_cunge {
@@ -117,6 +151,15 @@ inline constexpr int kMessageNoConvergence = 1;
 inline constexpr std::string_view kNoConvergenceText =
     "Muskingum-Cunge routing solution failed to converge for one or more periods.";
 
+// The work arrays of a call, kept by the caller's workspace between calls.
+struct Buffers {
+  std::vector<double>& inflows;     // I at dt, NCOMP values
+  std::vector<double>& lateral;     // q at dt
+  std::vector<double>& outflows;    // O at dt
+  std::vector<double>& nodeFlows;   // NSUB + 1
+  std::vector<double>& nodeDepths;  // NSUB + 1
+};
+
 // The steps a call routes through and their work series, as Settle chooses them.
 struct Plan {
   double inputInterval = 0.0;    // s: the hydrographs' interval
@@ -124,9 +167,34 @@ struct Plan {
   double dx = 0.0;               // m: the subreach length
   int subreaches = 0;            // NSUB
   std::int32_t stepCount = 0;    // NCOMP
-  std::vector<double> inflows;   // I at dt, NCOMP values
-  std::vector<double> lateral;   // q at dt
-  std::vector<double> outflows;  // O at dt
+  std::span<double> inflows;     // I at dt, NCOMP values
+  std::span<double> lateral;     // q at dt
+  std::span<double> outflows;    // O at dt
+};
+
+// Figures the routing gathers for the diagnostics (see MuskingumCungeDiagnostics).
+struct SweepStats {
+  std::int32_t computationSteps = 0;  // NCOMP
+  std::int32_t subreachCount = 0;     // NSUB
+  double courantMin = 0.0, courantMax = 0.0;
+  double reynoldsMin = 0.0, reynoldsMax = 0.0;
+  std::int64_t depthComputations = 0;
+  std::int32_t passesMax = 0;
+  std::int64_t passesSum = 0;
+  std::int64_t subreachSteps = 0;
+  std::int64_t nonConverged = 0;
+  std::int64_t failedDepthSearches = 0;
+  std::int64_t clampedOutflows = 0;
+
+  void courantAndReynolds(double cr, double re) noexcept {
+    if (depthComputations++ == 0) {
+      courantMin = courantMax = cr;
+      reynoldsMin = reynoldsMax = re;
+      return;
+    }
+    courantMin = std::min(courantMin, cr), courantMax = std::max(courantMax, cr);
+    reynoldsMin = std::min(reynoldsMin, re), reynoldsMax = std::max(reynoldsMax, re);
+  }
 };
 
 // The error exit: the report takes the error number; outflows (the first N), inflowVolume,
@@ -154,7 +222,23 @@ ReferenceFlow ReferenceFlowOf(const MuskingumCungeFlows& flows) noexcept;
 // failure takes the error exit and returns false.
 bool Settle(const MuskingumCungeFlows& flows, const MuskingumCungeScheme& scheme,
             ReferenceFlow reference, const NormalFlow& atReference,
-            const MuskingumCungeResults& results, Report& report, Plan& plan) noexcept;
+            const MuskingumCungeResults& results, Report& report, const Buffers& buffers,
+            Plan& plan);
+
+// The computation interval and the subreach count Settle chooses, without writing anything:
+// dt (s), NSUB, and whether dt is positive.
+struct IntervalChoice {
+  double dt;
+  int subreaches;
+};
+IntervalChoice ChooseInterval(const MuskingumCungeFlows& flows, const MuskingumCungeScheme& scheme,
+                              ReferenceFlow reference, const NormalFlow& atReference) noexcept;
+
+// The step series of a continuation: each ordinate interval split into k computation steps,
+// y = y(i) + (y(i+1) - y(i)) * r / k at step r of interval i (undefined when either end is),
+// so that the series of a chunk are those of the whole hydrograph over the same ordinates.
+void SplitIntervals(std::span<const double> series, std::int32_t k,
+                    std::span<double> steps) noexcept;
 
 // The initial profile onto the NSUB + 1 nodes, the last node taking the last point.
 void ProfileOntoNodes(const MuskingumCungeScheme& scheme, std::span<const double> initialFlows,
@@ -189,80 +273,102 @@ inline Coefficients RoutingCoefficients(double cr, double re) noexcept {
   return c;
 }
 
-}  // namespace muskingum_cunge
 
-// Routes flows.inflows (plus flows.lateralInflows along the reach) through the reach whose
-// section normalFlow describes, at the computation interval dt and over the NSUB subreaches
-// of length dx that Settle chooses. Arguments, results, statuses and messages as
-// RouteMuskingumCunge8Point describes them, under the scheme's routine number and choices.
-// normalFlow(flow, startDepth) gives the NormalFlow at flow (m3/s), a section that searches
-// for its depth starting from startDepth (m). Its failures are not examined: they leave their
-// text in the message and the routing runs on with what they returned.
-template <class NormalFlowAt>
-void RouteMuskingumCunge(const NormalFlowAt& normalFlow, const MuskingumCungeScheme& scheme,
-                         MuskingumCungeFlows flows,
-                         const MuskingumCungeResults& results) noexcept {
-  using namespace muskingum_cunge;
-  Report report;
-  if (!Accept(flows, scheme, results, report)) return;
-  const double length = flows.reachLength;
-  const double slope = flows.channelSlope;
-  const std::size_t m = flows.initialFlows.size();
-  const TextField message = results.message;
+// One subreach-step: the flows at its upstream and downstream nodes at the previous step
+// (I1, O1), the inflow at this step (I2) and the lateral inflow q (m3/s per m).
+struct SubreachFlows {
+  double inflow1, outflow1, inflow2, lateral;
+};
 
-  // Reference flow and its celerity, and from them the computation the call routes.
-  const ReferenceFlow reference = ReferenceFlowOf(flows);
-  NormalFlow latest = normalFlow(reference.flow, scheme.referenceStartDepth);
-  Plan plan;
-  if (!Settle(flows, scheme, reference, latest, results, report, plan)) return;
-  const double dt = plan.dt;
-  const double dx = plan.dx;
-  std::vector<double>& outflowWork = plan.outflows;
-  const std::vector<double>& inflowWork = plan.inflows;
-  const std::vector<double>& lateralWork = plan.lateral;
+// The outflow O2 of one subreach-step: passes of Qr -> depth -> Cr, Re -> O2 until O2 settles
+// within 1 % of the reference flow (at most 20). nodeDepth is the depth search's start at the
+// subreach's downstream node and receives the depth found; latest the last normal flow.
+template <class DepthAt>
+double RouteSubreachStep(const DepthAt& depthAt, const MuskingumCungeScheme& scheme, double dt,
+                         double dx, double slope, SubreachFlows f, double& nodeDepth,
+                         NormalFlow& latest, SweepStats& stats, Report& report,
+                         TextField message) {
+  // Qr = (I1 + O1 + I2)/3 + q dx
+  double referenceQ = (f.inflow1 + f.outflow1 + f.inflow2) * kOneThird + f.lateral * dx;
+  double previousQ = referenceQ;
+  double outflow2 = 0.0;
+  int pass = 1;
+  for (;;) {
+    double courant = 1.0;
+    double reynolds = 1.0;
+    if (referenceQ > kSmallFlow) {
+      latest = depthAt(referenceQ, nodeDepth);
+      nodeDepth = latest.depth;
+      // Cr = dt/dx ck;  Re = Qr / (dx S ck T)
+      courant = dt / dx * latest.celerity;
+      reynolds = referenceQ / TimesCelerityAndWidth(scheme.widthProduct, dx * slope,
+                                                    latest.celerity, latest.topWidth);
+      stats.courantAndReynolds(courant, reynolds);
+    }
+    const Coefficients c = RoutingCoefficients(courant, reynolds);
+    // O2 = c4 q dx + c1 I1 + c3 O1 + c2 I2, never below 0
+    outflow2 = c.c4 * f.lateral * dx + c.c1 * f.inflow1 + c.c3 * f.outflow1 + c.c2 * f.inflow2;
+    const bool clamped = outflow2 < 0.0;
+    if (clamped) outflow2 = 0.0;
+    if (std::abs(previousQ - outflow2) <= kOutflowTolerance * previousQ) {
+      stats.clampedOutflows += clamped ? 1 : 0;
+      break;
+    }
+    ++pass;
+    // Qr = (I1 + O2 + O1 + I2)/4, the lateral inflow not added again
+    referenceQ = (f.inflow1 + outflow2 + f.outflow1 + f.inflow2) * kOneQuarter;
+    previousQ = outflow2;
+    if (pass > kMaxPasses) {
+      report.warning(kMessageNoConvergence);
+      message.assign(kNoConvergenceText);
+      ++stats.nonConverged;
+      stats.clampedOutflows += clamped ? 1 : 0;
+      pass = kMaxPasses;
+      break;
+    }
+  }
+  ++stats.subreachSteps;
+  stats.passesSum += pass;
+  stats.passesMax = std::max(stats.passesMax, pass);
+  return outflow2;
+}
 
-  // Storage at the start: trapezoidal sum of the areas at the initial flows, each search
-  // starting from the depth found at the point before.
+// Storage at the nodes, a trapezoidal sum of the areas at the node flows times dx, each
+// search starting from the node's depth (which is not changed); an undefined flow adds nothing.
+template <class DepthAt>
+double NodeStorage(const DepthAt& depthAt, std::span<const double> nodeFlows,
+                   std::span<const double> nodeDepths, double dx) {
   double areaSum = 0.0;
-  double startDepth = scheme.profileStartDepth;
-  for (std::size_t k = 0; k < m; ++k) {
-    latest = normalFlow(flows.initialFlows[k], startDepth);
-    startDepth = latest.depth;
-    const double weight = (k == 0 || k == m - 1) ? 0.5 : 1.0;
-    areaSum = areaSum + weight * latest.area;
+  for (std::size_t j = 0; j < nodeFlows.size(); ++j) {
+    if (isUndefinedDbl(nodeFlows[j])) continue;
+    const double weight = (j == 0 || j + 1 == nodeFlows.size()) ? 0.5 : 1.0;
+    areaSum = areaSum + weight * depthAt(nodeFlows[j], nodeDepths[j]).area;
   }
-  // V0 = L/(M - 1) * sum, or L A for a single point.
-  if (m > 1) {
-    results.initialStorage = length / static_cast<double>(m - 1) * areaSum;
-  } else {
-    results.initialStorage =
-        scheme.singlePointFromHalfWeight ? length * (2.0 * areaSum) : length * latest.area;
-  }
+  return dx * areaSum;
+}
 
-  outflowWork[0] = flows.initialFlows[m - 1];
-  double outflowSum = 0.5 * outflowWork[0];
-  double inflowSum = 0.5 * (lateralWork[0] * length + inflowWork[0]);
-  double endAreaSum = 0.0;
+// The sums of the routing: inflow and outflow (trapezoidal over the steps, each times dt
+// later) and the end storage's areas.
+struct SweepSums {
+  double inflow = 0.0;
+  double outflow = 0.0;
+  double endArea = 0.0;
+};
 
-  std::vector<double> nodeFlows;
-  std::vector<double> nodeDepths;
-  const auto nodes = static_cast<std::size_t>(plan.subreaches) + 1;
-  try {
-    nodeFlows.resize(nodes);
-    nodeDepths.assign(nodes, scheme.nodeStartDepth);
-  } catch (const std::bad_alloc&) {
-    message.assign(kNoStorageText);
-    Fail(kMessageNoStorage, scheme, flows, results, report);
-    return;
-  }
-  ProfileOntoNodes(scheme, flows.initialFlows, plan.subreaches, nodeFlows);
-  results.peakOutflow = 0.0;
-  results.maxCelerity = 0.0;
-
+// Routes computation steps 2 to NCOMP of the series from the node flows and depths of step 1:
+// each step from upstream to downstream, each subreach taking as inflow the outflow just
+// computed above it. Updates peak, celerity and the sums; at the last step adds the areas of
+// the end storage.
+template <class DepthAt>
+void Sweep(const DepthAt& depthAt, const MuskingumCungeScheme& scheme, double dt, double dx,
+           double slope, double length, std::span<const double> inflowWork,
+           std::span<const double> lateralWork, std::span<double> outflowWork,
+           std::span<double> nodeFlows, std::span<double> nodeDepths, NormalFlow& latest,
+           SweepStats& stats, Report& report, const MuskingumCungeResults& results,
+           SweepSums& sums) {
   const double undefined = undefinedDbl();
-  const auto periods = static_cast<std::size_t>(plan.stepCount);
-  // Routing sweep: each step from upstream to downstream, each subreach taking as inflow the
-  // outflow just computed above it.
+  const std::size_t nodes = nodeFlows.size();
+  const std::size_t periods = outflowWork.size();
   for (std::size_t t = 1; t < periods; ++t) {
     const bool lastStep = t + 1 == periods;
     const double lateral = lateralWork[t];
@@ -279,71 +385,128 @@ void RouteMuskingumCunge(const NormalFlowAt& normalFlow, const MuskingumCungeSch
         inflow2 = undefined;
         continue;
       }
-      // Qr = (I1 + O1 + I2)/3 + q dx
-      double referenceQ = (inflow1 + outflow1 + inflow2) * kOneThird + lateral * dx;
-      double previousQ = referenceQ;
-      double outflow2 = 0.0;
-      for (int pass = 1;;) {
-        double courant = 1.0;
-        double reynolds = 1.0;
-        if (referenceQ > kSmallFlow) {
-          latest = normalFlow(referenceQ, nodeDepths[j]);
-          nodeDepths[j] = latest.depth;
-          // Cr = dt/dx ck;  Re = Qr / (dx S ck T)
-          courant = dt / dx * latest.celerity;
-          reynolds = referenceQ / TimesCelerityAndWidth(scheme.widthProduct, dx * slope,
-                                                        latest.celerity, latest.topWidth);
-        }
-        const Coefficients c = RoutingCoefficients(courant, reynolds);
-        // O2 = c4 q dx + c1 I1 + c3 O1 + c2 I2, never below 0
-        outflow2 = c.c4 * lateral * dx + c.c1 * inflow1 + c.c3 * outflow1 + c.c2 * inflow2;
-        if (outflow2 < 0.0) outflow2 = 0.0;
-        outflowWork[t] = outflow2;
-        if (std::abs(previousQ - outflow2) <= kOutflowTolerance * previousQ) break;
-        ++pass;
-        // Qr = (I1 + O2 + O1 + I2)/4, the lateral inflow not added again
-        referenceQ = (inflow1 + outflow2 + outflow1 + inflow2) * kOneQuarter;
-        previousQ = outflow2;
-        if (pass > kMaxPasses) {
-          report.warning(kMessageNoConvergence);
-          message.assign(kNoConvergenceText);
-          break;
-        }
-      }
+      const double outflow2 =
+          RouteSubreachStep(depthAt, scheme, dt, dx, slope, {inflow1, outflow1, inflow2, lateral},
+                            nodeDepths[j], latest, stats, report, results.message);
+      outflowWork[t] = outflow2;
       if (latest.celerity > results.maxCelerity) results.maxCelerity = latest.celerity;
       nodeFlows[j - 1] = inflow2;
       inflow2 = outflow2;
       if (lastStep) {
         // Storage at the end: node areas of the last step, the downstream end at half weight.
-        latest = normalFlow(outflow2, nodeDepths[j]);
-        endAreaSum = endAreaSum + (j + 1 == nodes ? 0.5 : 1.0) * latest.area;
+        latest = depthAt(outflow2, nodeDepths[j]);
+        sums.endArea = sums.endArea + (j + 1 == nodes ? 0.5 : 1.0) * latest.area;
       }
     }
     if (lastStep && !isUndefinedDbl(nodeFlows[0])) {
       // The upstream end at half weight, as in the storage at the start; an undefined flow
       // adds nothing.
-      latest = normalFlow(nodeFlows[0], nodeDepths[0]);
-      endAreaSum = endAreaSum + 0.5 * latest.area;
+      latest = depthAt(nodeFlows[0], nodeDepths[0]);
+      sums.endArea = sums.endArea + 0.5 * latest.area;
     }
     const double outflow = outflowWork[t];
     nodeFlows[nodes - 1] = outflow;
     const double weight = lastStep ? 0.5 : 1.0;
     if (!isUndefinedDbl(outflow)) {
-      outflowSum = outflowSum + weight * outflow;
+      sums.outflow = sums.outflow + weight * outflow;
       if (outflow > results.peakOutflow) {
         results.peakOutflow = outflow;
         // Time of the peak after the first ordinate, minutes.
         results.peakTimeMinutes = static_cast<double>(t) * dt * kMinutesPerSecond;
+        results.written.peakTime = true;
       }
     }
     if (!isUndefinedDbl(inflowWork[t]) && !isUndefinedDbl(lateral)) {
-      inflowSum = inflowSum + weight * (lateral * length + inflowWork[t]);
+      sums.inflow = sums.inflow + weight * (lateral * length + inflowWork[t]);
     }
   }
+}
 
-  results.inflowVolume = dt * inflowSum;
-  results.outflowVolume = dt * outflowSum;
-  results.finalStorage = dx * endAreaSum;
+}  // namespace muskingum_cunge
+
+// Routes flows.inflows (plus flows.lateralInflows along the reach) through the reach whose
+// section normalFlow describes, at the computation interval dt and over the NSUB subreaches
+// of length dx that Settle chooses. Arguments, results, statuses and messages as
+// RouteMuskingumCunge8Point describes them, under the scheme's routine number and choices.
+// normalFlow(flow, startDepth) gives the NormalFlow at flow (m3/s), a section that searches
+// for its depth starting from startDepth (m). Its failures are not examined: they leave their
+// text in the message and the routing runs on with what they returned. The work arrays are
+// the caller's (kept between calls); stats receives the figures of the routing.
+template <class NormalFlowAt>
+void RouteMuskingumCunge(const NormalFlowAt& normalFlow, const MuskingumCungeScheme& scheme,
+                         MuskingumCungeFlows flows, const MuskingumCungeResults& results,
+                         const muskingum_cunge::Buffers& buffers,
+                         muskingum_cunge::SweepStats& stats) {
+  using namespace muskingum_cunge;
+  Report report;
+  if (!Accept(flows, scheme, results, report)) return;
+  const auto depthAt = [&](double flow, double startDepth) {
+    const NormalFlow h = normalFlow(flow, startDepth);
+    if (h.failed) ++stats.failedDepthSearches;
+    return h;
+  };
+  const double length = flows.reachLength;
+  const double slope = flows.channelSlope;
+  const std::size_t m = flows.initialFlows.size();
+  const TextField message = results.message;
+
+  // Reference flow and its celerity, and from them the computation the call routes.
+  const ReferenceFlow reference = ReferenceFlowOf(flows);
+  NormalFlow latest = depthAt(reference.flow, scheme.referenceStartDepth);
+  Plan plan;
+  if (!Settle(flows, scheme, reference, latest, results, report, buffers, plan)) return;
+  const double dt = plan.dt;
+  const double dx = plan.dx;
+  stats.computationSteps = plan.stepCount;
+  stats.subreachCount = plan.subreaches;
+  const std::span<double> outflowWork = plan.outflows;
+  const std::span<const double> inflowWork = plan.inflows;
+  const std::span<const double> lateralWork = plan.lateral;
+
+  // Storage at the start: trapezoidal sum of the areas at the initial flows, each search
+  // starting from the depth found at the point before.
+  double areaSum = 0.0;
+  double startDepth = scheme.profileStartDepth;
+  for (std::size_t k = 0; k < m; ++k) {
+    latest = depthAt(flows.initialFlows[k], startDepth);
+    startDepth = latest.depth;
+    const double weight = (k == 0 || k == m - 1) ? 0.5 : 1.0;
+    areaSum = areaSum + weight * latest.area;
+  }
+  // V0 = L/(M - 1) * sum, or L A for a single point.
+  if (m > 1) {
+    results.initialStorage = length / static_cast<double>(m - 1) * areaSum;
+  } else {
+    results.initialStorage =
+        scheme.singlePointFromHalfWeight ? length * (2.0 * areaSum) : length * latest.area;
+  }
+  results.written.initialStorage = true;
+
+  outflowWork[0] = flows.initialFlows[m - 1];
+  SweepSums sums;
+  sums.outflow = 0.5 * outflowWork[0];
+  sums.inflow = 0.5 * (lateralWork[0] * length + inflowWork[0]);
+
+  const auto nodes = static_cast<std::size_t>(plan.subreaches) + 1;
+  if (!Fit(buffers.nodeFlows, nodes) || !Fit(buffers.nodeDepths, nodes)) {
+    message.assign(kNoStorageText);
+    Fail(kMessageNoStorage, scheme, flows, results, report);
+    return;
+  }
+  const std::span<double> nodeFlows = buffers.nodeFlows;
+  const std::span<double> nodeDepths = buffers.nodeDepths;
+  std::fill(nodeDepths.begin(), nodeDepths.end(), scheme.nodeStartDepth);
+  ProfileOntoNodes(scheme, flows.initialFlows, plan.subreaches, nodeFlows);
+  results.peakOutflow = 0.0;
+  results.maxCelerity = 0.0;
+  results.written.routed = true;
+
+  Sweep(depthAt, scheme, dt, dx, slope, length, inflowWork, lateralWork, outflowWork, nodeFlows,
+        nodeDepths, latest, stats, report, results, sums);
+
+  results.inflowVolume = dt * sums.inflow;
+  results.outflowVolume = dt * sums.outflow;
+  results.finalStorage = dx * sums.endArea;
   ChangeTimeInterval(dt, plan.inputInterval, plan.stepCount, flows.ordinateCount, outflowWork,
                      flows.outflows);
   NodesOntoProfile(scheme, nodeFlows, plan.subreaches, flows.finalFlows);

@@ -36,38 +36,4 @@ bool IsCircleShape(std::string_view sectionShape) noexcept {
          sectionShape.find_first_not_of(kBlank, kCircleShape.size()) == std::string_view::npos;
 }
 
-void RouteMuskingumCungePrism(
-    std::int32_t intervalMinutes, double reachLength, double channelSlope, double manningN,
-    std::string_view sectionShape, double bottomWidth, double sideSlope,
-    std::int32_t initialFlowCount, std::int32_t subreachesFromInitialFlows,
-    std::span<const double> initialFlows, std::span<double> finalFlows,
-    std::int32_t ordinateCount, std::span<const double> inflows,
-    std::span<const double> lateralInflows, std::span<double> outflows,
-    double& computationInterval, double& subreachLength, double& peakOutflow,
-    double& peakTimeMinutes, double& maxCelerity, double& initialStorage,
-    double& finalStorage, double& inflowVolume, double& outflowVolume, std::int32_t& status,
-    TextField message) noexcept {
-  // Normal flow in the conduit or the trapezoid, each reporting into the call's status and
-  // message; only the trapezoid searches from startDepth.
-  const bool circle = IsCircleShape(sectionShape);
-  const auto normalFlow = [&](double flow, double startDepth) noexcept {
-    NormalFlow h;
-    if (circle) {
-      ChannelDepthCircle(channelSlope, manningN, bottomWidth, flow, h.depth, h.area, h.topWidth,
-                         h.celerity, status, message);
-    } else {
-      ChannelDepthPrism(channelSlope, manningN, bottomWidth, sideSlope, flow, startDepth,
-                        h.depth, h.area, h.topWidth, h.celerity, status, message);
-    }
-    return h;
-  };
-  RouteMuskingumCunge(normalFlow, kScheme,
-                      {intervalMinutes, reachLength, channelSlope, initialFlowCount,
-                       subreachesFromInitialFlows, initialFlows, finalFlows, ordinateCount,
-                       inflows, lateralInflows, outflows},
-                      {computationInterval, subreachLength, peakOutflow, peakTimeMinutes,
-                       maxCelerity, initialStorage, finalStorage, inflowVolume, outflowVolume,
-                       status, message});
-}
-
 }  // namespace tovalin

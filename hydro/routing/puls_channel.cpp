@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <new>
 #include <string_view>
 #include <vector>
@@ -16,6 +17,8 @@
 #include "hydro/hydraulics/interpolate_linear.h"
 #include "hydro/messages/message_text.h"
 #include "hydro/messages/status_code.h"
+#include "hydro/routing/api_support.h"
+#include "hydro/routing/fault_seam.h"
 
 namespace tovalin {
 namespace {
@@ -48,6 +51,14 @@ struct ChannelLoss {
   double rate;       // loss per unit of area, length unit per second
 };
 
+// Failed lookups of one call, for the diagnostics.
+struct LookupTally {
+  std::int64_t failed = 0;
+  std::int64_t outsideOrdinates = 0;
+  std::int32_t firstOrdinate = -1;
+  std::int32_t firstStep = -1;
+};
+
 // The reach of one call: its tables, the working table of storage indicators of one step,
 // 1/dt, and the status, message and report of the call that every lookup writes.
 struct Reach {
@@ -59,6 +70,7 @@ struct Reach {
   std::int32_t& status;
   TextField message;
   Report& report;
+  LookupTally& tally;
 
   // One value looked up in the table x -> y. A failure records its message number and puts
   // its line in front of the text the lookup wrote; the result is then the undefined value.
@@ -68,6 +80,7 @@ struct Reach {
     if (status > 0) [[unlikely]] {
       report.error(number);
       PrependLineToMessage(line, message.view(), message);
+      ++tally.failed;
     }
     return result;
   }
@@ -115,23 +128,56 @@ double PeriodLoss(const Reach& reach, ChannelLoss loss, double indicator,
   return storage / depth * loss.rate;
 }
 
+// Where one step starts: its net outflow at the first ordinate, and, when a state carries
+// them on, its gross outflow and storage indicator there (NaN: found from the outflow).
+struct StepStart {
+  double netOutflow;
+  double grossOutflow;
+  double indicator;
+  bool carried;  // gross outflow and indicator given
+};
+
+// Where one step ends, and the volume its loss took (flow unit x seconds).
+struct StepEnd {
+  double grossOutflow;
+  double indicator;
+  double startGross;
+  double startIndicator;
+  double lossVolume;
+};
+
+// Storage of one step held at indicator SI with gross outflow Q: S = (SI - Q/2) dt; nothing
+// for an undefined value.
+double StepStorage(const Reach& reach, double indicator, double outflow) noexcept {
+  if (isUndefinedDbl(indicator) || isUndefinedDbl(outflow)) return 0.0;
+  return (outflow * -kHalf + indicator) / reach.inverseInterval;
+}
+
 // Routes the working hydrograph through one step: on entry it holds the inflow to the step,
-// on return the step's outflow (net of the loss, when there is one). Returns the step's
-// (gross) outflow at the last ordinate.
+// on return the step's outflow (net of the loss, when there is one).
 template <bool kWithLoss>
-double RouteStep(const Reach& reach, ChannelLoss loss, double initialOutflow,
-                 std::span<double> hydrograph) noexcept {
+StepEnd RouteStep(const Reach& reach, ChannelLoss loss, StepStart start, std::int32_t step,
+                  std::span<double> hydrograph) noexcept {
   const double undefined = undefinedDbl();
+  const double initialOutflow = start.netOutflow;
   double inflow1 = undefined;
   if (!hydrograph.empty()) {
     inflow1 = hydrograph[0];
     hydrograph[0] = initialOutflow;
   }
   double outflow = initialOutflow;
-  if constexpr (kWithLoss) outflow = InitialGrossOutflow(reach, loss, initialOutflow);
-  double indicator = reach.lookUp(reach.outflow, reach.indicator, outflow,
-                                  kMessageStorageLookup, kStorageOutflowLine);
+  const bool carried = start.carried;
+  if constexpr (kWithLoss) {
+    outflow = carried ? start.grossOutflow : InitialGrossOutflow(reach, loss, initialOutflow);
+  }
+  double indicator = carried ? start.indicator
+                             : reach.lookUp(reach.outflow, reach.indicator, outflow,
+                                            kMessageStorageLookup, kStorageOutflowLine);
+  StepEnd end{undefined, undefined, outflow, indicator, 0.0};
 
+  // Loss flow gross - net at the previous ordinate, for the loss volume.
+  double lossFlow1 = kWithLoss ? outflow - initialOutflow : 0.0;
+  double lossSum = 0.0;
   // Whether the flows of the period are defined, carried from one ordinate to the next.
   bool inflow1Defined = !isUndefinedDbl(inflow1);
   bool outflowDefined = !isUndefinedDbl(outflow);
@@ -143,8 +189,15 @@ double RouteStep(const Reach& reach, ChannelLoss loss, double initialOutflow,
       // SI2 = ((I1 + I2) / 2 - O1) + SI1, no lower than 0
       indicator = ((inflow2 + inflow1) * kHalf - outflow) + indicator;
       if (indicator < 0.0) indicator = 0.0;
+      const std::int64_t failedBefore = reach.tally.failed;
       outflow = reach.lookUp(reach.indicator, reach.outflow, indicator, kMessageStorageLookup,
                              kStorageOutflowLine);
+      if (reach.tally.failed != failedBefore) [[unlikely]] {
+        if (reach.tally.outsideOrdinates++ == 0) {
+          reach.tally.firstOrdinate = static_cast<std::int32_t>(t);
+          reach.tally.firstStep = step;
+        }
+      }
       if constexpr (kWithLoss) {
         // A failed lookup leaves the outflow undefined for the rest of the step.
         outflowDefined = !isUndefinedDbl(outflow);
@@ -167,13 +220,20 @@ double RouteStep(const Reach& reach, ChannelLoss loss, double initialOutflow,
       // Net outflow Q - L, 0 when the loss takes it all.
       const double net = outflow - channelLoss;
       hydrograph[t] = outflowDefined ? (net > 0.0 ? net : 0.0) : undefined;
+      const double lossFlow2 = outflowDefined ? outflow - hydrograph[t] : undefined;
+      if (!isUndefinedDbl(lossFlow1) && !isUndefinedDbl(lossFlow2))
+        lossSum += (lossFlow1 + lossFlow2) * kHalf;
+      lossFlow1 = lossFlow2;
     } else {
       hydrograph[t] = outflow;
     }
     inflow1 = inflow2;
     inflow1Defined = inflow2Defined;
   }
-  return outflow;
+  end.grossOutflow = outflow;
+  end.indicator = indicator;
+  end.lossVolume = lossSum / reach.inverseInterval;
+  return end;
 }
 
 // Number of elements of a span a count covers: count, limited to the span, 0 below 1.
@@ -181,82 +241,210 @@ std::size_t Covered(std::int32_t count, std::size_t available) noexcept {
   return count < 1 ? 0 : std::min(static_cast<std::size_t>(count), available);
 }
 
+constexpr int kMessageLateral = 15;
+constexpr int kMessageState = 16;
+constexpr std::string_view kLateralText =
+    "Lateral inflow is not taken by this method: add it to the inflows.";
+constexpr std::string_view kStateText =
+    "The state does not continue this call: one outflow per step and the first inflow equal "
+    "to its last inflow are needed.";
+
 // One routing call: checks the divisors, obtains the working table, routes every step and
 // packs the status. elevation is empty for routing without loss.
 template <bool kWithLoss>
-void RouteCall(int routineNumber, std::int32_t intervalMinutes, std::int32_t pairCount,
-               std::span<const double> storage, std::span<const double> outflow,
-               std::span<const double> elevation, ChannelLoss loss, std::int32_t stepCount,
-               std::span<const double> initialStepOutflows,
-               std::span<double> finalStepOutflows, std::int32_t ordinateCount,
-               std::span<const double> inflows, std::span<double> outflows,
-               std::int32_t& status, TextField message) noexcept {
+PulsResult RouteCall(const PulsReach& reach, const Hydrograph& hydrograph,
+                     const StepStateView& start, Workspace& workspace,
+                     const RouteOptions& options) {
+  const int routineNumber =
+      kWithLoss ? routine::kRoutePulsChannelWithLoss : routine::kRoutePulsChannel;
+  const detail::WorkspaceAccess work{workspace};
+  const CallMessage message = MessageFor(options, workspace);
   Report report;
-  std::size_t pairs = Covered(pairCount, std::min(storage.size(), outflow.size()));
-  if constexpr (kWithLoss) pairs = std::min(pairs, elevation.size());
-  storage = storage.first(pairs);
-  outflow = outflow.first(pairs);
-  if constexpr (kWithLoss) elevation = elevation.first(pairs);
-  std::span<double> hydrograph =
-      outflows.first(Covered(ordinateCount, std::min(inflows.size(), outflows.size())));
-  std::span<double> finals = finalStepOutflows.first(Covered(stepCount, finalStepOutflows.size()));
+  LookupTally tally;
+  PulsResult result;
+  const std::int32_t intervalMinutes = hydrograph.intervalMinutes;
+  const std::int32_t stepCount = reach.steps;
+  const std::span<const double> inflows = hydrograph.flows;
+  const std::size_t n = inflows.size();
+  std::size_t pairs = std::min(reach.storage.size(), reach.outflow.size());
+  if constexpr (kWithLoss) pairs = std::min(pairs, reach.elevation.size());
+  const std::span<const double> storage = reach.storage.first(pairs);
+  const std::span<const double> outflow = reach.outflow.first(pairs);
+  const std::span<const double> elevation =
+      kWithLoss ? reach.elevation.first(pairs) : std::span<const double>();
+  const std::size_t steps = Covered(stepCount, std::numeric_limits<std::int32_t>::max());
+  const double lastInflow = n > 0 ? inflows[n - 1] : start.lastInflow;
 
+  std::span<double> hydrograph_ = options.outflows.empty()
+                                      ? std::span<double>()
+                                      : options.outflows.first(std::min(n, options.outflows.size()));
+  std::vector<double>& finals = work.stepOutflows();
+  std::vector<double>& gross = work.stepGross();
+  std::vector<double>& indicators = work.stepIndicators();
+  const bool stored = (!options.outflows.empty() || Fit(work.outflows(), n)) &&
+                      Fit(finals, steps) && Fit(gross, kWithLoss ? steps : 0) &&
+                      Fit(indicators, steps);
+  if (options.outflows.empty() && stored) hydrograph_ = work.outflows();
+  std::span<double> outflows = hydrograph_;
+
+  auto finish = [&] {
+    result.outflows = outflows;
+    result.status = StatusOf(report, routineNumber);
+    result.text = message.text();
+    result.state = {std::span<const double>(finals).first(stored ? steps : 0),
+                    std::span<const double>(gross).first(stored && kWithLoss ? steps : 0),
+                    std::span<const double>(indicators).first(stored ? steps : 0), lastInflow};
+    result.diagnostics = {tally.outsideOrdinates, tally.firstOrdinate, tally.firstStep,
+                          tally.failed};
+    return result;
+  };
   // A call that routes nothing leaves every outflow undefined.
   auto abandon = [&](int number) {
     report.error(number);
-    std::fill(hydrograph.begin(), hydrograph.end(), undefinedDbl());
-    std::fill(finals.begin(), finals.end(), undefinedDbl());
-    status = report.status(routineNumber);
+    std::fill(outflows.begin(), outflows.end(), undefinedDbl());
+    if (stored) {
+      std::fill(finals.begin(), finals.end(), undefinedDbl());
+      std::fill(gross.begin(), gross.end(), undefinedDbl());
+      std::fill(indicators.begin(), indicators.end(), undefinedDbl());
+    }
+    return finish();
   };
 
   // The interval and the step count are divisors.
   if (intervalMinutes < 1 || stepCount < 1) {
-    AppendIntegerToString(kInvalidLabel, intervalMinutes, kInvalidJoint, message);
-    AppendIntegerToString(message.view(), stepCount, kClosingTrailer, message);
-    abandon(kMessageInvalidParameters);
-    return;
+    AppendIntegerToString(kInvalidLabel, intervalMinutes, kInvalidJoint, message.field);
+    AppendIntegerToString(message.field.view(), stepCount, kClosingTrailer, message.field);
+    return abandon(kMessageInvalidParameters);
   }
-  std::vector<double> indicator;
-  try {
-    indicator.resize(pairs);
-  } catch (const std::bad_alloc&) {
-    message.assign(kNoStorageSentence);
-    abandon(kMessageNoStorage);
-    return;
+  if (!stored || !Fit(work.table(), pairs)) {
+    message.field.assign(kNoStorageSentence);
+    return abandon(kMessageNoStorage);
   }
-
-  // inflows may be the outflow array itself.
-  if (!hydrograph.empty())
-    std::memmove(hydrograph.data(), inflows.data(), hydrograph.size_bytes());
+  if (!hydrograph.lateralFlows.empty()) {
+    message.field.assign(kLateralText);
+    return abandon(kMessageLateral);
+  }
+  const bool carriesIndicators = !start.storageIndicators.empty();
+  const bool carriesGross = kWithLoss && !start.grossOutflows.empty();
+  if (start.outflows.size() != steps || (carriesIndicators && start.storageIndicators.size() != steps) ||
+      (carriesGross && start.grossOutflows.size() != steps) ||
+      (kWithLoss && carriesIndicators != carriesGross) ||
+      (n > 0 && !SameOrdinate(inflows[0], start.lastInflow))) {
+    message.field.assign(kStateText);
+    return abandon(kMessageState);
+  }
+  FaultSeam(inflows);
 
   // dt = minutes * (1/60) * 3600 seconds
   const double interval = static_cast<double>(intervalMinutes) * kHoursPerMinute * kSecondsPerHour;
   const double inverseInterval = 1.0 / interval;
-  const double steps = static_cast<double>(stepCount);
+  VolumeAccount& volume = result.volume;
+  volume.inflow = TrapezoidVolume(inflows, interval);
+
+  // inflows may be the outflow array itself.
+  if (!outflows.empty()) std::memmove(outflows.data(), inflows.data(), outflows.size_bytes());
+
+  std::vector<double>& indicator = work.table();
+  const double stepsAsDouble = static_cast<double>(stepCount);
   for (std::size_t j = 0; j < pairs; ++j) {
     // SI = S / n * (1/dt) + 0.5 O: half of 2S/dt + O for the storage of one step
-    indicator[j] = storage[j] / steps * inverseInterval + kHalf * outflow[j];
+    indicator[j] = storage[j] / stepsAsDouble * inverseInterval + kHalf * outflow[j];
   }
 
-  const Reach reach{storage, outflow, elevation, indicator, inverseInterval, status, message,
-                    report};
-  const std::size_t routedSteps = std::min(finals.size(), initialStepOutflows.size());
-  for (std::size_t s = 0; s < routedSteps; ++s)
-    finals[s] = RouteStep<kWithLoss>(reach, loss, initialStepOutflows[s], hydrograph);
-  status = report.status(routineNumber);
+  std::int32_t status = 0;
+  const Reach routed{storage, outflow, elevation, indicator, inverseInterval, status,
+                     message.field, report, tally};
+  const ChannelLoss loss{reach.lossElevation, reach.lossRate};
+  const double carriedNothing = std::numeric_limits<double>::quiet_NaN();
+  for (std::size_t s = 0; s < steps; ++s) {
+    const StepStart from{start.outflows[s],
+                         carriesGross ? start.grossOutflows[s] : start.outflows[s],
+                         carriesIndicators ? start.storageIndicators[s] : carriedNothing,
+                         carriesIndicators};
+    const StepEnd end = RouteStep<kWithLoss>(routed, loss, from, static_cast<std::int32_t>(s), outflows);
+    volume.storageStart += StepStorage(routed, end.startIndicator, end.startGross);
+    volume.storageEnd += StepStorage(routed, end.indicator, end.grossOutflow);
+    volume.loss += end.lossVolume;
+    finals[s] = outflows.empty() ? start.outflows[s] : outflows.back();
+    if constexpr (kWithLoss) gross[s] = end.grossOutflow;
+    indicators[s] = end.indicator;
+  }
+  volume.outflow = TrapezoidVolume(outflows, interval);
+  CloseBalance(volume);
+  return finish();
+}
+
+template <bool kWithLoss>
+PulsResult RouteCold(const PulsReach& reach, const Hydrograph& hydrograph, Workspace& workspace,
+                     const RouteOptions& options) {
+  // Steady flow from the first inflow in every step.
+  std::vector<double>& start = detail::WorkspaceAccess{workspace}.startOutflows();
+  const std::size_t steps = static_cast<std::size_t>(std::max(reach.steps, 0));
+  const double first = hydrograph.flows.empty() ? 0.0 : hydrograph.flows[0];
+  if (!Fit(start, steps)) start.clear();
+  std::fill(start.begin(), start.end(), first);
+  return RouteCall<kWithLoss>(reach, hydrograph, StepStateView{start, {}, {}, first}, workspace,
+                              options);
+}
+
+// The fixed-width interface onto the API: counts limit the spans, the first ordinate stands
+// for the last inflow, and each step's final outflow is the gross one.
+template <bool kWithLoss>
+void RouteFixedWidth(std::int32_t intervalMinutes, std::int32_t pairCount,
+                     std::span<const double> storageTable, std::span<const double> outflowTable,
+                     std::span<const double> elevationTable, ChannelLoss loss,
+                     std::int32_t stepCount, std::span<const double> initialStepOutflows,
+                     std::span<double> finalStepOutflows, std::int32_t ordinateCount,
+                     std::span<const double> inflows, std::span<double> outflows,
+                     std::int32_t& status, TextField message) {
+  const std::size_t pairs = Covered(pairCount, storageTable.size());
+  const std::size_t ordinates =
+      Covered(ordinateCount, std::min(inflows.size(), outflows.size()));
+  const std::size_t steps =
+      Covered(stepCount, std::min(initialStepOutflows.size(), finalStepOutflows.size()));
+  PulsReach reach{storageTable.first(pairs),
+                  outflowTable.first(std::min(pairs, outflowTable.size())),
+                  stepCount,
+                  kWithLoss,
+                  elevationTable.first(std::min(pairs, elevationTable.size())),
+                  loss.elevation,
+                  loss.rate};
+  const Hydrograph hydrograph{intervalMinutes, inflows.first(ordinates), {}};
+  const StepStateView start{initialStepOutflows.first(steps), {}, {},
+                            ordinates > 0 ? inflows[0] : 0.0};
+  Workspace workspace;
+  const PulsResult result = RouteCall<kWithLoss>(
+      reach, hydrograph, start, workspace,
+      {{message.data(), static_cast<std::size_t>(message.width())}, outflows.first(ordinates)});
+  const std::span<const double> finals =
+      kWithLoss ? result.state.grossOutflows : result.state.outflows;
+  if (finals.size() == steps) std::copy(finals.begin(), finals.end(), finalStepOutflows.begin());
+  status = result.status.code();
 }
 
 }  // namespace
+
+PulsResult Route(const PulsReach& reach, const Hydrograph& hydrograph, const StepStateView& start,
+                 Workspace& workspace, const RouteOptions& options) {
+  return reach.withLoss ? RouteCall<true>(reach, hydrograph, start, workspace, options)
+                        : RouteCall<false>(reach, hydrograph, start, workspace, options);
+}
+
+PulsResult Route(const PulsReach& reach, const Hydrograph& hydrograph, Workspace& workspace,
+                 const RouteOptions& options) {
+  return reach.withLoss ? RouteCold<true>(reach, hydrograph, workspace, options)
+                        : RouteCold<false>(reach, hydrograph, workspace, options);
+}
 
 void RoutePulsChannel(std::int32_t intervalMinutes, std::int32_t pairCount,
                       std::span<const double> storageTable, std::span<const double> outflowTable,
                       std::int32_t stepCount, std::span<const double> initialStepOutflows,
                       std::span<double> finalStepOutflows, std::int32_t ordinateCount,
                       std::span<const double> inflows, std::span<double> outflows,
-                      std::int32_t& status, TextField message) noexcept {
-  RouteCall<false>(routine::kRoutePulsChannel, intervalMinutes, pairCount, storageTable,
-                   outflowTable, {}, ChannelLoss{}, stepCount, initialStepOutflows,
-                   finalStepOutflows, ordinateCount, inflows, outflows, status, message);
+                      std::int32_t& status, TextField message) {
+  RouteFixedWidth<false>(intervalMinutes, pairCount, storageTable, outflowTable, {},
+                         ChannelLoss{}, stepCount, initialStepOutflows, finalStepOutflows,
+                         ordinateCount, inflows, outflows, status, message);
 }
 
 void RoutePulsChannelWithLoss(std::int32_t intervalMinutes, std::int32_t pairCount,
@@ -267,11 +455,10 @@ void RoutePulsChannelWithLoss(std::int32_t intervalMinutes, std::int32_t pairCou
                               std::span<const double> initialStepOutflows,
                               std::span<double> finalStepOutflows, std::int32_t ordinateCount,
                               std::span<const double> inflows, std::span<double> outflows,
-                              std::int32_t& status, TextField message) noexcept {
-  RouteCall<true>(routine::kRoutePulsChannelWithLoss, intervalMinutes, pairCount, storageTable,
-                  outflowTable, elevationTable, ChannelLoss{lossElevation, lossRate}, stepCount,
-                  initialStepOutflows, finalStepOutflows, ordinateCount, inflows, outflows,
-                  status, message);
+                              std::int32_t& status, TextField message) {
+  RouteFixedWidth<true>(intervalMinutes, pairCount, storageTable, outflowTable, elevationTable,
+                        ChannelLoss{lossElevation, lossRate}, stepCount, initialStepOutflows,
+                        finalStepOutflows, ordinateCount, inflows, outflows, status, message);
 }
 
 }  // namespace tovalin

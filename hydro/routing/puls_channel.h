@@ -36,7 +36,7 @@ void RoutePulsChannel(std::int32_t intervalMinutes, std::int32_t pairCount,
                       std::int32_t stepCount, std::span<const double> initialStepOutflows,
                       std::span<double> finalStepOutflows, std::int32_t ordinateCount,
                       std::span<const double> inflows, std::span<double> outflows,
-                      std::int32_t& status, TextField message) noexcept;
+                      std::int32_t& status, TextField message);
 
 // Routes inflows as RoutePulsChannel does and, in every period, takes the channel loss
 // L = S / D * lossRate off each step's outflow while the water surface E stands above
@@ -63,6 +63,6 @@ void RoutePulsChannelWithLoss(std::int32_t intervalMinutes, std::int32_t pairCou
                               std::span<const double> initialStepOutflows,
                               std::span<double> finalStepOutflows, std::int32_t ordinateCount,
                               std::span<const double> inflows, std::span<double> outflows,
-                              std::int32_t& status, TextField message) noexcept;
+                              std::int32_t& status, TextField message);
 
 }  // namespace tovalin

@@ -102,9 +102,9 @@ double Storm(std::size_t reach, std::size_t t) {
 }
 
 // Known answer: tributaries 7 (Muskingum) and 5 (Muskingum-Cunge trapezoid) join into 3
-// (Muskingum), which flows into the outlet 9 (Muskingum-Cunge). Routing each reach by hand
-// in that order, with the junction summed in ascending id (5, then 7), must give the
-// engine's outflows to the last bit.
+// (Muskingum), which flows into the outlet 9 (Muskingum-Cunge). Routing each reach through
+// the C++ API one after another, with the junction summed in ascending id (5, then 7), must
+// give the engine's outflows to the last bit.
 TEST(NetworkEngine, ChainAndJunctionEqualReachesRoutedOneAfterAnother) {
   TempDir dir;
   Network net;
@@ -121,25 +121,37 @@ TEST(NetworkEngine, ChainAndJunctionEqualReachesRoutedOneAfterAnother) {
   ASSERT_TRUE(RunFiles(dir, 2).refusal.empty());
   const Results got = ReadResults(dir / "out.nc");
 
-  ReachWorkspace ws;
-  std::vector<double> lateral[4], out[4];
-  for (std::size_t i = 0; i < 4; ++i) {
-    for (std::size_t t = 0; t < 24; ++t) lateral[i].push_back(Storm(i, t));
-    out[i].resize(24);
-  }
-  const std::vector<double> none(24, 0.0);
-  const auto route = [&](std::size_t i, const std::vector<double>& in) {
-    ReachState cold;
-    RouteReach(net, net.reaches[i], 60, in, lateral[i], out[i], cold, ws);
+  // By hand through the C++ API: Muskingum takes its lateral inflow into its inflow,
+  // Muskingum-Cunge per metre of reach (cold continuation start).
+  Workspace ws;
+  std::vector<double> out[4];
+  const auto lateral = [](std::size_t i, bool perMetre) {
+    std::vector<double> q;
+    for (std::size_t t = 0; t < 24; ++t) q.push_back(perMetre ? Storm(i, t) / 4000.0 : Storm(i, t));
+    return q;
   };
-  route(1, none);
-  route(3, none);
-  std::vector<double> junction(24);
+  const auto muskingum = [&](std::size_t i, std::vector<double> in) {
+    const std::vector<double> q = lateral(i, false);
+    for (std::size_t t = 0; t < 24; ++t) in[t] += q[t];
+    const Reach& r = net.reaches[i];
+    const auto result = Route(tovalin::MuskingumReach{r.muskingumK, r.muskingumX, r.stepCount},
+                              Hydrograph{60, in, {}}, ws);
+    out[i].assign(result.outflows.begin(), result.outflows.end());
+  };
+  const auto cunge = [&](std::size_t i, const std::vector<double>& in) {
+    const std::vector<double> q = lateral(i, true);
+    const MuskingumCungeReach reach{4000.0, 0.002, TrapezoidSection{8.0, 2.0, 0.035}};
+    const auto result = Route(reach, Hydrograph{60, in, q}, ws);
+    out[i].assign(result.outflows.begin(), result.outflows.end());
+  };
+  const std::vector<double> none(24, 0.0);
+  muskingum(1, none);
+  cunge(3, none);
+  std::vector<double> junction(24), chain(24);
   for (std::size_t t = 0; t < 24; ++t) junction[t] = (0.0 + out[3][t]) + out[1][t];
-  route(2, junction);
-  std::vector<double> chain(24);
+  muskingum(2, junction);
   for (std::size_t t = 0; t < 24; ++t) chain[t] = 0.0 + out[2][t];
-  route(0, chain);
+  cunge(0, chain);
   for (std::size_t i = 0; i < 4; ++i)
     EXPECT_EQ(got.outflow.at(net.reaches[i].id), out[i]) << "reach " << net.reaches[i].id;
 }
@@ -169,18 +181,23 @@ TEST(NetworkEngine, EveryMethodSameResultsOnAnyThreadCount) {
   }
 }
 
-// A run split in two with a restart between equals one run bit for bit for Muskingum (the
-// second forcing starts at the first's last time).
-TEST(NetworkEngine, RestartContinuesMuskingumBitForBit) {
+// A run split in two with a restart between equals one run bit for bit for Muskingum and
+// Puls with and without loss (the second forcing starts at the first's last time).
+TEST(NetworkEngine, RestartContinuesMuskingumAndPulsBitForBit) {
   TempDir dir;
   GeneratorOptions g;
   g.reaches = 300, g.steps = 2, g.seed = 5;
   GeneratedNetwork net = GenerateNetwork(g);
-  for (Reach& r : net.network.reaches)
-    r.method = Method::kMuskingum;
+  std::map<Method, int> methods;
+  for (Reach& r : net.network.reaches) {
+    if (r.method != Method::kPuls && r.method != Method::kPulsWithLoss) r.method = Method::kMuskingum;
+    ++methods[r.method];
+  }
+  ASSERT_EQ(methods.size(), 3u);
   WriteNetwork(dir / "network.nc", net.network);
   constexpr std::size_t kTimes = 40, kSplit = 17;
-  const auto lateral = [](std::size_t reach, std::size_t t) { return Storm(reach % 7, t); };
+  // A storm the generated Puls tables hold.
+  const auto lateral = [](std::size_t reach, std::size_t t) { return 0.05 * Storm(reach % 7, t); };
   WriteCaseForcing(dir / "forcing.nc", net.network, kTimes, lateral);
   ASSERT_TRUE(RunFiles(dir, 2, "whole.nc").refusal.empty());
 
@@ -231,6 +248,32 @@ TEST(NetworkEngine, UndefinedInflowPassesThroughJunction) {
   }
 }
 
+// Puls reach 1 meets inflows beyond its table: its routine reports an error, so it fails,
+// reach 2 below it is marked, and reach 3 on another outlet is untouched.
+TEST(NetworkEngine, FailedReachMarksEveryReachBelowIt) {
+  TempDir dir;
+  Network net;
+  net.reaches = {MuskingumReach(1, 2, 1.0), MuskingumReach(2, 0, 1.0), MuskingumReach(3, 0, 1.0)};
+  net.reaches[0].method = Method::kPuls;
+  net.reaches[0].tableStart = 0, net.reaches[0].tableCount = 2, net.reaches[0].stepCount = 1;
+  net.storageTable = {0.0, 3600.0}, net.outflowTable = {0.0, 1.0}, net.elevationTable = {0.0, 1.0};
+  WriteNetwork(dir / "network.nc", net);
+  WriteCaseForcing(dir / "forcing.nc", net, 6, [](std::size_t, std::size_t t) { return 1.0 + t; });
+  const RunSummary s = RunFiles(dir, 2);
+  EXPECT_EQ(s.failed, 1);
+  EXPECT_EQ(s.upstreamFailed, 1);
+  EXPECT_TRUE(s.Failed());
+  int id = -1, var = -1;
+  std::vector<int> ids(3), marked(3);
+  ASSERT_EQ(nc_open((dir / "out.nc").c_str(), NC_NOWRITE, &id), NC_NOERR);
+  nc_inq_varid(id, "reach_id", &var), nc_get_var_int(id, var, ids.data());
+  nc_inq_varid(id, "upstream_failed", &var), nc_get_var_int(id, var, marked.data());
+  nc_close(id);
+  const Results r = ReadResults(dir / "out.nc");
+  EXPECT_EQ(r.severity.at(1), 4);
+  for (std::size_t j = 0; j < 3; ++j) EXPECT_EQ(marked[j], ids[j] == 2 ? 1 : 0) << ids[j];
+}
+
 // Each refused input is named by reach, and nothing is written.
 TEST(NetworkEngine, RefusalsNameTheReach) {
   struct Case {
@@ -278,8 +321,8 @@ namespace {
 // the second part, every reach's peak and volume stay within the tolerances documented in
 // docs/network.md.
 TEST(NetworkEngine, RestartOfExampleStaysWithinDocumentedTolerance) {
-  constexpr double kPeakTolerance = 0.10;    // relative, worst reach
-  constexpr double kVolumeTolerance = 0.025;  // relative, worst reach
+  constexpr double kPeakTolerance = 0.01;    // relative, worst reach
+  constexpr double kVolumeTolerance = 0.005;  // relative, worst reach
   TempDir dir;
   const std::string examples = TOVALIN_EXAMPLES_DIR;
   ASSERT_EQ(std::system(("ncgen -4 -o " + (dir / "network.nc") + " " + examples + "/network.cdl && ncgen -4 -o " +
@@ -291,46 +334,46 @@ TEST(NetworkEngine, RestartOfExampleStaysWithinDocumentedTolerance) {
   whole.ReadLateral(0, static_cast<std::int64_t>(layout.reachIds.size()), lateral);
   whole.ReadBoundary(0, boundary);
   const std::size_t nr = layout.reachIds.size(), nt = times.size();
-  for (const std::size_t split : {12u, 16u, 24u, 36u}) {
-  SCOPED_TRACE(split);
-  // Writes the forcing of times [from, to).
-  const auto part = [&](const std::string& path, std::size_t from, std::size_t to) {
-    WriteForcing(path, layout, std::span(times).subspan(from, to - from),
-                 [&](std::int64_t first, std::int64_t count, std::vector<double>& block) {
-                   block.clear();
-                   for (std::size_t t = from; t < to; ++t)
-                     for (std::int64_t j = first; j < first + count; ++j) block.push_back(lateral[t * nr + j]);
-                 },
-                 std::span(boundary).subspan(from, to - from));
-  };
-  part(dir / "first.nc", 0, split + 1);
-  part(dir / "second.nc", split, nt);
-  RunOptions o;
-  o.networkPath = dir / "network.nc";
-  o.forcingPath = dir / "forcing.nc";
-  o.outputPath = dir / "whole.nc";
-  ASSERT_TRUE(network::Run(o).refusal.empty());
-  o.forcingPath = dir / "first.nc", o.outputPath = dir / "a.nc", o.restartOutPath = dir / "restart.nc";
-  ASSERT_TRUE(network::Run(o).refusal.empty());
-  o.forcingPath = dir / "second.nc", o.outputPath = dir / "b.nc", o.restartInPath = dir / "restart.nc";
-  o.restartOutPath.clear();
-  const RunSummary s = network::Run(o);
-  ASSERT_TRUE(s.refusal.empty());
-  EXPECT_EQ(s.failed, 0);
-  const Results one = ReadResults(dir / "whole.nc"), two = ReadResults(dir / "b.nc");
-  double worstPeak = 0.0, worstVolume = 0.0;
-  for (const auto& [id, q] : one.outflow) {
-    const std::vector<double>& r = two.outflow.at(id);
-    double peak1 = 0.0, peak2 = 0.0, volume1 = 0.0, volume2 = 0.0;
-    for (std::size_t t = 0; t < r.size(); ++t) {
-      peak1 = std::max(peak1, q[split + t]), peak2 = std::max(peak2, r[t]);
-      volume1 += q[split + t], volume2 += r[t];
+  for (const std::size_t split : {6u, 8u, 12u, 16u, 24u, 36u}) {
+    SCOPED_TRACE(split);
+    // Writes the forcing of times [from, to).
+    const auto part = [&](const std::string& path, std::size_t from, std::size_t to) {
+      WriteForcing(path, layout, std::span(times).subspan(from, to - from),
+                   [&](std::int64_t first, std::int64_t count, std::vector<double>& block) {
+                     block.clear();
+                     for (std::size_t t = from; t < to; ++t)
+                       for (std::int64_t j = first; j < first + count; ++j) block.push_back(lateral[t * nr + j]);
+                   },
+                   std::span(boundary).subspan(from, to - from));
+    };
+    part(dir / "first.nc", 0, split + 1);
+    part(dir / "second.nc", split, nt);
+    RunOptions o;
+    o.networkPath = dir / "network.nc";
+    o.forcingPath = dir / "forcing.nc";
+    o.outputPath = dir / "whole.nc";
+    ASSERT_TRUE(network::Run(o).refusal.empty());
+    o.forcingPath = dir / "first.nc", o.outputPath = dir / "a.nc", o.restartOutPath = dir / "restart.nc";
+    ASSERT_TRUE(network::Run(o).refusal.empty());
+    o.forcingPath = dir / "second.nc", o.outputPath = dir / "b.nc", o.restartInPath = dir / "restart.nc";
+    o.restartOutPath.clear();
+    const RunSummary s = network::Run(o);
+    ASSERT_TRUE(s.refusal.empty());
+    EXPECT_EQ(s.failed, 0);
+    const Results one = ReadResults(dir / "whole.nc"), two = ReadResults(dir / "b.nc");
+    double worstPeak = 0.0, worstVolume = 0.0;
+    for (const auto& [id, q] : one.outflow) {
+      const std::vector<double>& r = two.outflow.at(id);
+      double peak1 = 0.0, peak2 = 0.0, volume1 = 0.0, volume2 = 0.0;
+      for (std::size_t t = 0; t < r.size(); ++t) {
+        peak1 = std::max(peak1, q[split + t]), peak2 = std::max(peak2, r[t]);
+        volume1 += q[split + t], volume2 += r[t];
+      }
+      worstPeak = std::max(worstPeak, std::abs(peak2 - peak1) / peak1);
+      worstVolume = std::max(worstVolume, std::abs(volume2 - volume1) / volume1);
     }
-    worstPeak = std::max(worstPeak, std::abs(peak2 - peak1) / peak1);
-    worstVolume = std::max(worstVolume, std::abs(volume2 - volume1) / volume1);
-  }
-  EXPECT_LE(worstPeak, kPeakTolerance);
-  EXPECT_LE(worstVolume, kVolumeTolerance);
+    EXPECT_LE(worstPeak, kPeakTolerance);
+    EXPECT_LE(worstVolume, kVolumeTolerance);
   }
 }
 

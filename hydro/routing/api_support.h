@@ -1,0 +1,111 @@
+// Internal to the C++ API's routing calls: access to a workspace's arrays, the message field
+// of a call, growing an array without throwing, and the volume account's balance.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+#include <bit>
+#include <new>
+#include <stdexcept>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "hydro/messages/message_text.h"
+#include "hydro/messages/status_code.h"
+#include "hydro/messages/text_field.h"
+#include "tovalin/route.hpp"
+
+namespace tovalin {
+namespace detail {
+
+struct WorkspaceAccess {
+  Workspace& w;
+  std::vector<double>& outflows() const noexcept { return w.outflows_; }
+  std::vector<double>& stepOutflows() const noexcept { return w.stepOutflows_; }
+  std::vector<double>& stepGross() const noexcept { return w.stepGross_; }
+  std::vector<double>& stepIndicators() const noexcept { return w.stepIndicators_; }
+  std::vector<double>& startOutflows() const noexcept { return w.startOutflows_; }
+  std::vector<double>& table() const noexcept { return w.table_; }
+  std::vector<double>& seriesInflow() const noexcept { return w.seriesInflow_; }
+  std::vector<double>& seriesLateral() const noexcept { return w.seriesLateral_; }
+  std::vector<double>& seriesOutflow() const noexcept { return w.seriesOutflow_; }
+  std::vector<double>& nodeFlows() const noexcept { return w.nodeFlows_; }
+  std::vector<double>& nodeDepths() const noexcept { return w.nodeDepths_; }
+  std::vector<double>& profile() const noexcept { return w.profile_; }
+  std::vector<double>& zeros() const noexcept { return w.zeros_; }
+  std::span<char> message() const noexcept { return w.message_; }
+};
+
+}  // namespace detail
+
+// Sizes v to n elements; false when the storage cannot be obtained. Elements kept from an
+// earlier call are not cleared: every caller writes what it reads.
+inline bool Fit(std::vector<double>& v, std::size_t n) noexcept {
+  try {
+    v.resize(n);
+    return true;
+  } catch (const std::bad_alloc&) {
+    return false;
+  } catch (const std::length_error&) {
+    return false;
+  }
+}
+
+// The message field of a call: the caller's fixed-width field, or the workspace's, blanked.
+struct CallMessage {
+  TextField field;
+  bool external;
+
+  // The text the result shows: the whole caller's field, or the workspace's without its
+  // trailing blanks.
+  std::string_view text() const noexcept {
+    if (external) return field.view();
+    return field.view().substr(0, static_cast<std::size_t>(field.lastNonBlank()));
+  }
+};
+
+inline CallMessage MessageFor(const RouteOptions& options, Workspace& workspace) noexcept {
+  if (!options.messageField.empty()) {
+    const std::size_t width =
+        std::min<std::size_t>(options.messageField.size(), std::numeric_limits<int>::max());
+    return {TextField(options.messageField.data(), static_cast<int>(width)), true};
+  }
+  const std::span<char> own = detail::WorkspaceAccess{workspace}.message();
+  std::fill(own.begin(), own.end(), kBlank);
+  return {TextField(own.data(), static_cast<int>(own.size())), false};
+}
+
+inline Status StatusOf(const Report& report, int routine) noexcept {
+  if (report.messageNumber == 0) return {};
+  return {routine, report.messageNumber, static_cast<Severity>(report.severity)};
+}
+
+// Trapezoidal sum of a series over its intervals, times dt; an interval with an undefined end
+// adds nothing.
+inline double TrapezoidVolume(std::span<const double> series, double dt) noexcept {
+  double sum = 0.0;
+  for (std::size_t t = 1; t < series.size(); ++t) {
+    const double a = series[t - 1];
+    const double b = series[t];
+    if (isUndefinedDbl(a) || isUndefinedDbl(b)) continue;
+    sum += (a + b) * 0.5;
+  }
+  return sum * dt;
+}
+
+// balanceError = in - out - (end - start) - loss, relative to in when in is not 0.
+inline void CloseBalance(VolumeAccount& v) noexcept {
+  const double residual = v.inflow - v.outflow - (v.storageEnd - v.storageStart) - v.loss;
+  v.relative = v.inflow != 0.0;
+  v.balanceError = v.relative ? residual / v.inflow : residual;
+}
+
+// Equal bit for bit, or both undefined: the test of a continuation's first ordinate.
+inline bool SameOrdinate(double a, double b) noexcept {
+  if (isUndefinedDbl(a) || isUndefinedDbl(b)) return isUndefinedDbl(a) && isUndefinedDbl(b);
+  return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
+}
+
+}  // namespace tovalin

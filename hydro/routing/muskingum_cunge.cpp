@@ -1,0 +1,507 @@
+// Muskingum-Cunge routing through the C++ API: the section of a reach gives the normal flow
+// (eight-point section, trapezoid or circular conduit), the common method routes with it, in
+// one call over a whole hydrograph (muskingum_cunge_common.h) or as a continuation that
+// carries the node flows and depths from chunk to chunk at a fixed computation interval and
+// subreach count, with the computation steps aligned on the ordinates.
+// Flows m3/s, lengths and depths m, times s (minutes at the interface).
+#include <cmath>
+#include <cstring>
+#include <type_traits>
+#include <variant>
+
+#include "hydro/hydraulics/depth_prism.h"
+#include "hydro/hydraulics/section_8point.h"
+#include "hydro/routing/api_support.h"
+#include "hydro/routing/muskingum_cunge_8point.h"
+#include "hydro/routing/muskingum_cunge_common.h"
+#include "hydro/routing/muskingum_cunge_prism.h"
+
+namespace tovalin {
+namespace {
+
+using namespace muskingum_cunge;
+
+constexpr double kSecondsPerMinute = 60.0;
+constexpr int kMessageInvalid = 12;
+constexpr int kMessageState = 16;
+constexpr std::string_view kStateText =
+    "The state does not continue this call: its interval must divide the hydrograph's, its "
+    "nodes match its subreaches and its last inflow equal the first inflow.";
+constexpr std::string_view kIntervalLabel = "Invalid Muskingum-Cunge computation interval:";
+
+bool ReportedError(std::int32_t status) noexcept {
+  return static_cast<std::uint32_t>(status) % 8U == static_cast<std::uint32_t>(kSeverityError);
+}
+
+// Normal flow in an eight-point section; its status is not examined beyond counting failures.
+struct EightPointFlow {
+  const EightPointSection& section;
+  double slope;
+  TextField message;
+  NormalFlow operator()(double flow, double startDepth) const noexcept {
+    NormalFlow h;
+    std::int32_t status = 0;
+    ChannelDepth8Point(slope, section.stations, section.elevations, section.manningN, flow,
+                       startDepth, h.depth, h.area, h.topWidth, h.celerity, status, message);
+    h.failed = ReportedError(status);
+    return h;
+  }
+};
+
+struct TrapezoidFlow {
+  const TrapezoidSection& section;
+  double slope;
+  TextField message;
+  NormalFlow operator()(double flow, double startDepth) const noexcept {
+    NormalFlow h;
+    std::int32_t status = 0;
+    ChannelDepthPrism(slope, section.manningN, section.bottomWidth, section.sideSlope, flow,
+                      startDepth, h.depth, h.area, h.topWidth, h.celerity, status, message);
+    h.failed = ReportedError(status);
+    return h;
+  }
+};
+
+// The conduit's search has no starting depth.
+struct CircleFlow {
+  const CircleSection& section;
+  double slope;
+  TextField message;
+  NormalFlow operator()(double flow, double) const noexcept {
+    NormalFlow h;
+    std::int32_t status = 0;
+    ChannelDepthCircle(slope, section.manningN, section.diameter, flow, h.depth, h.area,
+                       h.topWidth, h.celerity, status, message);
+    h.failed = ReportedError(status);
+    return h;
+  }
+};
+
+// Calls run(normalFlow, scheme) with the section's normal flow and scheme.
+template <class Run>
+void WithSection(const MuskingumCungeReach& reach, TextField message, const Run& run) {
+  std::visit(
+      [&](const auto& section) {
+        using Section = std::decay_t<decltype(section)>;
+        if constexpr (std::is_same_v<Section, EightPointSection>) {
+          run(EightPointFlow{section, reach.slope, message}, kEightPointScheme);
+        } else if constexpr (std::is_same_v<Section, TrapezoidSection>) {
+          run(TrapezoidFlow{section, reach.slope, message}, kPrismScheme);
+        } else {
+          run(CircleFlow{section, reach.slope, message}, kPrismScheme);
+        }
+      },
+      reach.section);
+}
+
+int RoutineOf(const MuskingumCungeReach& reach) noexcept {
+  return std::holds_alternative<EightPointSection>(reach.section)
+             ? routine::kRouteMuskingumCunge8Point
+             : routine::kRouteMuskingumCungePrism;
+}
+
+Status StatusFromCode(std::int32_t code) noexcept {
+  const auto u = static_cast<std::uint32_t>(code);
+  if (code == 0) return {};
+  return {static_cast<std::int32_t>((u >> 9) & 16383U), static_cast<std::int32_t>((u >> 3) % 64U),
+          static_cast<Severity>(u % 8U)};
+}
+
+// The scalar results of one call, where the routine writes them.
+struct Scalars {
+  double computationInterval = 0.0, subreachLength = 0.0, peakOutflow = 0.0,
+         peakTimeMinutes = 0.0, maxCelerity = 0.0, initialStorage = 0.0, finalStorage = 0.0,
+         inflowVolume = 0.0, outflowVolume = 0.0;
+  std::int32_t status = 0;
+  MuskingumCungeResults::Written written;
+
+  MuskingumCungeResults results(TextField message) noexcept {
+    return {computationInterval, subreachLength, peakOutflow, peakTimeMinutes, maxCelerity,
+            initialStorage, finalStorage, inflowVolume, outflowVolume, status, message,
+            written};
+  }
+};
+
+// The inputs of one call sized in the workspace: outflows, lateral inflow (zeros when none).
+struct CallArrays {
+  std::span<double> outflows;
+  std::span<const double> lateral;
+  bool stored;
+};
+
+CallArrays ArraysFor(const Hydrograph& hydrograph, const RouteOptions& options,
+                     const detail::WorkspaceAccess& work) noexcept {
+  const std::size_t n = hydrograph.flows.size();
+  CallArrays arrays{{}, hydrograph.lateralFlows, true};
+  if (!options.outflows.empty()) {
+    arrays.outflows = options.outflows.first(std::min(n, options.outflows.size()));
+  } else if (Fit(work.outflows(), n)) {
+    arrays.outflows = work.outflows();
+  } else {
+    arrays.stored = false;
+  }
+  if (hydrograph.lateralFlows.empty()) {
+    if (Fit(work.zeros(), n)) {
+      std::fill(work.zeros().begin(), work.zeros().end(), 0.0);
+      arrays.lateral = work.zeros();
+    } else {
+      arrays.stored = false;
+    }
+  }
+  return arrays;
+}
+
+// The result of a call from its scalars and figures.
+void Complete(MuskingumCungeResult& result, const Scalars& scalars, const SweepStats& stats,
+              const CallMessage& message) noexcept {
+  result.status = StatusFromCode(scalars.status);
+  result.text = message.text();
+  VolumeAccount& v = result.volume;
+  v.inflow = scalars.inflowVolume;
+  v.outflow = scalars.outflowVolume;
+  v.storageStart = scalars.written.initialStorage ? scalars.initialStorage : 0.0;
+  v.storageEnd = scalars.finalStorage;
+  CloseBalance(v);
+  MuskingumCungeDiagnostics& d = result.diagnostics;
+  d.computationInterval = scalars.written.interval ? scalars.computationInterval : 0.0;
+  d.subreachLength = scalars.written.subreachLength ? scalars.subreachLength : 0.0;
+  d.subreachCount = stats.subreachCount;
+  d.computationSteps = stats.computationSteps;
+  const double none = std::numeric_limits<double>::quiet_NaN();
+  const bool any = stats.depthComputations > 0;
+  d.courantMin = any ? stats.courantMin : none;
+  d.courantMax = any ? stats.courantMax : none;
+  d.reynoldsMin = any ? stats.reynoldsMin : none;
+  d.reynoldsMax = any ? stats.reynoldsMax : none;
+  d.depthComputations = stats.depthComputations;
+  d.passesMax = stats.passesMax;
+  d.subreachSteps = stats.subreachSteps;
+  d.passesMean = stats.subreachSteps > 0 ? static_cast<double>(stats.passesSum) /
+                                               static_cast<double>(stats.subreachSteps)
+                                         : 0.0;
+  d.nonConverged = stats.nonConverged;
+  d.failedDepthSearches = stats.failedDepthSearches;
+  d.clampedOutflows = stats.clampedOutflows;
+  d.peakOutflow = scalars.written.routed ? scalars.peakOutflow : 0.0;
+  d.peakFound = scalars.written.peakTime;
+  d.peakTimeMinutes = d.peakFound ? scalars.peakTimeMinutes : 0.0;
+  d.maxCelerity = scalars.written.routed ? scalars.maxCelerity : 0.0;
+  d.intervalWritten = scalars.written.interval;
+  d.subreachLengthWritten = scalars.written.subreachLength;
+  d.initialStorageWritten = scalars.written.initialStorage;
+  d.routed = scalars.written.routed;
+}
+
+// A call refused before the routine ran (the workspace could not be sized, or the state does
+// not continue the call): every outflow undefined.
+MuskingumCungeResult Refused(int routineNumber, int number, std::string_view text,
+                             const CallMessage& message, std::span<double> outflows) noexcept {
+  MuskingumCungeResult result;
+  std::fill(outflows.begin(), outflows.end(), undefinedDbl());
+  message.field.assign(text);
+  result.outflows = outflows;
+  result.status = {routineNumber, number, Severity::kError};
+  result.text = message.text();
+  result.volume.inflow = result.volume.outflow = result.volume.storageEnd = undefinedDbl();
+  return result;
+}
+
+// The continuation: the interval and subreach count of start (or, cold, those a one-call run
+// would choose, the interval lowered to the hydrograph's divided by a whole number), the node
+// flows and depths of start (or steady flow from the first inflow), the computation steps on
+// the ordinates.
+template <class NormalFlowAt>
+void Continue(const NormalFlowAt& normalFlow, const MuskingumCungeScheme& scheme,
+              const MuskingumCungeReach& reach, const Hydrograph& hydrograph,
+              std::span<const double> lateral, std::span<double> outflows,
+              const MuskingumCungeStateView* start, const detail::WorkspaceAccess& work,
+              const MuskingumCungeResults& results, SweepStats& stats, Report& report,
+              MuskingumCungeStateView& state) {
+  const std::span<const double> inflows = hydrograph.flows;
+  const std::size_t n = inflows.size();
+  const TextField message = results.message;
+  // The checks of a one-call run, on a profile of the first inflow alone.
+  double finalDummy = 0.0;
+  MuskingumCungeFlows flows{hydrograph.intervalMinutes, reach.length, reach.slope, 1, 0,
+                            inflows.first(std::min<std::size_t>(n, 1)),
+                            std::span<double>(&finalDummy, 1), static_cast<std::int32_t>(n),
+                            inflows, lateral, outflows};
+  if (!Accept(flows, scheme, results, report)) return;
+  const auto depthAt = [&](double flow, double startDepth) {
+    const NormalFlow h = normalFlow(flow, startDepth);
+    if (h.failed) ++stats.failedDepthSearches;
+    return h;
+  };
+  const double inputInterval = hydrograph.intervalMinutes * kSecondsPerMinute;
+  const auto refuseState = [&] {
+    report.error(kMessageState);
+    message.assign(kStateText);
+    Fail(kMessageState, scheme, flows, results, report);
+  };
+
+  double dt = 0.0;
+  int subreaches = 0;
+  std::int32_t k = 0;
+  NormalFlow latest;
+  if (start != nullptr) {
+    dt = start->computationInterval;
+    subreaches = start->subreachCount;
+    const double parts = std::round(inputInterval / dt);
+    const auto nodes = static_cast<std::size_t>(std::max(subreaches, 0)) + 1;
+    if (!(dt > 0.0) || !(parts >= 1.0 && parts <= kMaxComputationSteps) ||
+        inputInterval / parts != dt || subreaches < 1 || subreaches > 200 ||
+        start->nodeFlows.size() != nodes || start->nodeDepths.size() != nodes ||
+        !SameOrdinate(inflows[0], start->lastInflow)) {
+      refuseState();
+      return;
+    }
+    k = static_cast<std::int32_t>(parts);
+  } else {
+    const ReferenceFlow reference = ReferenceFlowOf(flows);
+    latest = depthAt(reference.flow, scheme.referenceStartDepth);
+    const IntervalChoice choice = ChooseInterval(flows, scheme, reference, latest);
+    if (!(choice.dt > 0.0)) {
+      AppendDoubleToString(kIntervalLabel, choice.dt, " ", message);
+      Fail(kMessageInvalid, scheme, flows, results, report);
+      return;
+    }
+    // The smallest whole number of steps per ordinate interval that keeps dt at most the
+    // chosen one.
+    const double parts = std::max(1.0, std::ceil(inputInterval / choice.dt));
+    if (!(parts <= kMaxComputationSteps)) {
+      message.assign(kNoStorageText);
+      Fail(kMessageNoStorage, scheme, flows, results, report);
+      return;
+    }
+    k = static_cast<std::int32_t>(parts);
+    dt = inputInterval / parts;
+    subreaches = choice.subreaches;
+  }
+  const double dx = reach.length / subreaches;
+  results.computationInterval = dt;
+  results.subreachLength = dx;
+  results.written.interval = results.written.subreachLength = true;
+
+  const double steps = static_cast<double>(n - 1) * k + 1.0;
+  if (!(steps <= kMaxComputationSteps)) {
+    message.assign(kNoStorageText);
+    Fail(kMessageNoStorage, scheme, flows, results, report);
+    return;
+  }
+  if ((steps - 1.0) * subreaches > kMaxSubreachSteps) {
+    AppendDoubleToString(kIntervalLabel, dt, " ", message);
+    Fail(kMessageInvalid, scheme, flows, results, report);
+    return;
+  }
+  const auto periods = static_cast<std::size_t>(steps);
+  const auto nodes = static_cast<std::size_t>(subreaches) + 1;
+  stats.computationSteps = static_cast<std::int32_t>(periods);
+  stats.subreachCount = subreaches;
+  // A state that views this workspace is copied before the node arrays are resized.
+  if (!Fit(work.seriesInflow(), periods) || !Fit(work.seriesLateral(), periods) ||
+      !Fit(work.seriesOutflow(), periods) || !Fit(work.nodeFlows(), nodes) ||
+      !Fit(work.nodeDepths(), nodes)) {
+    message.assign(kNoStorageText);
+    Fail(kMessageNoStorage, scheme, flows, results, report);
+    return;
+  }
+  const std::span<double> nodeFlows = work.nodeFlows();
+  const std::span<double> nodeDepths = work.nodeDepths();
+  if (start != nullptr) {
+    std::memmove(nodeFlows.data(), start->nodeFlows.data(), nodes * sizeof(double));
+    std::memmove(nodeDepths.data(), start->nodeDepths.data(), nodes * sizeof(double));
+  } else {
+    std::fill(nodeFlows.begin(), nodeFlows.end(), inflows[0]);
+    std::fill(nodeDepths.begin(), nodeDepths.end(), scheme.nodeStartDepth);
+  }
+  const std::span<double> inflowWork = work.seriesInflow();
+  const std::span<double> lateralWork = work.seriesLateral();
+  const std::span<double> outflowWork = work.seriesOutflow();
+  SplitIntervals(inflows, k, inflowWork);
+  SplitIntervals(lateral.first(n), k, lateralWork);
+
+  results.initialStorage = NodeStorage(depthAt, nodeFlows, nodeDepths, dx);
+  results.written.initialStorage = true;
+  outflowWork[0] = nodeFlows[nodes - 1];
+  SweepSums sums;
+  sums.outflow = 0.5 * outflowWork[0];
+  sums.inflow = 0.5 * (lateralWork[0] * reach.length + inflowWork[0]);
+  results.peakOutflow = 0.0;
+  results.maxCelerity = 0.0;
+  results.written.routed = true;
+  FaultSeam(inflows);
+  Sweep(depthAt, scheme, dt, dx, reach.slope, reach.length, inflowWork, lateralWork, outflowWork,
+        nodeFlows, nodeDepths, latest, stats, report, results, sums);
+  results.inflowVolume = dt * sums.inflow;
+  results.outflowVolume = dt * sums.outflow;
+  // With one step the sweep computes no end storage: the reach is as it started.
+  results.finalStorage = periods > 1 ? dx * sums.endArea : results.initialStorage;
+  for (std::size_t i = 0; i < n; ++i) outflows[i] = outflowWork[i * static_cast<std::size_t>(k)];
+  state = {dt, subreaches, nodeFlows, nodeDepths, inflows[n - 1]};
+  results.status = report.status(scheme.routine);
+}
+
+MuskingumCungeResult RouteContinued(const MuskingumCungeReach& reach, const Hydrograph& hydrograph,
+                                    const MuskingumCungeStateView* start, Workspace& workspace,
+                                    const RouteOptions& options) {
+  const detail::WorkspaceAccess work{workspace};
+  const CallMessage message = MessageFor(options, workspace);
+  const CallArrays arrays = ArraysFor(hydrograph, options, work);
+  if (!arrays.stored)
+    return Refused(RoutineOf(reach), kMessageNoStorage, kNoStorageText, message, arrays.outflows);
+  Scalars scalars;
+  SweepStats stats;
+  Report report;
+  MuskingumCungeResult result;
+  const MuskingumCungeResults results = scalars.results(message.field);
+  WithSection(reach, message.field, [&](const auto& normalFlow, const MuskingumCungeScheme& scheme) {
+    Continue(normalFlow, scheme, reach, hydrograph, arrays.lateral, arrays.outflows, start, work,
+             results, stats, report, result.state);
+  });
+  result.outflows = arrays.outflows;
+  Complete(result, scalars, stats, message);
+  return result;
+}
+
+}  // namespace
+
+MuskingumCungeResult Route(const MuskingumCungeReach& reach, const Hydrograph& hydrograph,
+                           const FlowProfile& initial, Workspace& workspace,
+                           const RouteOptions& options) {
+  const detail::WorkspaceAccess work{workspace};
+  const CallMessage message = MessageFor(options, workspace);
+  const CallArrays arrays = ArraysFor(hydrograph, options, work);
+  if (!arrays.stored || !Fit(work.profile(), initial.flows.size()))
+    return Refused(RoutineOf(reach), kMessageNoStorage, kNoStorageText, message, arrays.outflows);
+  Scalars scalars;
+  SweepStats stats;
+  const MuskingumCungeResults results = scalars.results(message.field);
+  const Buffers buffers{work.seriesInflow(), work.seriesLateral(), work.seriesOutflow(),
+                        work.nodeFlows(), work.nodeDepths()};
+  const MuskingumCungeFlows flows{hydrograph.intervalMinutes,
+                                  reach.length,
+                                  reach.slope,
+                                  static_cast<std::int32_t>(initial.flows.size()),
+                                  initial.subreachesFromProfile ? 1 : 0,
+                                  initial.flows,
+                                  work.profile(),
+                                  static_cast<std::int32_t>(hydrograph.flows.size()),
+                                  hydrograph.flows,
+                                  arrays.lateral,
+                                  arrays.outflows};
+  WithSection(reach, message.field, [&](const auto& normalFlow, const MuskingumCungeScheme& scheme) {
+    RouteMuskingumCunge(normalFlow, scheme, flows, results, buffers, stats);
+  });
+  MuskingumCungeResult result;
+  result.outflows = arrays.outflows;
+  if (scalars.written.routed) result.finalFlows = work.profile();
+  Complete(result, scalars, stats, message);
+  return result;
+}
+
+MuskingumCungeResult Route(const MuskingumCungeReach& reach, const Hydrograph& hydrograph,
+                           Workspace& workspace, const RouteOptions& options) {
+  return RouteContinued(reach, hydrograph, nullptr, workspace, options);
+}
+
+MuskingumCungeResult Route(const MuskingumCungeReach& reach, const Hydrograph& hydrograph,
+                           const MuskingumCungeStateView& start, Workspace& workspace,
+                           const RouteOptions& options) {
+  return RouteContinued(reach, hydrograph, &start, workspace, options);
+}
+
+namespace {
+
+// The fixed-width interface onto the API: counts the arrays cannot serve are refused with the
+// routine's own checks (whose text names the counts as passed); otherwise the call goes
+// through Route and the results it wrote are copied back.
+void RouteFixedWidth(const MuskingumCungeReach& reach, const MuskingumCungeScheme& scheme,
+                     std::int32_t intervalMinutes, std::int32_t initialFlowCount,
+                     std::int32_t subreachesFromInitialFlows,
+                     std::span<const double> initialFlows, std::span<double> finalFlows,
+                     std::int32_t ordinateCount, std::span<const double> inflows,
+                     std::span<const double> lateralInflows, std::span<double> outflows,
+                     const MuskingumCungeResults& out) {
+  const std::size_t n = static_cast<std::size_t>(std::max(ordinateCount, 0));
+  const std::size_t m = static_cast<std::size_t>(std::max(initialFlowCount, 0));
+  if (n < 1 || m < 1 || inflows.size() < n || lateralInflows.size() < n ||
+      outflows.size() < n || initialFlows.size() < m || finalFlows.size() < m) {
+    Report report;
+    MuskingumCungeFlows flows{intervalMinutes, reach.length,   reach.slope,
+                              initialFlowCount, subreachesFromInitialFlows, initialFlows,
+                              finalFlows,       ordinateCount,  inflows,
+                              lateralInflows,   outflows};
+    Accept(flows, scheme, out, report);
+    return;
+  }
+  Workspace workspace;
+  const MuskingumCungeResult result =
+      Route(reach, {intervalMinutes, inflows.first(n), lateralInflows.first(n)},
+            FlowProfile{initialFlows.first(m), subreachesFromInitialFlows != 0}, workspace,
+            {{out.message.data(), static_cast<std::size_t>(out.message.width())},
+             outflows.first(n)});
+  const MuskingumCungeDiagnostics& d = result.diagnostics;
+  if (d.intervalWritten) out.computationInterval = d.computationInterval;
+  if (d.subreachLengthWritten) out.subreachLength = d.subreachLength;
+  if (d.initialStorageWritten) out.initialStorage = result.volume.storageStart;
+  if (d.routed) {
+    out.peakOutflow = d.peakOutflow;
+    out.maxCelerity = d.maxCelerity;
+    std::copy(result.finalFlows.begin(), result.finalFlows.end(), finalFlows.begin());
+  }
+  if (d.peakFound) out.peakTimeMinutes = d.peakTimeMinutes;
+  out.finalStorage = result.volume.storageEnd;
+  out.inflowVolume = result.volume.inflow;
+  out.outflowVolume = result.volume.outflow;
+  out.status = result.status.code();
+}
+
+}  // namespace
+
+void RouteMuskingumCunge8Point(
+    std::int32_t intervalMinutes, double reachLength, double channelSlope,
+    std::span<const double, 8> stations, std::span<const double, 8> elevations,
+    std::span<const double, 3> manningN, std::int32_t initialFlowCount,
+    std::int32_t subreachesFromInitialFlows, std::span<const double> initialFlows,
+    std::span<double> finalFlows, std::int32_t ordinateCount, std::span<const double> inflows,
+    std::span<const double> lateralInflows, std::span<double> outflows,
+    double& computationInterval, double& subreachLength, double& peakOutflow,
+    double& peakTimeMinutes, double& maxCelerity, double& initialStorage,
+    double& finalStorage, double& inflowVolume, double& outflowVolume, std::int32_t& status,
+    TextField message) {
+  EightPointSection section;
+  std::copy(stations.begin(), stations.end(), section.stations.begin());
+  std::copy(elevations.begin(), elevations.end(), section.elevations.begin());
+  std::copy(manningN.begin(), manningN.end(), section.manningN.begin());
+  MuskingumCungeResults::Written written;
+  RouteFixedWidth({reachLength, channelSlope, section}, kEightPointScheme, intervalMinutes,
+                  initialFlowCount, subreachesFromInitialFlows, initialFlows, finalFlows,
+                  ordinateCount, inflows, lateralInflows, outflows,
+                  {computationInterval, subreachLength, peakOutflow, peakTimeMinutes,
+                   maxCelerity, initialStorage, finalStorage, inflowVolume, outflowVolume,
+                   status, message, written});
+}
+
+void RouteMuskingumCungePrism(
+    std::int32_t intervalMinutes, double reachLength, double channelSlope, double manningN,
+    std::string_view sectionShape, double bottomWidth, double sideSlope,
+    std::int32_t initialFlowCount, std::int32_t subreachesFromInitialFlows,
+    std::span<const double> initialFlows, std::span<double> finalFlows,
+    std::int32_t ordinateCount, std::span<const double> inflows,
+    std::span<const double> lateralInflows, std::span<double> outflows,
+    double& computationInterval, double& subreachLength, double& peakOutflow,
+    double& peakTimeMinutes, double& maxCelerity, double& initialStorage,
+    double& finalStorage, double& inflowVolume, double& outflowVolume, std::int32_t& status,
+    TextField message) {
+  ChannelSection section = TrapezoidSection{bottomWidth, sideSlope, manningN};
+  if (IsCircleShape(sectionShape)) section = CircleSection{bottomWidth, manningN};
+  MuskingumCungeResults::Written written;
+  RouteFixedWidth({reachLength, channelSlope, section}, kPrismScheme, intervalMinutes,
+                  initialFlowCount, subreachesFromInitialFlows, initialFlows, finalFlows,
+                  ordinateCount, inflows, lateralInflows, outflows,
+                  {computationInterval, subreachLength, peakOutflow, peakTimeMinutes,
+                   maxCelerity, initialStorage, finalStorage, inflowVolume, outflowVolume,
+                   status, message, written});
+}
+
+}  // namespace tovalin

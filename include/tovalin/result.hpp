@@ -1,0 +1,114 @@
+// tovalin C++ API: what a routing call returns. The outflows, the status as three named
+// fields, the message text, the volume account, the method's diagnostics and the state that
+// carries the run on. Arrays and text are views into the workspace of the call (or into the
+// caller's storage named in RouteOptions), valid until that workspace's next call.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+#include "tovalin/state.hpp"
+
+namespace tovalin {
+
+// The undefined value that marks a missing real value: single-precision -1.0E38 widened to
+// double (bits C7D2CED320000000). A NaN is treated the same way wherever a value is tested.
+inline constexpr double kUndefined = -99999996802856924650656260769173209088.0;
+
+enum class Severity : std::int32_t { kNone = 0, kWarning = 2, kError = 4 };
+
+// The outcome of a call: the reporting routine (a row of the routine-name table, see
+// RoutineName), the message number (0 none, 1-10 warnings, 11 and up errors) and severity.
+struct Status {
+  std::int32_t routine = 0;
+  std::int32_t messageNumber = 0;
+  Severity severity = Severity::kNone;
+
+  bool ok() const noexcept { return messageNumber == 0; }
+  bool warning() const noexcept { return messageNumber > 0 && messageNumber < 11; }
+  bool error() const noexcept { return messageNumber >= 11; }
+  // The packed 32-bit status code: (routine * 64 + messageNumber) * 8 + severity, 0 when ok.
+  std::int32_t code() const noexcept;
+};
+
+// Name of a row of the routine-name table ("Unknown Subroutine" outside 1..35).
+std::string_view RoutineName(std::int32_t routine) noexcept;
+
+// Volume account of a call, m3 when flows are m3/s (flow unit x seconds otherwise):
+// inflow and outflow volumes over the call (trapezoidal in time), storage in the reach at the
+// first and last ordinate from the method's own relation, the channel loss (Puls with loss),
+// and balanceError = inflow - outflow - (storageEnd - storageStart) - loss, divided by inflow
+// when inflow is not 0 (relative) and absolute otherwise. Undefined ordinates add nothing.
+struct VolumeAccount {
+  double inflow = 0.0;
+  double outflow = 0.0;
+  double storageStart = 0.0;
+  double storageEnd = 0.0;
+  double loss = 0.0;
+  double balanceError = 0.0;
+  bool relative = false;
+};
+
+struct RoutingResult {
+  std::span<const double> outflows;  // one per ordinate of the hydrograph
+  Status status;
+  std::string_view text;  // the message without trailing blanks; empty when nothing reported
+  VolumeAccount volume;
+};
+
+struct MuskingumResult : RoutingResult {
+  StepStateView state;  // carries the run on (see state.hpp)
+};
+
+struct PulsDiagnostics {
+  std::int64_t ordinatesOutsideTable = 0;  // ordinates (over all steps) whose lookup failed
+  std::int32_t firstOutsideOrdinate = -1;  // 0-based ordinate of the first of them, -1 none
+  std::int32_t firstOutsideStep = -1;      // 0-based step where it happened, -1 none
+  std::int64_t failedInterpolations = 0;   // every failed table lookup, elevation included
+};
+
+struct PulsResult : RoutingResult {
+  StepStateView state;
+  PulsDiagnostics diagnostics;
+};
+
+// Figures of a Muskingum-Cunge run. The Courant number Cr = ck dt/dx and the cell Reynolds
+// number Re = Q/(S T ck dx) range over the depth computations actually made in the sweep
+// (reference flows at or below 0.01 m3/s take Cr = Re = 1 without one and are left out);
+// NaN when none was made.
+struct MuskingumCungeDiagnostics {
+  double computationInterval = 0.0;  // dt, s
+  double subreachLength = 0.0;       // dx, m
+  std::int32_t subreachCount = 0;    // NSUB
+  std::int32_t computationSteps = 0;  // NCOMP, the initial state included
+  double courantMin = 0.0, courantMax = 0.0;
+  double reynoldsMin = 0.0, reynoldsMax = 0.0;
+  std::int64_t depthComputations = 0;     // in the sweep, the end storage left out
+  std::int32_t passesMax = 0;             // passes of one subreach-step
+  double passesMean = 0.0;                // over the subreach-steps routed
+  std::int64_t subreachSteps = 0;         // subreach-steps routed (undefined ones left out)
+  std::int64_t nonConverged = 0;          // subreach-steps that did not settle in 20 passes
+  std::int64_t failedDepthSearches = 0;   // depth computations that reported an error
+  std::int64_t clampedOutflows = 0;       // subreach outflows raised to 0
+  double peakOutflow = 0.0;               // m3/s, largest outflow of steps 2 to NCOMP
+  double peakTimeMinutes = 0.0;           // its time; valid when peakFound
+  bool peakFound = false;
+  double maxCelerity = 0.0;               // m/s
+  // Which results the call produced: on an allocation failure (message 11) only those chosen
+  // or computed before it are; the rest are 0 here (and left as passed by the adapters).
+  bool intervalWritten = false;        // computationInterval
+  bool subreachLengthWritten = false;  // subreachLength
+  bool initialStorageWritten = false;  // volume.storageStart
+  bool routed = false;                 // peak, celerity and finalFlows
+};
+
+struct MuskingumCungeResult : RoutingResult {
+  MuskingumCungeDiagnostics diagnostics;
+  // One-call run: the flows at the profile's M points at the end; empty for a continuation.
+  std::span<const double> finalFlows;
+  // Continuation: the state that carries the run on; empty spans for a one-call run.
+  MuskingumCungeStateView state;
+};
+
+}  // namespace tovalin

@@ -1,0 +1,235 @@
+// The C++ API: the volume account closes where a method conserves volume, diagnostics match
+// the worked examples, states carry a run on bit for bit, and a warm workspace allocates
+// nothing. The numbers themselves stay covered by the routines' own tests.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <bit>
+#include <cmath>
+#include <cstdlib>
+#include <functional>
+#include <new>
+#include <type_traits>
+#include <vector>
+
+#include "hydro/hydraulics/depth_prism.h"
+#include "tovalin/core.hpp"
+
+// Every allocation of the test program is counted. (g++ takes the replaced pair, inlined into
+// the standard allocator, for a mismatch.)
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
+namespace {
+std::atomic<long> allocations{0};
+}  // namespace
+void* operator new(std::size_t size) {
+  allocations.fetch_add(1, std::memory_order_relaxed);
+  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+
+namespace tovalin {
+namespace {
+
+constexpr double kClosed = 1e-12;  // balance error of a conserving method
+
+std::vector<double> Flood(int n, double base, double peak) {
+  std::vector<double> flows;
+  for (int i = 0; i < n; ++i) {
+    const double s = i / (0.25 * n);
+    flows.push_back(base + (peak - base) * s * s * std::exp(2.0 * (1.0 - s)));
+  }
+  return flows;
+}
+
+bool SameBits(std::span<const double> a, std::span<const double> b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (std::bit_cast<std::uint64_t>(a[i]) != std::bit_cast<std::uint64_t>(b[i])) return false;
+  return true;
+}
+
+// Storage-outflow table of a linear reservoir: outflow 10 p, storage 3600 s x outflow,
+// elevation p, p = 0..60.
+struct Table {
+  std::vector<double> storage, outflow, elevation;
+  Table() {
+    for (int p = 0; p <= 60; ++p) {
+      outflow.push_back(10.0 * p), storage.push_back(36000.0 * p), elevation.push_back(p);
+    }
+  }
+};
+const Table kTable;
+
+PulsReach Puls(bool loss, int steps = 2) {
+  return {kTable.storage, kTable.outflow, steps, loss, kTable.elevation, 2.0, 1e-6};
+}
+MuskingumCungeReach Trapezoid() { return {20000.0, 0.001, TrapezoidSection{20.0, 2.0, 0.035}}; }
+MuskingumCungeReach EightPoint() {
+  return {15000.0, 0.001,
+          EightPointSection{{0, 10, 20, 20, 30, 30, 40, 50}, {10, 5, 5, 0, 0, 5, 5, 10},
+                            {0.08, 0.04, 0.08}}};
+}
+MuskingumCungeReach Circle() { return {3000.0, 0.005, CircleSection{4.0, 0.013}}; }
+
+// The worked example of the Muskingum method: 60 minutes, K = 1 h, x = 0.2, one step at 10.
+TEST(RouteApi, MuskingumWorkedExampleAccountsItsVolume) {
+  Workspace w;
+  const std::vector<double> inflows{10, 20, 30, 20, 10};
+  const MuskingumResult r = Route(MuskingumReach{1.0, 0.2, 1}, {60, inflows, {}}, w);
+  EXPECT_TRUE(r.status.ok());
+  EXPECT_NEAR(r.outflows[4], 18.963272, 5e-7);
+  // In: 80 x 3600; storage K (x I + (1 - x) O): 3600 x 10 at the start, 3600 x (2 + 0.8 O5).
+  EXPECT_DOUBLE_EQ(r.volume.inflow, 288000.0);
+  EXPECT_DOUBLE_EQ(r.volume.storageStart, 36000.0);
+  EXPECT_NEAR(r.volume.storageEnd, 3600.0 * (2.0 + 0.8 * r.outflows[4]), 1e-9);
+  EXPECT_TRUE(r.volume.relative);
+  EXPECT_NEAR(r.volume.balanceError, 0.0, kClosed);
+  EXPECT_EQ(r.state.lastInflow, 10.0);
+}
+
+TEST(RouteApi, StatusesAreNamedFields) {
+  Workspace w;
+  const std::vector<double> inflows{10, 20}, lateral{1, 1};
+  struct Case {
+    MuskingumResult result;
+    Status expected;
+  };
+  const std::vector<double> wrongState{10.0, 10.0};
+  const Case cases[] = {
+      {Route(MuskingumReach{1.0, 0.7, 1}, {60, inflows, {}}, w), {14, 12, Severity::kError}},
+      {Route(MuskingumReach{1.0, 0.2, 1}, {60, inflows, lateral}, w), {14, 15, Severity::kError}},
+      {Route(MuskingumReach{1.0, 0.2, 1}, {60, inflows, {}}, StepStateView{wrongState, {}, {}, 10}, w),
+       {14, 16, Severity::kError}},
+      {Route(MuskingumReach{0.1, 0.2, 1}, {600, inflows, {}}, w), {14, 1, Severity::kWarning}},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.result.status.routine, c.expected.routine);
+    EXPECT_EQ(c.result.status.messageNumber, c.expected.messageNumber);
+    EXPECT_EQ(c.result.status.severity, c.expected.severity);
+  }
+  EXPECT_EQ(RoutineName(14), "RouteMuskingum");
+}
+
+TEST(RouteApi, PulsAccountsStorageAndLoss) {
+  Workspace w;
+  const std::vector<double> inflows = Flood(48, 20.0, 150.0);
+  for (const bool loss : {false, true}) {
+    const PulsResult r = Route(Puls(loss), {60, inflows, {}}, w);
+    EXPECT_TRUE(r.status.ok()) << r.text;
+    EXPECT_NEAR(r.volume.balanceError, 0.0, kClosed) << loss;
+    EXPECT_EQ(r.volume.loss > 0.0, loss);
+    EXPECT_EQ(r.diagnostics.failedInterpolations, 0);
+  }
+  // A flood beyond the table from ordinate 2: SI = 2500 lies above its top (about 900) at
+  // every ordinate from there, each lookup fails and the outflow is clamped to 0.
+  const std::vector<double> beyond{0, 0, 5000, 5000, 5000, 5000};
+  const PulsResult r = Route(Puls(false, 1), {60, beyond, {}}, w);
+  EXPECT_EQ(r.status.messageNumber, 12);
+  EXPECT_EQ(r.diagnostics.ordinatesOutsideTable, 4);
+  EXPECT_EQ(r.diagnostics.firstOutsideOrdinate, 2);
+  EXPECT_EQ(r.diagnostics.firstOutsideStep, 0);
+  EXPECT_EQ(r.diagnostics.failedInterpolations, 4);
+}
+
+TEST(RouteApi, MuskingumCungeSteadyFlowDiagnostics) {
+  Workspace w;
+  const std::vector<double> inflows(10, 50.0), profile(3, 50.0);
+  const MuskingumCungeReach reach = Trapezoid();
+  const MuskingumCungeResult r = Route(reach, {60, inflows, {}}, FlowProfile{profile}, w);
+  ASSERT_TRUE(r.status.ok()) << r.text;
+  const MuskingumCungeDiagnostics& d = r.diagnostics;
+  // Every subreach-step settles on its first pass at the normal flow of 50 m3/s.
+  double depth, area, width, celerity;
+  std::int32_t status = 0;
+  char text = ' ';
+  ChannelDepthPrism(0.001, 0.035, 20.0, 2.0, 50.0, 2.0, depth, area, width, celerity, status,
+                    TextField(&text, 1));
+  EXPECT_EQ(d.computationSteps, static_cast<int>(9 * 3600.0 / d.computationInterval + 1.0));
+  EXPECT_EQ(d.subreachSteps, static_cast<std::int64_t>(d.computationSteps - 1) * d.subreachCount);
+  EXPECT_EQ(d.passesMax, 1);
+  EXPECT_EQ(d.passesMean, 1.0);
+  EXPECT_EQ(d.nonConverged + d.failedDepthSearches + d.clampedOutflows, 0);
+  EXPECT_NEAR(d.courantMax, d.computationInterval / d.subreachLength * celerity, 1e-4);
+  EXPECT_NEAR(d.reynoldsMin, 50.0 / (d.subreachLength * 0.001 * width * celerity), 1e-4);
+  // The depth searches stop within their tolerance, so the figures agree to about 1e-5.
+  EXPECT_NEAR(d.courantMin / d.courantMax, 1.0, 1e-4);
+  EXPECT_NEAR(r.volume.storageStart / (20000.0 * area), 1.0, 1e-4);
+  EXPECT_NEAR(r.volume.balanceError, 0.0, 1e-6);
+}
+
+TEST(RouteApi, StatesCarryARunOnBitForBit) {
+  const std::vector<double> inflows = Flood(73, 30.0, 400.0);
+  const std::vector<double> lateral(73, 2e-4);
+  const std::size_t n = inflows.size();
+  // Outflows of the whole run, and of two chunks, the second continuing the first's state.
+  const auto run = [&](const auto& reach, bool withLateral, std::size_t split) {
+    Workspace w1, w2;
+    const auto span = [&](const std::vector<double>& v, std::size_t a, std::size_t b) {
+      return std::span<const double>(v).subspan(a, b - a);
+    };
+    const auto hydrograph = [&](std::size_t a, std::size_t b) {
+      return Hydrograph{60, span(inflows, a, b), withLateral ? span(lateral, a, b) : std::span<const double>()};
+    };
+    // Muskingum and Puls start cold at steady flow; a Muskingum-Cunge continuation fixes its
+    // interval and subreaches from the hydrograph, so both runs start from the state of the
+    // first ordinate routed alone.
+    const auto startFirst = [&](std::size_t end) {
+      if constexpr (std::is_same_v<std::decay_t<decltype(reach)>, MuskingumCungeReach>) {
+        Workspace w0;
+        const MuskingumCungeState cold = [&] {
+          MuskingumCungeState s0;
+          s0.assign(Route(reach, hydrograph(0, 1), w0).state);
+          return s0;
+        }();
+        return Route(reach, hydrograph(0, end), cold.view(), w1);
+      } else {
+        return Route(reach, hydrograph(0, end), w1);
+      }
+    };
+    const auto first = startFirst(split == 0 ? n : split + 1);
+    std::vector<double> out(first.outflows.begin(), first.outflows.end());
+    EXPECT_FALSE(first.status.error()) << first.text;
+    if (split == 0) return out;
+    const auto second = Route(reach, hydrograph(split, n), first.state, w2);
+    EXPECT_FALSE(second.status.error()) << second.text;
+    out.insert(out.end(), second.outflows.begin() + 1, second.outflows.end());
+    return out;
+  };
+  for (const std::size_t split : {1, 17, 40, 71}) {
+    EXPECT_TRUE(SameBits(run(MuskingumReach{3.0, 0.25, 3}, false, 0),
+                         run(MuskingumReach{3.0, 0.25, 3}, false, split)));
+    for (const bool loss : {false, true})
+      EXPECT_TRUE(SameBits(run(Puls(loss, 3), false, 0), run(Puls(loss, 3), false, split)));
+    for (const MuskingumCungeReach& reach : {Trapezoid(), EightPoint(), Circle()})
+      EXPECT_TRUE(SameBits(run(reach, true, 0), run(reach, true, split))) << split;
+  }
+}
+
+TEST(RouteApi, WarmWorkspaceAllocatesNothing) {
+  const std::vector<double> inflows = Flood(96, 30.0, 400.0), profile(4, 30.0);
+  const std::vector<std::function<void(Workspace&)>> calls{
+      [&](Workspace& w) { Route(MuskingumReach{2.0, 0.2, 4}, {60, inflows, {}}, w); },
+      [&](Workspace& w) { Route(Puls(false), {60, inflows, {}}, w); },
+      [&](Workspace& w) { Route(Puls(true), {60, inflows, {}}, w); },
+      [&](Workspace& w) { Route(Trapezoid(), {60, inflows, {}}, FlowProfile{profile}, w); },
+      [&](Workspace& w) { Route(EightPoint(), {60, inflows, {}}, w); },
+      [&](Workspace& w) {
+        const auto first = Route(Circle(), {60, inflows, {}}, w);
+        Route(Circle(), {60, inflows, {}}, first.state, w);
+      },
+  };
+  for (std::size_t i = 0; i < calls.size(); ++i) {
+    Workspace w;
+    calls[i](w);
+    const long before = allocations.load();
+    calls[i](w);
+    EXPECT_EQ(allocations.load() - before, 0) << "call " << i;
+  }
+}
+
+}  // namespace
+}  // namespace tovalin
