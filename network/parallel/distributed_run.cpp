@@ -6,6 +6,7 @@
 #include <oneapi/tbb/task_arena.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -43,12 +44,14 @@ double AddFlows(double a, double b) noexcept {
 
 // The first fault raised by a routing task: its reach and what went wrong.
 struct Fault {
+  std::atomic<bool> raised{false};  // the rest of the block is not routed then
   std::mutex mutex;
   std::int32_t reach = 0;
   std::string what;
   void Record(std::int32_t id, const char* text) {
     std::lock_guard lock(mutex);
     if (what.empty()) reach = id, what = text;
+    raised = true;
   }
 };
 
@@ -171,9 +174,12 @@ void RouteOne(Share& share, std::int64_t reach, const double* lateral, std::size
   share.outcomes[slot] = RouteReach(share.network, share.network.reaches[reach],
                                     share.intervalMinutes, scratch.upstream, scratch.lateral,
                                     out, state, scratch.reach);
+  const auto stateCount =
+      static_cast<std::size_t>(StateCount(share.network.reaches[reach], state.subreachCount));
+  if (state.values.size() != stateCount)
+    state.values.assign(stateCount, undefinedDbl());  // a call that stopped early left no state
   if (share.outcomes[slot].severity >= kSeverityError) {
     share.failed[slot] = 1;
-    std::fill(state.values.begin(), state.values.end(), undefinedDbl());
   } else {
     share.failed[slot] = upstreamFailure;
   }
@@ -191,8 +197,8 @@ void PackResults(const Share& share, std::int64_t from, std::int64_t to, bool wi
     pack.Put(o.routine), pack.Put(o.messageNumber), pack.Put(o.severity);
     pack.Put(static_cast<std::int32_t>(o.message.size()));
     pack.PutArray(o.message.data(), o.message.size());
-    for (double v : {o.inflowVolume, o.outflowVolume, o.storageStart, o.storageEnd,
-                     o.balanceError, o.computationInterval, o.courantMax})
+    for (double v : {o.inflowVolume, o.outflowVolume, o.storageStart, o.storageEnd, o.loss,
+                     o.balanceError, o.computationInterval, o.courantMin, o.courantMax})
       pack.Put(v);
     pack.Put(o.subreachCount);
     if (withStates) {
@@ -213,7 +219,7 @@ struct Gatherer {
   ResultsWriter& writer;
   RunSummary& summary;
   RestartData* restart;  // null: no restart
-  double in = 0.0, out = 0.0, change = 0.0, residual = 0.0;
+  double in = 0.0, out = 0.0, change = 0.0, lost = 0.0, residual = 0.0;
   std::vector<std::int32_t> ids;
   std::vector<std::uint8_t> failed, flags;
   std::vector<ReachOutcome> outcomes;
@@ -233,7 +239,8 @@ struct Gatherer {
       o.message.resize(static_cast<std::size_t>(un.Get<std::int32_t>()));
       un.GetArray(o.message.data(), o.message.size());
       for (double* v : {&o.inflowVolume, &o.outflowVolume, &o.storageStart, &o.storageEnd,
-                        &o.balanceError, &o.computationInterval, &o.courantMax})
+                        &o.loss, &o.balanceError, &o.computationInterval, &o.courantMin,
+                        &o.courantMax})
         *v = un.Get<double>();
       o.subreachCount = un.Get<std::int32_t>();
       if (restart) {
@@ -260,6 +267,7 @@ struct Gatherer {
       else if (o.severity > 0) ++summary.withWarnings;
       else ++summary.clean;
       const bool outlet = topology.downstream[reach] < 0;
+      const double loss = isUndefinedDbl(o.loss) ? 0.0 : o.loss;
       if (isUndefinedDbl(o.inflowVolume) || isUndefinedDbl(o.outflowVolume) ||
           isUndefinedDbl(o.storageStart) || isUndefinedDbl(o.storageEnd)) {
         ++summary.undefinedAccounts;
@@ -268,7 +276,8 @@ struct Gatherer {
         if (!outlet) in -= o.outflowVolume;
         if (outlet) out += o.outflowVolume;
         change += o.storageEnd - o.storageStart;
-        residual += o.inflowVolume - o.outflowVolume - (o.storageEnd - o.storageStart);
+        lost += loss;
+        residual += o.inflowVolume - o.outflowVolume - (o.storageEnd - o.storageStart) - loss;
       }
     }
   }
@@ -525,10 +534,13 @@ RunSummary RunDistributed(const RunOptions& options, MPI_Comm comm, std::FILE* r
         const double* in = lateral.data() + lateralAt[i - b0];
         nodes.push_back(std::make_unique<Node>(graph, [&, reach, in](tbb::flow::continue_msg) {
           const std::int32_t id = network.reaches[reach].id;
+          if (fault.raised) return;
           tReach = id;
           try {
             Inject(injected, rank, id);
             RouteOne(share, reach, in, stride, scratch.local());
+          } catch (const std::bad_alloc&) {
+            fault.Record(id, "out of memory");
           } catch (const std::exception& e) {
             fault.Record(id, e.what());
           }
@@ -596,7 +608,7 @@ RunSummary RunDistributed(const RunOptions& options, MPI_Comm comm, std::FILE* r
   RestartData next;
   if (rank == 0) {
     Gatherer gather{topology, times, *writer, summary, keepStates ? &next : nullptr,
-                    0.0, 0.0, 0.0, 0.0, {}, {}, {}, {}, {}};
+                    0.0, 0.0, 0.0, 0.0, 0.0, {}, {}, {}, {}, {}};
     std::vector<char> bytes;
     try {
       for (int r = 0; r < size; ++r)
@@ -622,6 +634,7 @@ RunSummary RunDistributed(const RunOptions& options, MPI_Comm comm, std::FILE* r
       summary.inflowVolume = gather.in;
       summary.outletVolume = gather.out;
       summary.storageChange = gather.change;
+      summary.lossVolume = gather.lost;
       summary.balanceError = gather.in != 0.0 ? gather.residual / gather.in : gather.residual;
       writer->Close({{"reaches_routed", static_cast<double>(summary.clean)},
                      {"reaches_with_warnings", static_cast<double>(summary.withWarnings)},
@@ -630,6 +643,7 @@ RunSummary RunDistributed(const RunOptions& options, MPI_Comm comm, std::FILE* r
                      {"network_inflow_volume", gather.in},
                      {"network_outflow_volume", gather.out},
                      {"network_storage_change", gather.change},
+                     {"network_loss_volume", gather.lost},
                      {"network_volume_balance_error", summary.balanceError}});
       if (keepStates) {
         next.timeUnits = layout.timeUnits;

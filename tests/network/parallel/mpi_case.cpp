@@ -1,0 +1,59 @@
+// Writes the case of the MPI tests into a folder: a generated network with every method and
+// boundary hydrographs (network.nc), its forcing over the whole run (whole.nc) and split in
+// two with one ordinate of overlap (first.nc, second.nc). Prints the outlet's reach_id.
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "network/generator.h"
+#include "network/netcdf_io.h"
+
+using namespace tovalin::network;
+
+namespace {
+
+constexpr std::int64_t kTimes = 30, kSplit = 12;
+
+double Lateral(std::size_t reach, std::int64_t t) {
+  const double storm = t < 10 ? t / 10.0 : std::max(0.0, 1.0 - (t - 10) / 12.0);
+  return 0.05 + (reach % 3 == 0 ? 2.0 * storm : 0.1 * storm);
+}
+
+void Write(const std::string& path, const GeneratedNetwork& g, std::int64_t from, std::int64_t count) {
+  ForcingLayout layout;
+  layout.intervalMinutes = 60;
+  layout.timeUnits = "minutes since 2026-01-01 00:00:00";
+  for (const Reach& r : g.network.reaches) layout.reachIds.push_back(r.id);
+  layout.boundaryReachIds = g.boundaryReachIds;
+  std::vector<double> axis, boundary;
+  for (std::int64_t t = from; t < from + count; ++t) {
+    axis.push_back(60.0 * t);
+    for (std::size_t b = 0; b < g.boundaryReachIds.size(); ++b) boundary.push_back(3.0 + Lateral(b, t));
+  }
+  WriteForcing(path, layout, axis,
+               [&](std::int64_t first, std::int64_t n, std::vector<double>& values) {
+                 values.resize(static_cast<std::size_t>(count * n));
+                 for (std::int64_t t = 0; t < count; ++t)
+                   for (std::int64_t j = 0; j < n; ++j)
+                     values[t * n + j] = Lateral(static_cast<std::size_t>(first + j), from + t);
+               },
+               boundary);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) return 2;
+  const std::string dir = argv[1];
+  GeneratorOptions options;
+  options.reaches = 900, options.steps = 2, options.seed = 11;
+  const GeneratedNetwork g = GenerateNetwork(options);
+  WriteNetwork(dir + "/network.nc", g.network);
+  Write(dir + "/whole.nc", g, 0, kTimes);
+  Write(dir + "/first.nc", g, 0, kSplit + 1);
+  Write(dir + "/second.nc", g, kSplit, kTimes - kSplit);
+  for (const Reach& r : g.network.reaches)
+    if (r.toId == 0) std::printf("%d\n", r.id);
+  return 0;
+}
