@@ -13,6 +13,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <sys/resource.h>
 #include <new>
 #include <string_view>
 #include <type_traits>
@@ -675,18 +676,27 @@ RunSummary RunDistributed(const RunOptions& options, MPI_Comm comm, std::FILE* r
   MPI_Bcast(counts, 5, MPI_INT64_T, 0, comm);
   summary.clean = counts[0], summary.withWarnings = counts[1], summary.failed = counts[2];
   summary.upstreamFailed = counts[3], summary.undefinedAccounts = counts[4];
-  const double mine[4] = {static_cast<double>(bytesSent), static_cast<double>(outbound.size()),
-                          routeSeconds, waitSeconds};
-  std::vector<double> all(rank == 0 ? 4 * static_cast<std::size_t>(size) : 0);
-  MPI_Gather(mine, 4, MPI_DOUBLE, all.data(), 4, MPI_DOUBLE, 0, comm);
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  const double cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                     1e-6 * static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec);
+  constexpr int kFigures = 6;
+  const double mine[kFigures] = {static_cast<double>(bytesSent),
+                                 static_cast<double>(outbound.size()), routeSeconds, waitSeconds,
+                                 cpu, static_cast<double>(usage.ru_maxrss) / 1024.0};
+  std::vector<double> all(rank == 0 ? kFigures * static_cast<std::size_t>(size) : 0);
+  MPI_Gather(mine, kFigures, MPI_DOUBLE, all.data(), kFigures, MPI_DOUBLE, 0, comm);
   if (rank == 0 && report) {
     double bytes = 0.0, messages = 0.0;
-    for (int r = 0; r < size; ++r) bytes += all[4 * r], messages += all[4 * r + 1];
+    for (int r = 0; r < size; ++r) bytes += all[kFigures * r], messages += all[kFigures * r + 1];
     std::fprintf(report, "exchange: %.0f boundary hydrographs, %.0f bytes; results gathered %lld bytes\n",
                  messages, bytes, static_cast<long long>(bytesGathered));
-    for (int r = 0; r < size; ++r)
-      std::fprintf(report, "  process %d: routing %.3f s, waiting %.3f s\n", r, all[4 * r + 2],
-                   all[4 * r + 3]);
+    for (int r = 0; r < size; ++r) {
+      const double* f = all.data() + kFigures * r;
+      std::fprintf(report,
+                   "  process %d: routing %.3f s, waiting %.3f s, processor %.3f s, peak memory "
+                   "%.1f MB\n", r, f[2], f[3], f[4], f[5]);
+    }
   }
   return summary;
 }
