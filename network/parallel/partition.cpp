@@ -47,11 +47,19 @@ Partition PartitionNetwork(const Network& network, const Topology& topology,
   }
   part.cost.resize(parts);
   part.outgoing.assign(parts, 0);
+  part.waiting.assign(parts, 0);
+  part.waitingCost.assign(parts, 0.0);
+  std::vector<std::uint8_t> waits(static_cast<std::size_t>(n), 0);
   for (int r = 0; r < parts; ++r) {
     part.cost[r] = prefix[part.first[r + 1]] - prefix[part.first[r]];
     for (std::int64_t p = part.first[r]; p < part.first[r + 1]; ++p) {
-      const std::int64_t down = topology.downstream[topology.order[p]];
+      const std::int64_t reach = topology.order[p], down = topology.downstream[reach];
       if (down >= 0 && topology.position[down] >= part.first[r + 1]) ++part.outgoing[r];
+      for (std::int64_t k = topology.upstreamStart[reach]; k < topology.upstreamStart[reach + 1]; ++k) {
+        const std::int64_t up = topology.position[topology.upstream[k]];
+        if (up < part.first[r] || waits[up]) waits[p] = 1;
+      }
+      if (waits[p]) ++part.waiting[r], part.waitingCost[r] += prefix[p + 1] - prefix[p];
     }
   }
   return part;
@@ -69,7 +77,7 @@ double Partition::Imbalance() const noexcept {
 }
 
 std::string Partition::Report() const {
-  char line[160];
+  char line[256];
   std::snprintf(line, sizeof line, "partition: %zu processes, largest share %.4f of the mean\n",
                 cost.size(), Imbalance());
   std::string s = line;
@@ -78,11 +86,13 @@ std::string Partition::Report() const {
   for (std::size_t r = 0; r < cost.size(); ++r) {
     std::snprintf(line, sizeof line,
                   "  process %zu: %lld reaches (routing positions %lld-%lld), work %.2f%%, "
-                  "%lld boundary reaches out\n",
+                  "%lld boundary reaches out, %lld reaches (%.2f%% of its work) wait for "
+                  "another process\n",
                   r, static_cast<long long>(first[r + 1] - first[r]),
                   static_cast<long long>(first[r]), static_cast<long long>(first[r + 1] - 1),
                   total > 0.0 ? 100.0 * cost[r] / total : 0.0,
-                  static_cast<long long>(outgoing[r]));
+                  static_cast<long long>(outgoing[r]), static_cast<long long>(waiting[r]),
+                  cost[r] > 0.0 ? 100.0 * waitingCost[r] / cost[r] : 0.0);
     s += line;
   }
   return s;

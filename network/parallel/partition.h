@@ -29,6 +29,10 @@ struct Partition {
   std::vector<double> cost;  // estimated work of each process
   // Reaches whose downstream reach lies on another process, per process.
   std::vector<std::int64_t> outgoing;
+  // Reaches below a reach routed on another process, per process: they wait for it, and
+  // their work is the critical path's share of the process (see docs/network-cluster.md).
+  std::vector<std::int64_t> waiting;
+  std::vector<double> waitingCost;
 
   int Owner(std::int64_t position) const noexcept;
   // Largest share of the work over the mean share (1 is a perfect balance).

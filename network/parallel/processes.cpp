@@ -22,16 +22,14 @@ int LauncherProcessCount() noexcept {
   return 1;
 }
 
+#ifdef TOVALIN_WITH_MPI
 namespace {
+
 bool StartedByLauncher() noexcept {
   for (const char* name : {"OMPI_COMM_WORLD_SIZE", "PMI_SIZE", "PMI_RANK", "PMIX_RANK"})
     if (std::getenv(name)) return true;
   return false;
 }
-}  // namespace
-
-#ifdef TOVALIN_WITH_MPI
-namespace {
 
 constexpr int kExitFault = 4;
 
@@ -111,9 +109,15 @@ void Processes::Abort(const std::string& message, int status) const {
 #else
 
 Processes::Processes(int&, char**&) {
-  if (const int n = LauncherProcessCount(); n > 1)
+  if (const int n = LauncherProcessCount(); n > 1) {
+    for (const char* name : {"OMPI_COMM_WORLD_RANK", "PMI_RANK", "PMIX_RANK"})
+      if (const char* text = std::getenv(name)) {
+        rank_ = static_cast<int>(std::strtol(text, nullptr, 10));  // only process 0 says why
+        break;
+      }
     refusal_ = "built without MPI but started as one of " + std::to_string(n) +
                " processes (each would write the same files): run it as one process";
+  }
   (void)joined_;
 }
 
