@@ -86,7 +86,11 @@ Processes::Processes(int& argc, char**& argv) {
 }
 
 Processes::~Processes() {
-  if (joined_) MPI_Finalize();
+  if (!joined_) return;
+  // No process leaves before process 0 has said what happened: a launcher ends the job at
+  // the first process that exits with a status other than 0.
+  MPI_Barrier(MPI_COMM_WORLD);
+  MPI_Finalize();
 }
 
 RunSummary Processes::Run(const RunOptions& options, std::FILE* report) {
