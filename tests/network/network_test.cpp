@@ -230,16 +230,23 @@ TEST(NetworkEngine, RestartContinuesMuskingumAndPulsBitForBit) {
   EXPECT_NE(network::Run(second).refusal.at(0).find("restart's time"), std::string::npos);
 }
 
-// An undefined lateral inflow on tributary 1 at t = 5 makes its outflow and the junction's
-// undefined from t = 5 on; tributary 2 stays defined throughout.
+// A missing lateral inflow on tributary 1 at t = 5 reads as undefined and makes its outflow
+// and the junction's undefined from t = 5 on; tributary 2 stays defined throughout.
 TEST(NetworkEngine, UndefinedInflowPassesThroughJunction) {
   TempDir dir;
   Network net;
   net.reaches = {MuskingumReach(1, 3, 1.0), MuskingumReach(2, 3, 1.0), MuskingumReach(3, 0, 1.0)};
   WriteNetwork(dir / "network.nc", net);
+  // The forcing marks the missing value its own way: missing_value = -9999.
+  constexpr double kMissing = -9999.0;
   WriteCaseForcing(dir / "forcing.nc", net, 12, [](std::size_t r, std::size_t t) {
-    return r == 0 && t == 5 ? undefinedDbl() : 2.0;
+    return r == 0 && t == 5 ? kMissing : 2.0;
   });
+  int file = -1, var = -1;
+  ASSERT_EQ(nc_open((dir / "forcing.nc").c_str(), NC_WRITE, &file), NC_NOERR);
+  nc_redef(file), nc_inq_varid(file, "lateral_inflow", &var);
+  ASSERT_EQ(nc_put_att_double(file, var, "missing_value", NC_DOUBLE, 1, &kMissing), NC_NOERR);
+  nc_close(file);
   RunFiles(dir, 2);
   const Results got = ReadResults(dir / "out.nc");
   for (std::size_t t = 0; t < 12; ++t) {
