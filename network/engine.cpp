@@ -5,6 +5,7 @@
 
 #include <oneapi/tbb/enumerable_thread_specific.h>
 #include <oneapi/tbb/flow_graph.h>
+#include <oneapi/tbb/global_control.h>
 #include <oneapi/tbb/info.h>
 #include <oneapi/tbb/task_arena.h>
 
@@ -39,7 +40,7 @@ struct RunState {
   std::vector<ReachState> states;             // by file index
   std::vector<std::int64_t> boundaryOf;       // file index -> boundary series, -1 none
   std::vector<std::vector<double>> boundaries;
-  std::vector<std::uint8_t> failed;           // 1: failed, 2: a reach upstream failed
+  std::vector<std::uint8_t> failed;  // 1: failed, 2: a reach upstream failed
 };
 
 // Per-thread scratch of the routing tasks.
@@ -109,8 +110,8 @@ std::string RunSummary::BriefReport() const {
        " m3, storage change " + Figure(storageChange) + " m3, loss " + Figure(lossVolume) +
        " m3, error " + Figure(balanceError);
   if (undefinedAccounts) s += " (" + std::to_string(undefinedAccounts) + " reaches undefined)";
-  s += "\ntime: read " + Figure(readSeconds) + " s, route " + Figure(routeSeconds) +
-       " s, write " + Figure(writeSeconds) + " s\n";
+  s += "\ntime: read " + Figure(readSeconds) + " s, route " + Figure(routeSeconds) + " s, write " +
+       Figure(writeSeconds) + " s\n";
   return s;
 }
 
@@ -167,6 +168,10 @@ RunSummary Run(const RunOptions& options) {
 
   const int threads = options.threads > 0 ? options.threads : tbb::info::default_concurrency();
   summary.threads = threads;
+  // As many threads as asked, even beyond the cores (oneTBB otherwise caps its workers at the
+  // core count); the limit holds in this process while the run lasts.
+  tbb::global_control parallelism(tbb::global_control::max_allowed_parallelism,
+                                  static_cast<std::size_t>(threads));
   tbb::task_arena arena(threads);
   tbb::enumerable_thread_specific<Scratch> scratch;
   std::vector<double> lateral, written;
@@ -201,15 +206,16 @@ RunSummary Run(const RunOptions& options) {
       for (std::size_t p = b0; p < b1; ++p) {
         const std::int64_t reach = topology.order[p];
         nodes.push_back(std::make_unique<Node>(graph, [&, p, reach](tbb::flow::continue_msg) {
-          outcomes[p - b0] = RouteOne(run, reach, lateral.data() + (reach - lo), stride,
-                                      scratch.local());
+          outcomes[p - b0] =
+              RouteOne(run, reach, lateral.data() + (reach - lo), stride, scratch.local());
         }));
       }
       std::vector<std::size_t> sources;
       for (std::size_t p = b0; p < b1; ++p) {
         const std::int64_t reach = topology.order[p];
         bool inBlock = false;
-        for (std::int64_t k = topology.upstreamStart[reach]; k < topology.upstreamStart[reach + 1]; ++k) {
+        for (std::int64_t k = topology.upstreamStart[reach]; k < topology.upstreamStart[reach + 1];
+             ++k) {
           const auto up = static_cast<std::size_t>(topology.position[topology.upstream[k]]);
           if (up >= b0) {
             tbb::flow::make_edge(*nodes[up - b0], *nodes[p - b0]);
@@ -240,10 +246,14 @@ RunSummary Run(const RunOptions& options) {
     for (std::size_t j = 0; j < count; ++j) {
       const std::int64_t reach = topology.order[b0 + j];
       const ReachOutcome& o = outcomes[j];
-      if (run.failed[reach] == 1) ++summary.failed;
-      else if (run.failed[reach] == 2) ++summary.upstreamFailed;
-      else if (o.severity > 0) ++summary.withWarnings;
-      else ++summary.clean;
+      if (run.failed[reach] == 1)
+        ++summary.failed;
+      else if (run.failed[reach] == 2)
+        ++summary.upstreamFailed;
+      else if (o.severity > 0)
+        ++summary.withWarnings;
+      else
+        ++summary.clean;
       const bool outlet = topology.downstream[reach] < 0;
       const double loss = isUndefinedDbl(o.loss) ? 0.0 : o.loss;
       if (isUndefinedDbl(o.inflowVolume) || isUndefinedDbl(o.outflowVolume) ||
@@ -259,7 +269,8 @@ RunSummary Run(const RunOptions& options) {
         lost += loss;
         residual += o.inflowVolume - o.outflowVolume - (o.storageEnd - o.storageStart) - loss;
       }
-      for (std::int64_t k = topology.upstreamStart[reach]; k < topology.upstreamStart[reach + 1]; ++k)
+      for (std::int64_t k = topology.upstreamStart[reach]; k < topology.upstreamStart[reach + 1];
+           ++k)
         std::vector<double>().swap(run.outflows[topology.upstream[k]]);
       if (outlet) std::vector<double>().swap(run.outflows[reach]);
       if (!keepStates) run.states[reach] = ReachState{};

@@ -15,9 +15,9 @@ namespace tovalin::network {
 
 struct RunOptions {
   std::string networkPath, forcingPath, outputPath;
-  std::string restartInPath;   // empty: cold start
-  std::string restartOutPath;  // empty: no restart written
-  int threads = 0;             // 0: every core
+  std::string restartInPath;         // empty: cold start
+  std::string restartOutPath;        // empty: no restart written
+  int threads = 0;                   // 0: every core
   std::int64_t blockReaches = 8192;  // reaches per block (read, routed, written together)
   // Called on the main thread after each block with the reaches done and the total.
   std::function<void(std::int64_t done, std::int64_t total)> progress;

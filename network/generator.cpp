@@ -7,9 +7,9 @@
 //   whole stream of its order), slope S = 0.01 * 0.5^(w-1) (at least 1e-5),
 //   bottom width B = 3 m * 1.8^(w-1), side slope z = 2, Manning n 0.035 (0.045 at order 1).
 // Muskingum: K = L / (1.5 m/s), x = 0.2, within the stable range (see below). Puls: a table
-// of the trapezoid at normal flow. Lateral inflow: a base flow of 0.02 m3/s per km, and on the storm's part of the basin (a
-// third of the routing order, i.e. whole subtrees) a triangular storm of peak 0.5 m3/s per km
-// rising over the first quarter of the run and falling over the next half.
+// of the trapezoid at normal flow. Lateral inflow: a base flow of 0.02 m3/s per km, and on the
+// storm's part of the basin (a third of the routing order, i.e. whole subtrees) a triangular storm
+// of peak 0.5 m3/s per km rising over the first quarter of the run and falling over the next half.
 #include "network/generator.h"
 
 #include <algorithm>
@@ -22,25 +22,25 @@
 namespace tovalin::network {
 namespace {
 
-constexpr double kBaseLength = 1000.0;          // m, median length at order 1
+constexpr double kBaseLength = 1000.0;  // m, median length at order 1
 constexpr double kLengthRatio = 1.3;
-constexpr double kMaxLength = 10000.0;          // m
-constexpr double kBaseSlope = 0.01;             // m/m
+constexpr double kMaxLength = 10000.0;  // m
+constexpr double kBaseSlope = 0.01;     // m/m
 constexpr double kSlopeRatio = 0.5;
 constexpr double kMinSlope = 1.0e-5;
-constexpr double kBaseWidth = 3.0;              // m
+constexpr double kBaseWidth = 3.0;  // m
 constexpr double kWidthRatio = 1.8;
 constexpr double kSideSlope = 2.0;
 constexpr double kChannelN = 0.035;
 constexpr double kHeadwaterN = 0.045;
 constexpr double kOverbankN = 0.06;
-constexpr double kSpread = 0.4;                 // log-deviation of the lognormal factors
-constexpr double kWaveCelerity = 1.5;           // m/s, for the Muskingum K = L / c
+constexpr double kSpread = 0.4;        // log-deviation of the lognormal factors
+constexpr double kWaveCelerity = 1.5;  // m/s, for the Muskingum K = L / c
 constexpr double kMuskingumX = 0.2;
-constexpr double kBaseFlowPerKm = 0.02;         // m3/s per km
-constexpr double kStormPeakPerKm = 0.5;         // m3/s per km
-constexpr double kBedElevation = 100.0;         // m
-constexpr double kLossRate = 1.0e-6;            // m/s
+constexpr double kBaseFlowPerKm = 0.02;  // m3/s per km
+constexpr double kStormPeakPerKm = 0.5;  // m3/s per km
+constexpr double kBedElevation = 100.0;  // m
+constexpr double kLossRate = 1.0e-6;     // m/s
 constexpr int kTablePairs = 12;
 constexpr double kPi = 3.141592653589793;
 
@@ -89,7 +89,8 @@ GeneratedNetwork GenerateNetwork(const GeneratorOptions& options) {
     pending.pop_back();
     const std::int64_t rest = size - 1;
     if (rest <= 0) continue;
-    const std::int64_t left = rest == 1 ? 1 : 1 + static_cast<std::int64_t>(random.Uniform() * (rest - 1));
+    const std::int64_t left =
+        rest == 1 ? 1 : 1 + static_cast<std::int64_t>(random.Uniform() * (rest - 1));
     for (const std::int64_t part : {left, rest - left}) {
       if (part <= 0) continue;
       parent[created] = reach;
@@ -102,8 +103,10 @@ GeneratedNetwork GenerateNetwork(const GeneratorOptions& options) {
   for (std::int64_t i = n - 1; i >= 0; --i) {
     if (best[i] > 0) order[i] = ties[i] >= 2 ? best[i] + 1 : best[i];
     if (const std::int64_t p = parent[i]; p >= 0) {
-      if (order[i] > best[p]) best[p] = order[i], ties[p] = 1;
-      else if (order[i] == best[p]) ++ties[p];
+      if (order[i] > best[p])
+        best[p] = order[i], ties[p] = 1;
+      else if (order[i] == best[p])
+        ++ties[p];
     }
   }
   // Distinct ids in random order, so that junction sums do not follow creation order.
@@ -120,8 +123,10 @@ GeneratedNetwork GenerateNetwork(const GeneratorOptions& options) {
     const int w = order[i];
     r.id = ids[i];
     r.toId = parent[i] >= 0 ? ids[parent[i]] : 0;
-    r.reachLength = std::min(kMaxLength, kBaseLength * std::pow(kLengthRatio, w - 1) * random.Lognormal());
-    r.channelSlope = std::max(kMinSlope, kBaseSlope * std::pow(kSlopeRatio, w - 1) * random.Lognormal());
+    r.reachLength =
+        std::min(kMaxLength, kBaseLength * std::pow(kLengthRatio, w - 1) * random.Lognormal());
+    r.channelSlope =
+        std::max(kMinSlope, kBaseSlope * std::pow(kSlopeRatio, w - 1) * random.Lognormal());
     r.bottomWidth = kBaseWidth * std::pow(kWidthRatio, w - 1) * random.Lognormal();
     r.sideSlope = kSideSlope;
     r.manningN = w == 1 ? kHeadwaterN : kChannelN;
@@ -129,22 +134,33 @@ GeneratedNetwork GenerateNetwork(const GeneratorOptions& options) {
     // Muskingum is stable for 2 K x / n <= dt <= 2 K (1 - x) / n: K is the travel time
     // L / c but at least dt / (2 (1 - x)), and n the most steps the upper bound allows.
     r.muskingumX = kMuskingumX;
-    r.muskingumK = std::max(r.reachLength / kWaveCelerity / 3600.0, dtHours / (2.0 * (1.0 - kMuskingumX)));
-    r.stepCount = std::max(1, static_cast<int>(std::floor(2.0 * r.muskingumK * (1.0 - kMuskingumX) / dtHours)));
+    r.muskingumK =
+        std::max(r.reachLength / kWaveCelerity / 3600.0, dtHours / (2.0 * (1.0 - kMuskingumX)));
+    r.stepCount = std::max(
+        1, static_cast<int>(std::floor(2.0 * r.muskingumK * (1.0 - kMuskingumX) / dtHours)));
     r.lossRate = kLossRate;
     const double u = random.Uniform();
-    if (options.methods == MethodMix::kMuskingumCungeTrapezoid) r.method = Method::kMuskingumCungePrism;
-    else if (u < 0.35) r.method = Method::kMuskingumCungePrism;
-    else if (u < 0.40) r.method = Method::kMuskingumCungePrism, r.circle = true, r.bottomWidth *= 0.5, r.bottomWidth += 1.0;
-    else if (u < 0.55) r.method = Method::kMuskingumCunge8Point;
-    else if (u < 0.80) r.method = Method::kMuskingum;
-    else if (u < 0.95) r.method = Method::kPuls;
-    else r.method = Method::kPulsWithLoss;
+    if (options.methods == MethodMix::kMuskingumCungeTrapezoid)
+      r.method = Method::kMuskingumCungePrism;
+    else if (u < 0.35)
+      r.method = Method::kMuskingumCungePrism;
+    else if (u < 0.40)
+      r.method = Method::kMuskingumCungePrism, r.circle = true, r.bottomWidth *= 0.5,
+      r.bottomWidth += 1.0;
+    else if (u < 0.55)
+      r.method = Method::kMuskingumCunge8Point;
+    else if (u < 0.80)
+      r.method = Method::kMuskingum;
+    else if (u < 0.95)
+      r.method = Method::kPuls;
+    else
+      r.method = Method::kPulsWithLoss;
     if (r.method == Method::kMuskingumCunge8Point) {
       r.sectionStart = static_cast<std::int64_t>(net.sectionStations.size());
       const double b = r.bottomWidth, d = 1.0 + 0.5 * w;
       const double stations[kSectionPoints] = {0, 20, 40, 45, 45 + b, 50 + b, 70 + b, 90 + b};
-      const double heights[kSectionPoints] = {3 * d, 1.5 * d, 1.2 * d, 0, 0, 1.2 * d, 1.5 * d, 3 * d};
+      const double heights[kSectionPoints] = {3 * d, 1.5 * d, 1.2 * d, 0,
+                                              0,     1.2 * d, 1.5 * d, 3 * d};
       net.sectionStations.insert(net.sectionStations.end(), stations, stations + kSectionPoints);
       net.sectionElevations.insert(net.sectionElevations.end(), heights, heights + kSectionPoints);
     } else {
@@ -158,8 +174,11 @@ GeneratedNetwork GenerateNetwork(const GeneratorOptions& options) {
       const double top = 50.0 * std::pow(3.0, w - 1);
       for (int k = 0; k < kTablePairs; ++k) {
         const double q = k == 0 ? 0.0 : top * std::pow(2.0, k - (kTablePairs - 1));
-        const double area = k == 0 ? 0.0 : NormalArea(q, r.bottomWidth, kSideSlope, r.manningN, r.channelSlope);
-        const double depth = (std::sqrt(r.bottomWidth * r.bottomWidth + 4 * kSideSlope * area) - r.bottomWidth) / (2 * kSideSlope);
+        const double area =
+            k == 0 ? 0.0 : NormalArea(q, r.bottomWidth, kSideSlope, r.manningN, r.channelSlope);
+        const double depth =
+            (std::sqrt(r.bottomWidth * r.bottomWidth + 4 * kSideSlope * area) - r.bottomWidth) /
+            (2 * kSideSlope);
         net.outflowTable.push_back(q);
         net.storageTable.push_back(area * r.reachLength);
         net.elevationTable.push_back(kBedElevation + depth);
@@ -185,7 +204,8 @@ GeneratedNetwork GenerateNetwork(const GeneratorOptions& options) {
     g.strahlerOrder.push_back(order[i]);
   }
   g.network = std::move(sorted);
-  if (options.methods == MethodMix::kMixed) g.boundaryReachIds.push_back(g.network.reaches.front().id);
+  if (options.methods == MethodMix::kMixed)
+    g.boundaryReachIds.push_back(g.network.reaches.front().id);
   return g;
 }
 

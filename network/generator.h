@@ -15,7 +15,7 @@ enum class MethodMix { kMixed, kMuskingumCungeTrapezoid };
 
 struct GeneratorOptions {
   std::int64_t reaches = 1000;
-  std::int64_t steps = 48;            // ordinates of the forcing
+  std::int64_t steps = 48;  // ordinates of the forcing
   std::int32_t intervalMinutes = 60;
   std::uint64_t seed = 1;
   MethodMix methods = MethodMix::kMixed;

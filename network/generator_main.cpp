@@ -40,19 +40,28 @@ int main(int argc, char** argv) {
       std::fputs(kUsage, stdout);
       return 0;
     }
-    if (!value) { ok = false; break; }
+    if (!value) {
+      ok = false;
+      break;
+    }
     ++i;
-    if (arg == "--reaches") ok = Number(value, 1, kMaxReaches, n), options.reaches = n;
-    else if (arg == "--steps") ok = Number(value, 2, kMaxSteps, n), options.steps = n;
-    else if (arg == "--seed") ok = Number(value, 0, 9223372036854775807LL, n), options.seed = static_cast<std::uint64_t>(n);
-    else if (arg == "--network") network = value;
-    else if (arg == "--forcing") forcing = value;
+    if (arg == "--reaches")
+      ok = Number(value, 1, kMaxReaches, n), options.reaches = n;
+    else if (arg == "--steps")
+      ok = Number(value, 2, kMaxSteps, n), options.steps = n;
+    else if (arg == "--seed")
+      ok = Number(value, 0, 9223372036854775807LL, n), options.seed = static_cast<std::uint64_t>(n);
+    else if (arg == "--network")
+      network = value;
+    else if (arg == "--forcing")
+      forcing = value;
     else if (arg == "--methods") {
       const std::string_view m = value;
       ok = m == "mixed" || m == "mc-trapezoid";
       options.methods = m == "mixed" ? tovalin::network::MethodMix::kMixed
                                      : tovalin::network::MethodMix::kMuskingumCungeTrapezoid;
-    } else ok = false;
+    } else
+      ok = false;
   }
   if (!ok || network.empty() || forcing.empty()) {
     std::fprintf(stderr, "tovalin-network-gen: bad or missing options\n%s", kUsage);

@@ -121,8 +121,7 @@ std::vector<double> ReadDoubles(const File& f, const char* name, std::size_t n, 
   return values;
 }
 
-std::vector<std::int32_t> ReadInts(const File& f, const char* name, std::size_t n,
-                                   bool required) {
+std::vector<std::int32_t> ReadInts(const File& f, const char* name, std::size_t n, bool required) {
   std::vector<std::int32_t> values(n, kMissingInteger);
   const int v = f.VarId(name, required);
   if (v < 0 || n == 0) return values;
@@ -256,7 +255,8 @@ void WriteNetwork(const std::string& path, const Network& net) {
       {"sideSlope", "1", "side slope z (horizontal per vertical)", &Reach::sideSlope},
   };
   std::vector<int> doubleVars;
-  for (const D& d : doubles) doubleVars.push_back(f.Var(d.name, NC_DOUBLE, {reach}, d.units, d.longName));
+  for (const D& d : doubles)
+    doubleVars.push_back(f.Var(d.name, NC_DOUBLE, {reach}, d.units, d.longName));
   const int vShape = f.Var("sectionShape", NC_CHAR, {reach, shape}, nullptr, "CIRCLE or TRAPEZOID");
   int vStorage = -1, vOutflow = -1, vElevation = -1, vStations = -1, vElevations = -1;
   if (tables) {
@@ -266,7 +266,8 @@ void WriteNetwork(const std::string& path, const Network& net) {
   }
   if (sections) {
     vStations = f.Var("stations", NC_DOUBLE, {sectionPoint}, "m", "eight-point section station");
-    vElevations = f.Var("elevations", NC_DOUBLE, {sectionPoint}, "m", "eight-point section elevation");
+    vElevations =
+        f.Var("elevations", NC_DOUBLE, {sectionPoint}, "m", "eight-point section elevation");
   }
   f.EndDefine();
   std::vector<std::int32_t> ints(n);
@@ -456,7 +457,8 @@ void ResultsWriter::WriteBlock(std::int64_t first, std::span<const std::int32_t>
     Check(nc_inq_varid(id_, name, &v), path_, name);
     return v;
   };
-  Check(nc_put_vara_int(id_, var("reach_id"), start + 1, extent + 1, ids.data()), path_, "reach_id");
+  Check(nc_put_vara_int(id_, var("reach_id"), start + 1, extent + 1, ids.data()), path_,
+        "reach_id");
   if (times_)
     Check(nc_put_vara_double(id_, outflowVar_, start, extent, outflows.data()), path_, "outflow");
   std::vector<std::int32_t> ints(n);

@@ -67,8 +67,7 @@ void WriteForcing(
 class ResultsWriter {
  public:
   ResultsWriter(const std::string& path, std::span<const double> times,
-                const std::string& timeUnits, std::int64_t reachCount,
-                std::int64_t chunkReaches);
+                const std::string& timeUnits, std::int64_t reachCount, std::int64_t chunkReaches);
   ~ResultsWriter();
   ResultsWriter(const ResultsWriter&) = delete;
   ResultsWriter& operator=(const ResultsWriter&) = delete;

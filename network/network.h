@@ -38,15 +38,15 @@ struct Reach {
   double lossElevation = 0.0;  // m
   double lossRate = 0.0;       // m/s
   // Muskingum-Cunge
-  double reachLength = 0.0;   // m
-  double channelSlope = 0.0;  // m/m
-  double manningN = 0.0;      // main channel (both sections)
+  double reachLength = 0.0;            // m
+  double channelSlope = 0.0;           // m/m
+  double manningN = 0.0;               // main channel (both sections)
   double leftOverbankManningN = 0.0;   // eight-point section only
   double rightOverbankManningN = 0.0;  // eight-point section only
-  bool circle = false;        // sectionShape "CIRCLE"
-  double bottomWidth = 0.0;   // m (diameter of a circle)
-  double sideSlope = 0.0;     // z, horizontal per vertical
-  std::int64_t sectionStart = 0;  // first of the eight points in the flat section arrays
+  bool circle = false;                 // sectionShape "CIRCLE"
+  double bottomWidth = 0.0;            // m (diameter of a circle)
+  double sideSlope = 0.0;              // z, horizontal per vertical
+  std::int64_t sectionStart = 0;       // first of the eight points in the flat section arrays
 };
 
 inline constexpr int kSectionPoints = 8;
@@ -63,8 +63,8 @@ struct Network {
 struct ForcingLayout {
   std::int32_t intervalMinutes = 0;
   std::int64_t timeCount = 0;
-  double firstTimeMinutes = 0.0;  // minutes since the reference of `timeUnits`
-  std::string timeUnits;          // "minutes since ..."
+  double firstTimeMinutes = 0.0;               // minutes since the reference of `timeUnits`
+  std::string timeUnits;                       // "minutes since ..."
   std::vector<std::int32_t> reachIds;          // the forcing's reach order
   std::vector<std::int32_t> boundaryReachIds;  // reaches with an upstream boundary hydrograph
 };

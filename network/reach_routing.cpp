@@ -24,7 +24,8 @@ double AddFlows(double a, double b) noexcept {
 // The state values of a step method laid end to end: outflows, indicators, gross outflows.
 void SaveSteps(const StepStateView& view, ReachState& state) {
   state.values.assign(view.outflows.begin(), view.outflows.end());
-  state.values.insert(state.values.end(), view.storageIndicators.begin(), view.storageIndicators.end());
+  state.values.insert(state.values.end(), view.storageIndicators.begin(),
+                      view.storageIndicators.end());
   state.values.insert(state.values.end(), view.grossOutflows.begin(), view.grossOutflows.end());
   state.lastInflow = view.lastInflow;
 }
@@ -57,17 +58,20 @@ void TakeStatus(const Result& result, ReachOutcome& outcome) {
 
 std::int32_t StateCount(const Reach& reach, std::int32_t subreachCount) noexcept {
   switch (reach.method) {
-    case Method::kMuskingum: return reach.stepCount;
-    case Method::kPuls: return 2 * reach.stepCount;
-    case Method::kPulsWithLoss: return 3 * reach.stepCount;
+    case Method::kMuskingum:
+      return reach.stepCount;
+    case Method::kPuls:
+      return 2 * reach.stepCount;
+    case Method::kPulsWithLoss:
+      return 3 * reach.stepCount;
     case Method::kMuskingumCunge8Point:
-    case Method::kMuskingumCungePrism: return 2 * (subreachCount + 1);
+    case Method::kMuskingumCungePrism:
+      return 2 * (subreachCount + 1);
   }
   return 0;
 }
 
-ReachOutcome RouteReach(const Network& network, const Reach& reach,
-                        std::int32_t intervalMinutes,
+ReachOutcome RouteReach(const Network& network, const Reach& reach, std::int32_t intervalMinutes,
                         std::span<const double> upstreamInflows,
                         std::span<const double> lateralInflows, std::span<double> outflows,
                         ReachState& state, ReachWorkspace& workspace) {
@@ -83,13 +87,15 @@ ReachOutcome RouteReach(const Network& network, const Reach& reach,
       // The lateral inflow joins the reach's inflow.
       std::vector<double>& inflows = workspace.inflows;
       inflows.resize(n);
-      for (std::size_t t = 0; t < n; ++t) inflows[t] = AddFlows(upstreamInflows[t], lateralInflows[t]);
+      for (std::size_t t = 0; t < n; ++t)
+        inflows[t] = AddFlows(upstreamInflows[t], lateralInflows[t]);
       const Hydrograph hydrograph{intervalMinutes, inflows, {}};
       const auto steps = static_cast<std::size_t>(reach.stepCount);
       if (reach.method == Method::kMuskingum) {
         const MuskingumReach description{reach.muskingumK, reach.muskingumX, reach.stepCount};
         const MuskingumResult r =
-            warm ? Route(description, hydrograph, StepView(state, steps, false, false), workspace.api, options)
+            warm ? Route(description, hydrograph, StepView(state, steps, false, false),
+                         workspace.api, options)
                  : Route(description, hydrograph, workspace.api, options);
         TakeStatus(r, outcome);
         SaveSteps(r.state, state);
@@ -105,9 +111,10 @@ ReachOutcome RouteReach(const Network& network, const Reach& reach,
         if (loss) description.elevation = std::span(network.elevationTable).subspan(first, count);
         description.lossElevation = reach.lossElevation;
         description.lossRate = reach.lossRate;
-        const PulsResult r =
-            warm ? Route(description, hydrograph, StepView(state, steps, true, loss), workspace.api, options)
-                 : Route(description, hydrograph, workspace.api, options);
+        const PulsResult r = warm
+                                 ? Route(description, hydrograph,
+                                         StepView(state, steps, true, loss), workspace.api, options)
+                                 : Route(description, hydrograph, workspace.api, options);
         TakeStatus(r, outcome);
         SaveSteps(r.state, state);
       }
@@ -119,14 +126,18 @@ ReachOutcome RouteReach(const Network& network, const Reach& reach,
       std::vector<double>& lateral = workspace.lateralPerMetre;
       lateral.resize(n);
       for (std::size_t t = 0; t < n; ++t)
-        lateral[t] = isUndefinedDbl(lateralInflows[t]) ? undefinedDbl() : lateralInflows[t] / reach.reachLength;
+        lateral[t] = isUndefinedDbl(lateralInflows[t]) ? undefinedDbl()
+                                                       : lateralInflows[t] / reach.reachLength;
       MuskingumCungeReach description{reach.reachLength, reach.channelSlope, {}};
       if (reach.method == Method::kMuskingumCunge8Point) {
         EightPointSection section;
         const auto first = static_cast<std::size_t>(reach.sectionStart);
-        std::copy_n(network.sectionStations.begin() + first, kSectionPoints, section.stations.begin());
-        std::copy_n(network.sectionElevations.begin() + first, kSectionPoints, section.elevations.begin());
-        section.manningN = {reach.leftOverbankManningN, reach.manningN, reach.rightOverbankManningN};
+        std::copy_n(network.sectionStations.begin() + first, kSectionPoints,
+                    section.stations.begin());
+        std::copy_n(network.sectionElevations.begin() + first, kSectionPoints,
+                    section.elevations.begin());
+        section.manningN = {reach.leftOverbankManningN, reach.manningN,
+                            reach.rightOverbankManningN};
         description.section = section;
       } else if (reach.circle) {
         description.section = CircleSection{reach.bottomWidth, reach.manningN};
@@ -139,7 +150,8 @@ ReachOutcome RouteReach(const Network& network, const Reach& reach,
         const std::size_t nodes = state.values.size() / 2;
         const std::span<const double> v(state.values);
         const MuskingumCungeStateView start{state.computationInterval, state.subreachCount,
-                                            v.first(nodes), v.subspan(nodes, nodes), state.lastInflow};
+                                            v.first(nodes), v.subspan(nodes, nodes),
+                                            state.lastInflow};
         r = Route(description, hydrograph, start, workspace.api, options);
       } else {
         r = Route(description, hydrograph, workspace.api, options);

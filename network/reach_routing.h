@@ -74,8 +74,7 @@ struct ReachWorkspace {
 //                    A state whose last inflow is not the first inflow fails the reach (the
 //                    API's message 16).
 // Nothing is thrown: a routine's failure is reported in the outcome.
-ReachOutcome RouteReach(const Network& network, const Reach& reach,
-                        std::int32_t intervalMinutes,
+ReachOutcome RouteReach(const Network& network, const Reach& reach, std::int32_t intervalMinutes,
                         std::span<const double> upstreamInflows,
                         std::span<const double> lateralInflows, std::span<double> outflows,
                         ReachState& state, ReachWorkspace& workspace);

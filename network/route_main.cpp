@@ -1,7 +1,7 @@
 // tovalin-route: routes a river network from NetCDF files (see man/tovalin-route.1).
 // Exit status: 0 every reach routed (warnings allowed), 1 a reach failed or lies below a
 // failure, 2 bad command line, 3 input refused by validation, 4 a file could not be read
-// or written.
+// or written, or memory ran out.
 #include <unistd.h>
 
 #include <chrono>
@@ -35,8 +35,8 @@ class ProgressBar {
     const double rate = seconds > 0.0 ? done / seconds : 0.0;
     const double left = rate > 0.0 ? (total - done) / rate : 0.0;
     const int filled = total > 0 ? static_cast<int>(kBarWidth * done / total) : kBarWidth;
-    std::fprintf(stderr, "\r[%.*s%*s] %lld/%lld reaches  %.0f reaches/s  %ld:%02ld left ",
-                 filled, "##############################", kBarWidth - filled, "",
+    std::fprintf(stderr, "\r[%.*s%*s] %lld/%lld reaches  %.0f reaches/s  %ld:%02ld left ", filled,
+                 "##############################", kBarWidth - filled, "",
                  static_cast<long long>(done), static_cast<long long>(total), rate,
                  static_cast<long>(left) / 60, static_cast<long>(left) % 60);
     if (done >= total) std::fputc('\n', stderr);
@@ -68,12 +68,18 @@ int main(int argc, char** argv) {
     };
     std::string threads;
     bool ok = true;
-    if (arg == "--network") ok = value(options.networkPath);
-    else if (arg == "--forcing") ok = value(options.forcingPath);
-    else if (arg == "--output") ok = value(options.outputPath);
-    else if (arg == "--restart-in") ok = value(options.restartInPath);
-    else if (arg == "--restart-out") ok = value(options.restartOutPath);
-    else if (arg == "--quiet") quiet = true;
+    if (arg == "--network")
+      ok = value(options.networkPath);
+    else if (arg == "--forcing")
+      ok = value(options.forcingPath);
+    else if (arg == "--output")
+      ok = value(options.outputPath);
+    else if (arg == "--restart-in")
+      ok = value(options.restartInPath);
+    else if (arg == "--restart-out")
+      ok = value(options.restartOutPath);
+    else if (arg == "--quiet")
+      quiet = true;
     else if (arg == "--threads") {
       ok = value(threads);
       char* end = nullptr;
@@ -87,12 +93,15 @@ int main(int argc, char** argv) {
       ok = false;
     }
     if (!ok) {
-      if (err) std::fprintf(err, "tovalin-route: bad or incomplete option '%s'\n%s", argv[i], kUsage);
+      if (err)
+        std::fprintf(err, "tovalin-route: bad or incomplete option '%s'\n%s", argv[i], kUsage);
       return kExitUsage;
     }
   }
   if (options.networkPath.empty() || options.forcingPath.empty() || options.outputPath.empty()) {
-    if (err) std::fprintf(err, "tovalin-route: --network, --forcing and --output are required\n%s", kUsage);
+    if (err)
+      std::fprintf(err, "tovalin-route: --network, --forcing and --output are required\n%s",
+                   kUsage);
     return kExitUsage;
   }
   ProgressBar bar;
@@ -111,7 +120,8 @@ int main(int argc, char** argv) {
     if (err) std::fprintf(err, "tovalin-route: %s\n", e.what());
     return kExitFile;
   } catch (const std::exception& e) {
-    if (processes.size() > 1) processes.Abort("process " + std::to_string(processes.rank()) + ": " + e.what(), kExitFile);
+    if (processes.size() > 1)
+      processes.Abort("process " + std::to_string(processes.rank()) + ": " + e.what(), kExitFile);
     std::fprintf(stderr, "tovalin-route: %s\n", e.what());
     return kExitFile;
   }

@@ -93,8 +93,8 @@ std::string ParameterProblem(const Network& net, const Reach& r) {
       }
       if (!Positive(r.leftOverbankManningN) || !Positive(r.rightOverbankManningN))
         return "overbank Manning roughness missing or not positive";
-      if (r.sectionStart < 0 || static_cast<std::size_t>(r.sectionStart) + kSectionPoints >
-                                    net.sectionStations.size())
+      if (r.sectionStart < 0 ||
+          static_cast<std::size_t>(r.sectionStart) + kSectionPoints > net.sectionStations.size())
         return "eight-point section missing or outside the section arrays";
       for (int p = 0; p < kSectionPoints; ++p) {
         const auto i = static_cast<std::size_t>(r.sectionStart) + p;
@@ -125,8 +125,10 @@ Problems ValidateNetwork(const Network& net) {
   }
   for (const Reach& r : net.reaches) {
     if (r.toId == 0) continue;
-    if (r.toId == r.id) self.Add(r.id);
-    else if (!index.contains(r.toId)) unknown.Add(r.id, "to_id " + std::to_string(r.toId));
+    if (r.toId == r.id)
+      self.Add(r.id);
+    else if (!index.contains(r.toId))
+      unknown.Add(r.id, "to_id " + std::to_string(r.toId));
   }
   // Cycles: follow to_id from every reach not yet known to reach an outlet; a walk that
   // meets itself has found a cycle, whose members are named once.
@@ -165,9 +167,11 @@ Problems ValidateForcing(const Network& net, const ForcingLayout& forcing) {
                        " reaches, the network " + std::to_string(net.reaches.size()));
   Finding order("forcing reach_id differs from the network's at the same position");
   for (std::size_t i = 0; i < std::min(forcing.reachIds.size(), net.reaches.size()); ++i)
-    if (forcing.reachIds[i] != net.reaches[i].id) order.Add(net.reaches[i].id, "forcing has " + std::to_string(forcing.reachIds[i]));
+    if (forcing.reachIds[i] != net.reaches[i].id)
+      order.Add(net.reaches[i].id, "forcing has " + std::to_string(forcing.reachIds[i]));
   order.AppendTo(problems);
-  if (forcing.timeCount < 2) problems.push_back("forcing has fewer than two times");
+  if (forcing.timeCount < 2)
+    problems.push_back("forcing has fewer than two times");
   else if (forcing.intervalMinutes < 1)
     problems.push_back("forcing time axis is not uniform in whole minutes");
   if (forcing.timeUnits.rfind("minutes since ", 0) != 0)
@@ -176,8 +180,10 @@ Problems ValidateForcing(const Network& net, const ForcingLayout& forcing) {
   for (const Reach& r : net.reaches) ids.insert(r.id);
   Finding unknown("boundary_reach_id names no reach"), twice("boundary given twice");
   for (std::int32_t b : forcing.boundaryReachIds) {
-    if (!ids.contains(b)) unknown.Add(b);
-    else if (!seen.insert(b).second) twice.Add(b);
+    if (!ids.contains(b))
+      unknown.Add(b);
+    else if (!seen.insert(b).second)
+      twice.Add(b);
   }
   unknown.AppendTo(problems);
   twice.AppendTo(problems);
@@ -199,8 +205,12 @@ Problems ValidateRestart(const Network& net, const ForcingLayout& forcing,
       count("state count differs from the restart's");
   for (const Reach& r : net.reaches) {
     const auto it = at.find(r.id);
-    if (it == at.end()) { missing.Add(r.id); continue; }
-    if (restart.methods[it->second] != static_cast<std::int32_t>(r.method)) method.Add(r.id);
+    if (it == at.end()) {
+      missing.Add(r.id);
+      continue;
+    }
+    if (restart.methods[it->second] != static_cast<std::int32_t>(r.method))
+      method.Add(r.id);
     else if (restart.stateCount[it->second] != StateCount(r, restart.subreachCount[it->second]))
       count.Add(r.id);
   }
@@ -216,7 +226,8 @@ Topology BuildTopology(const Network& net) {
   Topology t;
   std::unordered_map<std::int32_t, std::int64_t> index;
   index.reserve(n);
-  for (std::size_t i = 0; i < n; ++i) index.emplace(net.reaches[i].id, static_cast<std::int64_t>(i));
+  for (std::size_t i = 0; i < n; ++i)
+    index.emplace(net.reaches[i].id, static_cast<std::int64_t>(i));
   t.downstream.assign(n, -1);
   t.upstreamStart.assign(n + 1, 0);
   for (std::size_t i = 0; i < n; ++i)
@@ -230,8 +241,9 @@ Topology BuildTopology(const Network& net) {
   for (std::size_t i = 0; i < n; ++i)
     if (t.downstream[i] >= 0) t.upstream[fill[t.downstream[i]]++] = static_cast<std::int64_t>(i);
   for (std::size_t i = 0; i < n; ++i)
-    std::sort(t.upstream.begin() + t.upstreamStart[i], t.upstream.begin() + t.upstreamStart[i + 1],
-              [&](std::int64_t a, std::int64_t b) { return net.reaches[a].id < net.reaches[b].id; });
+    std::sort(
+        t.upstream.begin() + t.upstreamStart[i], t.upstream.begin() + t.upstreamStart[i + 1],
+        [&](std::int64_t a, std::int64_t b) { return net.reaches[a].id < net.reaches[b].id; });
   // Depth-first postorder from each outlet (outlets in file order, upstream reaches in
   // ascending reach_id), iteratively: a stack of (reach, next upstream to visit).
   t.order.reserve(n);
@@ -251,7 +263,8 @@ Topology BuildTopology(const Network& net) {
     }
   }
   t.position.assign(n, -1);
-  for (std::size_t p = 0; p < t.order.size(); ++p) t.position[t.order[p]] = static_cast<std::int64_t>(p);
+  for (std::size_t p = 0; p < t.order.size(); ++p)
+    t.position[t.order[p]] = static_cast<std::int64_t>(p);
   return t;
 }
 

@@ -4,6 +4,7 @@
 #include <oneapi/tbb/flow_graph.h>
 #include <oneapi/tbb/info.h>
 #include <oneapi/tbb/task_arena.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <atomic>
@@ -13,7 +14,6 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
-#include <sys/resource.h>
 #include <new>
 #include <string_view>
 #include <type_traits>
@@ -68,8 +68,10 @@ InjectedFault ReadInjectedFault() {
 #ifdef TOVALIN_FAULT_INJECTION
   if (const char* text = std::getenv("TOVALIN_FAULT_INJECT")) {
     char kind[16] = {};
-    if (std::sscanf(text, "%d:%d:%15s", &f.process, &f.reach, kind) == 3) f.kind = kind;
-    else f.process = -1;
+    if (std::sscanf(text, "%d:%d:%15s", &f.process, &f.reach, kind) == 3)
+      f.kind = kind;
+    else
+      f.process = -1;
   }
 #endif
   return f;
@@ -129,7 +131,7 @@ struct Share {
   const Topology& topology;
   std::int32_t intervalMinutes;
   std::size_t times;
-  std::int64_t first, end;  // routing positions
+  std::int64_t first, end;                                    // routing positions
   std::unordered_map<std::int64_t, std::int64_t> remoteSlot;  // file index -> slot
   std::vector<std::vector<double>> outflows;
   std::vector<std::uint8_t> failed;  // 1: failed, 2: a reach upstream failed
@@ -172,9 +174,9 @@ void RouteOne(Share& share, std::int64_t reach, const double* lateral, std::size
   std::vector<double>& out = share.outflows[slot];
   out.assign(n, 0.0);
   ReachState& state = share.states[slot];
-  share.outcomes[slot] = RouteReach(share.network, share.network.reaches[reach],
-                                    share.intervalMinutes, scratch.upstream, scratch.lateral,
-                                    out, state, scratch.reach);
+  share.outcomes[slot] =
+      RouteReach(share.network, share.network.reaches[reach], share.intervalMinutes,
+                 scratch.upstream, scratch.lateral, out, state, scratch.reach);
   const auto stateCount =
       static_cast<std::size_t>(StateCount(share.network.reaches[reach], state.subreachCount));
   if (state.values.size() != stateCount)
@@ -206,7 +208,8 @@ void PackResults(const Share& share, std::int64_t from, std::int64_t to, bool wi
       const ReachState& state = share.states[s];
       pack.Put(static_cast<std::int32_t>(state.values.size()));
       pack.PutArray(state.values.data(), state.values.size());
-      pack.Put(state.lastInflow), pack.Put(state.computationInterval), pack.Put(state.subreachCount);
+      pack.Put(state.lastInflow), pack.Put(state.computationInterval),
+          pack.Put(state.subreachCount);
     }
   }
   for (std::size_t t = 0; t < share.times; ++t)
@@ -239,9 +242,8 @@ struct Gatherer {
       o.severity = un.Get<std::int32_t>();
       o.message.resize(static_cast<std::size_t>(un.Get<std::int32_t>()));
       un.GetArray(o.message.data(), o.message.size());
-      for (double* v : {&o.inflowVolume, &o.outflowVolume, &o.storageStart, &o.storageEnd,
-                        &o.loss, &o.balanceError, &o.computationInterval, &o.courantMin,
-                        &o.courantMax})
+      for (double* v : {&o.inflowVolume, &o.outflowVolume, &o.storageStart, &o.storageEnd, &o.loss,
+                        &o.balanceError, &o.computationInterval, &o.courantMin, &o.courantMax})
         *v = un.Get<double>();
       o.subreachCount = un.Get<std::int32_t>();
       if (restart) {
@@ -263,10 +265,14 @@ struct Gatherer {
     for (std::size_t j = 0; j < c; ++j) {
       const std::int64_t reach = topology.order[firstPosition + static_cast<std::int64_t>(j)];
       const ReachOutcome& o = outcomes[j];
-      if (failed[j] == 1) ++summary.failed;
-      else if (failed[j] == 2) ++summary.upstreamFailed;
-      else if (o.severity > 0) ++summary.withWarnings;
-      else ++summary.clean;
+      if (failed[j] == 1)
+        ++summary.failed;
+      else if (failed[j] == 2)
+        ++summary.upstreamFailed;
+      else if (o.severity > 0)
+        ++summary.withWarnings;
+      else
+        ++summary.clean;
       const bool outlet = topology.downstream[reach] < 0;
       const double loss = isUndefinedDbl(o.loss) ? 0.0 : o.loss;
       if (isUndefinedDbl(o.inflowVolume) || isUndefinedDbl(o.outflowVolume) ||
@@ -347,8 +353,19 @@ RunSummary RunDistributed(const RunOptions& options, MPI_Comm comm, std::FILE* r
   }
   const InjectedFault injected = ReadInjectedFault();
 
-  Share share{network, topology, layout.intervalMinutes, times, part.first[rank],
-              part.first[rank + 1], {}, {}, {}, {}, {}, {}, {}};
+  Share share{network,
+              topology,
+              layout.intervalMinutes,
+              times,
+              part.first[rank],
+              part.first[rank + 1],
+              {},
+              {},
+              {},
+              {},
+              {},
+              {},
+              {}};
   const std::int64_t shareSize = share.end - share.first;
 
   // Boundaries: a receive per upstream reach routed elsewhere, tagged by its rank among
@@ -445,7 +462,8 @@ RunSummary RunDistributed(const RunOptions& options, MPI_Comm comm, std::FILE* r
   list.reserve(static_cast<std::size_t>(shareSize));
   for (std::int64_t s = 0; s < shareSize; ++s) {
     const std::int64_t reach = topology.order[share.first + s];
-    for (std::int64_t k = topology.upstreamStart[reach]; k < topology.upstreamStart[reach + 1]; ++k) {
+    for (std::int64_t k = topology.upstreamStart[reach]; k < topology.upstreamStart[reach + 1];
+         ++k) {
       const std::int64_t up = topology.position[topology.upstream[k]];
       if (up < share.first || dependent[up - share.first]) dependent[s] = 1;
     }
@@ -472,7 +490,8 @@ RunSummary RunDistributed(const RunOptions& options, MPI_Comm comm, std::FILE* r
   std::vector<std::size_t> lateralAt;
   std::int64_t bytesSent = 0;
   double routeSeconds = 0.0, waitSeconds = 0.0;
-  const std::size_t block = static_cast<std::size_t>(std::max<std::int64_t>(1, options.blockReaches));
+  const std::size_t block =
+      static_cast<std::size_t>(std::max<std::int64_t>(1, options.blockReaches));
   bool receivedAll = inbound.empty();
 
   for (std::size_t b0 = 0; b0 < list.size();) {
@@ -552,7 +571,8 @@ RunSummary RunDistributed(const RunOptions& options, MPI_Comm comm, std::FILE* r
       for (std::size_t i = b0; i < b1; ++i) {
         const std::int64_t reach = topology.order[share.first + list[i]];
         bool inBlock = false;
-        for (std::int64_t k = topology.upstreamStart[reach]; k < topology.upstreamStart[reach + 1]; ++k) {
+        for (std::int64_t k = topology.upstreamStart[reach]; k < topology.upstreamStart[reach + 1];
+             ++k) {
           const std::int64_t up = topology.position[topology.upstream[k]] - share.first;
           if (up < 0) continue;
           const auto at = static_cast<std::size_t>(listIndex[up]);
@@ -579,16 +599,15 @@ RunSummary RunDistributed(const RunOptions& options, MPI_Comm comm, std::FILE* r
       bytesSent += static_cast<std::int64_t>(message.size() * sizeof(double));
       sent.push_back(std::move(message));
       sends.emplace_back();
-      MPI_Isend(sent.back().data(), static_cast<int>(sent.back().size()), MPI_DOUBLE,
-                link.process, link.tag, comm, &sends.back());
+      MPI_Isend(sent.back().data(), static_cast<int>(sent.back().size()), MPI_DOUBLE, link.process,
+                link.tag, comm, &sends.back());
     }
     int done = 0;
     if (!receives.empty() && !receivedAll)
       MPI_Testall(static_cast<int>(receives.size()), receives.data(), &done, MPI_STATUSES_IGNORE);
     if (!sends.empty())
       MPI_Testall(static_cast<int>(sends.size()), sends.data(), &done, MPI_STATUSES_IGNORE);
-    if (rank == 0 && options.progress)
-      options.progress(static_cast<std::int64_t>(b1), shareSize);
+    if (rank == 0 && options.progress) options.progress(static_cast<std::int64_t>(b1), shareSize);
     b0 = b1;
   }
   clock = Clock::now();
@@ -609,7 +628,8 @@ RunSummary RunDistributed(const RunOptions& options, MPI_Comm comm, std::FILE* r
   RestartData next;
   if (rank == 0) {
     Gatherer gather{topology, times, *writer, summary, keepStates ? &next : nullptr,
-                    0.0, 0.0, 0.0, 0.0, 0.0, {}, {}, {}, {}, {}};
+                    0.0,      0.0,   0.0,     0.0,     0.0,
+                    {},       {},    {},      {},      {}};
     std::vector<char> bytes;
     try {
       for (int r = 0; r < size; ++r)
@@ -664,8 +684,8 @@ RunSummary RunDistributed(const RunOptions& options, MPI_Comm comm, std::FILE* r
       PackResults(share, p - share.first, p - share.first + count, keepStates, pack);
       for (std::int64_t s = p - share.first; s < p - share.first + count; ++s)
         std::vector<double>().swap(share.outflows[s]);
-      MPI_Send(pack.bytes().data(), static_cast<int>(pack.bytes().size()), MPI_BYTE, 0,
-               kTagResults, comm);
+      MPI_Send(pack.bytes().data(), static_cast<int>(pack.bytes().size()), MPI_BYTE, 0, kTagResults,
+               comm);
     }
   }
   summary.writeSeconds += Seconds(clock);
@@ -682,20 +702,25 @@ RunSummary RunDistributed(const RunOptions& options, MPI_Comm comm, std::FILE* r
                      1e-6 * static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec);
   constexpr int kFigures = 6;
   const double mine[kFigures] = {static_cast<double>(bytesSent),
-                                 static_cast<double>(outbound.size()), routeSeconds, waitSeconds,
-                                 cpu, static_cast<double>(usage.ru_maxrss) / 1024.0};
+                                 static_cast<double>(outbound.size()),
+                                 routeSeconds,
+                                 waitSeconds,
+                                 cpu,
+                                 static_cast<double>(usage.ru_maxrss) / 1024.0};
   std::vector<double> all(rank == 0 ? kFigures * static_cast<std::size_t>(size) : 0);
   MPI_Gather(mine, kFigures, MPI_DOUBLE, all.data(), kFigures, MPI_DOUBLE, 0, comm);
   if (rank == 0 && report) {
     double bytes = 0.0, messages = 0.0;
     for (int r = 0; r < size; ++r) bytes += all[kFigures * r], messages += all[kFigures * r + 1];
-    std::fprintf(report, "exchange: %.0f boundary hydrographs, %.0f bytes; results gathered %lld bytes\n",
+    std::fprintf(report,
+                 "exchange: %.0f boundary hydrographs, %.0f bytes; results gathered %lld bytes\n",
                  messages, bytes, static_cast<long long>(bytesGathered));
     for (int r = 0; r < size; ++r) {
       const double* f = all.data() + kFigures * r;
       std::fprintf(report,
                    "  process %d: routing %.3f s, waiting %.3f s, processor %.3f s, peak memory "
-                   "%.1f MB\n", r, f[2], f[3], f[4], f[5]);
+                   "%.1f MB\n",
+                   r, f[2], f[3], f[4], f[5]);
     }
   }
   return summary;

@@ -9,9 +9,12 @@ double ReachCost(const Reach& reach, std::int32_t intervalMinutes, std::int64_t 
   const double steps = static_cast<double>(times);
   const double perStep = std::max(1, reach.stepCount);
   switch (reach.method) {
-    case Method::kMuskingum: return steps * perStep;
-    case Method::kPuls: return 2.0 * steps * perStep;
-    case Method::kPulsWithLoss: return 3.0 * steps * perStep;
+    case Method::kMuskingum:
+      return steps * perStep;
+    case Method::kPuls:
+      return 2.0 * steps * perStep;
+    case Method::kPulsWithLoss:
+      return 3.0 * steps * perStep;
     case Method::kMuskingumCunge8Point:
     case Method::kMuskingumCungePrism: {
       const double travel = kCostCelerity * 60.0 * intervalMinutes;  // m per ordinate
@@ -30,14 +33,15 @@ Partition PartitionNetwork(const Network& network, const Topology& topology,
   const int parts = std::max(1, processes);
   std::vector<double> prefix(static_cast<std::size_t>(n) + 1, 0.0);
   for (std::int64_t p = 0; p < n; ++p)
-    prefix[p + 1] = prefix[p] + ReachCost(network.reaches[topology.order[p]], intervalMinutes, times);
+    prefix[p + 1] =
+        prefix[p] + ReachCost(network.reaches[topology.order[p]], intervalMinutes, times);
   Partition part;
   part.first.assign(parts + 1, n);
   part.first[0] = 0;
   for (int r = 1; r < parts; ++r) {
     const double target = prefix[n] * r / parts;
-    auto cut = static_cast<std::int64_t>(
-        std::lower_bound(prefix.begin(), prefix.end(), target) - prefix.begin());
+    auto cut = static_cast<std::int64_t>(std::lower_bound(prefix.begin(), prefix.end(), target) -
+                                         prefix.begin());
     // Whichever side of the crossing reach is closer to the target, and at least one reach
     // per process where there are enough.
     if (cut > 0 && cut <= n && target - prefix[cut - 1] < prefix[cut] - target) --cut;
@@ -55,7 +59,8 @@ Partition PartitionNetwork(const Network& network, const Topology& topology,
     for (std::int64_t p = part.first[r]; p < part.first[r + 1]; ++p) {
       const std::int64_t reach = topology.order[p], down = topology.downstream[reach];
       if (down >= 0 && topology.position[down] >= part.first[r + 1]) ++part.outgoing[r];
-      for (std::int64_t k = topology.upstreamStart[reach]; k < topology.upstreamStart[reach + 1]; ++k) {
+      for (std::int64_t k = topology.upstreamStart[reach]; k < topology.upstreamStart[reach + 1];
+           ++k) {
         const std::int64_t up = topology.position[topology.upstream[k]];
         if (up < part.first[r] || waits[up]) waits[p] = 1;
       }
@@ -90,8 +95,8 @@ std::string Partition::Report() const {
                   "another process\n",
                   r, static_cast<long long>(first[r + 1] - first[r]),
                   static_cast<long long>(first[r]), static_cast<long long>(first[r + 1] - 1),
-                  total > 0.0 ? 100.0 * cost[r] / total : 0.0,
-                  static_cast<long long>(outgoing[r]), static_cast<long long>(waiting[r]),
+                  total > 0.0 ? 100.0 * cost[r] / total : 0.0, static_cast<long long>(outgoing[r]),
+                  static_cast<long long>(waiting[r]),
                   cost[r] > 0.0 ? 100.0 * waitingCost[r] / cost[r] : 0.0);
     s += line;
   }

@@ -1,10 +1,11 @@
 #include "network/parallel/processes.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <unistd.h>
 
 #ifdef TOVALIN_WITH_MPI
 #include "network/parallel/distributed_run.h"
@@ -39,7 +40,8 @@ volatile std::sig_atomic_t gRank = 0;
 void AppendNumber(char*& at, long v) {
   char digits[24];
   int n = 0;
-  do digits[n++] = static_cast<char>('0' + v % 10), v /= 10; while (v > 0);
+  do digits[n++] = static_cast<char>('0' + v % 10), v /= 10;
+  while (v > 0);
   while (n > 0) *at++ = digits[--n];
 }
 
@@ -56,7 +58,8 @@ extern "C" void OnFatalSignal(int signal) {
   for (const char* c = ": fatal signal "; *c; ++c) *at++ = *c;
   AppendNumber(at, signal);
   *at++ = '\n';
-  [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, text, static_cast<std::size_t>(at - text));
+  [[maybe_unused]] const ssize_t written =
+      write(STDERR_FILENO, text, static_cast<std::size_t>(at - text));
   MPI_Abort(MPI_COMM_WORLD, 128 + signal);
   _exit(128 + signal);
 }

@@ -108,8 +108,8 @@ double Storm(std::size_t reach, std::size_t t) {
 TEST(NetworkEngine, ChainAndJunctionEqualReachesRoutedOneAfterAnother) {
   TempDir dir;
   Network net;
-  net.reaches = {MuskingumReach(9, 0, 1.0), MuskingumReach(7, 3, 2.0),
-                 MuskingumReach(3, 9, 1.5), MuskingumReach(5, 3, 1.0)};
+  net.reaches = {MuskingumReach(9, 0, 1.0), MuskingumReach(7, 3, 2.0), MuskingumReach(3, 9, 1.5),
+                 MuskingumReach(5, 3, 1.0)};
   for (int i : {0, 3}) {
     Reach& r = net.reaches[i];
     r.method = Method::kMuskingumCungePrism;
@@ -190,7 +190,8 @@ TEST(NetworkEngine, RestartContinuesMuskingumAndPulsBitForBit) {
   GeneratedNetwork net = GenerateNetwork(g);
   std::map<Method, int> methods;
   for (Reach& r : net.network.reaches) {
-    if (r.method != Method::kPuls && r.method != Method::kPulsWithLoss) r.method = Method::kMuskingum;
+    if (r.method != Method::kPuls && r.method != Method::kPulsWithLoss)
+      r.method = Method::kMuskingum;
     ++methods[r.method];
   }
   ASSERT_EQ(methods.size(), 3u);
@@ -213,9 +214,9 @@ TEST(NetworkEngine, RestartContinuesMuskingumAndPulsBitForBit) {
   second.outputPath = dir / "b.nc";
   second.restartInPath = dir / "restart.nc";
   second.restartOutPath.clear();
-  WriteCaseForcing(second.forcingPath, net.network, kTimes - kSplit,
-                   [&](std::size_t r, std::size_t t) { return lateral(r, t + kSplit); },
-                   60.0 * kSplit);
+  WriteCaseForcing(
+      second.forcingPath, net.network, kTimes - kSplit,
+      [&](std::size_t r, std::size_t t) { return lateral(r, t + kSplit); }, 60.0 * kSplit);
   const RunSummary s = network::Run(second);
   ASSERT_TRUE(s.refusal.empty());
   EXPECT_EQ(s.failed, 0);
@@ -229,16 +230,23 @@ TEST(NetworkEngine, RestartContinuesMuskingumAndPulsBitForBit) {
   EXPECT_NE(network::Run(second).refusal.at(0).find("restart's time"), std::string::npos);
 }
 
-// An undefined lateral inflow on tributary 1 at t = 5 makes its outflow and the junction's
-// undefined from t = 5 on; tributary 2 stays defined throughout.
+// A missing lateral inflow on tributary 1 at t = 5 reads as undefined and makes its outflow
+// and the junction's undefined from t = 5 on; tributary 2 stays defined throughout.
 TEST(NetworkEngine, UndefinedInflowPassesThroughJunction) {
   TempDir dir;
   Network net;
   net.reaches = {MuskingumReach(1, 3, 1.0), MuskingumReach(2, 3, 1.0), MuskingumReach(3, 0, 1.0)};
   WriteNetwork(dir / "network.nc", net);
+  // The forcing marks the missing value its own way: missing_value = -9999.
+  constexpr double kMissing = -9999.0;
   WriteCaseForcing(dir / "forcing.nc", net, 12, [](std::size_t r, std::size_t t) {
-    return r == 0 && t == 5 ? undefinedDbl() : 2.0;
+    return r == 0 && t == 5 ? kMissing : 2.0;
   });
+  int file = -1, var = -1;
+  ASSERT_EQ(nc_open((dir / "forcing.nc").c_str(), NC_WRITE, &file), NC_NOERR);
+  nc_redef(file), nc_inq_varid(file, "lateral_inflow", &var);
+  ASSERT_EQ(nc_put_att_double(file, var, "missing_value", NC_DOUBLE, 1, &kMissing), NC_NOERR);
+  nc_close(file);
   RunFiles(dir, 2);
   const Results got = ReadResults(dir / "out.nc");
   for (std::size_t t = 0; t < 12; ++t) {
@@ -286,7 +294,8 @@ TEST(NetworkEngine, RefusalsNameTheReach) {
       {"duplicate", [](Network& n) { n.reaches[2].id = 2; }, false, "duplicate reach_id: reach 2"},
       {"unknown to_id", [](Network& n) { n.reaches[1].toId = 99; }, false,
        "to_id names no reach: reach 2 (to_id 99)"},
-      {"cycle", [](Network& n) { n.reaches[3].toId = 2; }, false, "reaches on a cycle: reaches 2, 3, 4"},
+      {"cycle", [](Network& n) { n.reaches[3].toId = 2; }, false,
+       "reaches on a cycle: reaches 2, 3, 4"},
       {"parameter", [](Network& n) { n.reaches[0].muskingumK = undefinedDbl(); }, false,
        "parameters missing or invalid: reach 1 (muskingumK"},
       {"method", [](Network& n) { n.reaches[0].method = static_cast<Method>(9); }, false,
@@ -297,15 +306,18 @@ TEST(NetworkEngine, RefusalsNameTheReach) {
     TempDir dir;
     // 1 -> 2 -> 3 -> 4 -> outlet 0
     Network net;
-    for (int id = 1; id <= 4; ++id) net.reaches.push_back(MuskingumReach(id, id == 4 ? 0 : id + 1, 1.0));
+    for (int id = 1; id <= 4; ++id)
+      net.reaches.push_back(MuskingumReach(id, id == 4 ? 0 : id + 1, 1.0));
     Network forcingNet = net;
     c.breakNetwork(net);
     if (c.breakForcing) forcingNet.reaches[3].id = 40;
     WriteNetwork(dir / "network.nc", net);
-    WriteCaseForcing(dir / "forcing.nc", forcingNet, 4, [](std::size_t, std::size_t) { return 1.0; });
+    WriteCaseForcing(dir / "forcing.nc", forcingNet, 4,
+                     [](std::size_t, std::size_t) { return 1.0; });
     const RunSummary s = RunFiles(dir, 1);
     ASSERT_FALSE(s.refusal.empty()) << c.what;
-    EXPECT_NE(s.BriefReport().find(c.expected), std::string::npos) << c.what << ": " << s.BriefReport();
+    EXPECT_NE(s.BriefReport().find(c.expected), std::string::npos)
+        << c.what << ": " << s.BriefReport();
     EXPECT_FALSE(fs::exists(dir / "out.nc")) << c.what;
   }
 }
@@ -321,12 +333,15 @@ namespace {
 // the second part, every reach's peak and volume stay within the tolerances documented in
 // docs/network.md.
 TEST(NetworkEngine, RestartOfExampleStaysWithinDocumentedTolerance) {
-  constexpr double kPeakTolerance = 0.01;    // relative, worst reach
+  constexpr double kPeakTolerance = 0.01;     // relative, worst reach
   constexpr double kVolumeTolerance = 0.005;  // relative, worst reach
   TempDir dir;
   const std::string examples = TOVALIN_EXAMPLES_DIR;
-  ASSERT_EQ(std::system(("ncgen -4 -o " + (dir / "network.nc") + " " + examples + "/network.cdl && ncgen -4 -o " +
-                         (dir / "forcing.nc") + " " + examples + "/forcing.cdl").c_str()), 0);
+  ASSERT_EQ(std::system(("ncgen -4 -o " + (dir / "network.nc") + " " + examples +
+                         "/network.cdl && ncgen -4 -o " + (dir / "forcing.nc") + " " + examples +
+                         "/forcing.cdl")
+                            .c_str()),
+            0);
   ForcingReader whole(dir / "forcing.nc");
   const ForcingLayout layout = whole.layout();
   const std::vector<double> times = whole.ReadTimes();
@@ -338,13 +353,15 @@ TEST(NetworkEngine, RestartOfExampleStaysWithinDocumentedTolerance) {
     SCOPED_TRACE(split);
     // Writes the forcing of times [from, to).
     const auto part = [&](const std::string& path, std::size_t from, std::size_t to) {
-      WriteForcing(path, layout, std::span(times).subspan(from, to - from),
-                   [&](std::int64_t first, std::int64_t count, std::vector<double>& block) {
-                     block.clear();
-                     for (std::size_t t = from; t < to; ++t)
-                       for (std::int64_t j = first; j < first + count; ++j) block.push_back(lateral[t * nr + j]);
-                   },
-                   std::span(boundary).subspan(from, to - from));
+      WriteForcing(
+          path, layout, std::span(times).subspan(from, to - from),
+          [&](std::int64_t first, std::int64_t count, std::vector<double>& block) {
+            block.clear();
+            for (std::size_t t = from; t < to; ++t)
+              for (std::int64_t j = first; j < first + count; ++j)
+                block.push_back(lateral[t * nr + j]);
+          },
+          std::span(boundary).subspan(from, to - from));
     };
     part(dir / "first.nc", 0, split + 1);
     part(dir / "second.nc", split, nt);
@@ -353,9 +370,11 @@ TEST(NetworkEngine, RestartOfExampleStaysWithinDocumentedTolerance) {
     o.forcingPath = dir / "forcing.nc";
     o.outputPath = dir / "whole.nc";
     ASSERT_TRUE(network::Run(o).refusal.empty());
-    o.forcingPath = dir / "first.nc", o.outputPath = dir / "a.nc", o.restartOutPath = dir / "restart.nc";
+    o.forcingPath = dir / "first.nc", o.outputPath = dir / "a.nc",
+    o.restartOutPath = dir / "restart.nc";
     ASSERT_TRUE(network::Run(o).refusal.empty());
-    o.forcingPath = dir / "second.nc", o.outputPath = dir / "b.nc", o.restartInPath = dir / "restart.nc";
+    o.forcingPath = dir / "second.nc", o.outputPath = dir / "b.nc",
+    o.restartInPath = dir / "restart.nc";
     o.restartOutPath.clear();
     const RunSummary s = network::Run(o);
     ASSERT_TRUE(s.refusal.empty());

@@ -20,7 +20,8 @@ double Lateral(std::size_t reach, std::int64_t t) {
   return 0.05 + (reach % 3 == 0 ? 2.0 * storm : 0.1 * storm);
 }
 
-void Write(const std::string& path, const GeneratedNetwork& g, std::int64_t from, std::int64_t count) {
+void Write(const std::string& path, const GeneratedNetwork& g, std::int64_t from,
+           std::int64_t count) {
   ForcingLayout layout;
   layout.intervalMinutes = 60;
   layout.timeUnits = "minutes since 2026-01-01 00:00:00";
@@ -29,16 +30,18 @@ void Write(const std::string& path, const GeneratedNetwork& g, std::int64_t from
   std::vector<double> axis, boundary;
   for (std::int64_t t = from; t < from + count; ++t) {
     axis.push_back(60.0 * t);
-    for (std::size_t b = 0; b < g.boundaryReachIds.size(); ++b) boundary.push_back(3.0 + Lateral(b, t));
+    for (std::size_t b = 0; b < g.boundaryReachIds.size(); ++b)
+      boundary.push_back(3.0 + Lateral(b, t));
   }
-  WriteForcing(path, layout, axis,
-               [&](std::int64_t first, std::int64_t n, std::vector<double>& values) {
-                 values.resize(static_cast<std::size_t>(count * n));
-                 for (std::int64_t t = 0; t < count; ++t)
-                   for (std::int64_t j = 0; j < n; ++j)
-                     values[t * n + j] = Lateral(static_cast<std::size_t>(first + j), from + t);
-               },
-               boundary);
+  WriteForcing(
+      path, layout, axis,
+      [&](std::int64_t first, std::int64_t n, std::vector<double>& values) {
+        values.resize(static_cast<std::size_t>(count * n));
+        for (std::int64_t t = 0; t < count; ++t)
+          for (std::int64_t j = 0; j < n; ++j)
+            values[t * n + j] = Lateral(static_cast<std::size_t>(first + j), from + t);
+      },
+      boundary);
 }
 
 }  // namespace
