@@ -2,6 +2,7 @@
 
 #include <oneapi/tbb/enumerable_thread_specific.h>
 #include <oneapi/tbb/flow_graph.h>
+#include <oneapi/tbb/global_control.h>
 #include <oneapi/tbb/info.h>
 #include <oneapi/tbb/task_arena.h>
 #include <sys/resource.h>
@@ -480,6 +481,9 @@ RunSummary RunDistributed(const RunOptions& options, MPI_Comm comm, std::FILE* r
 
   const int threads = options.threads > 0 ? options.threads : tbb::info::default_concurrency();
   summary.threads = threads;
+  // As many threads as asked, even beyond the cores this process is bound to.
+  tbb::global_control parallelism(tbb::global_control::max_allowed_parallelism,
+                                  static_cast<std::size_t>(threads));
   tbb::task_arena arena(threads);
   tbb::enumerable_thread_specific<Scratch> scratch;
   std::vector<std::vector<double>> sent;
