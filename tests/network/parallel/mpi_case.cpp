@@ -1,6 +1,9 @@
 // Writes the case of the MPI tests into a folder: a generated network with every method and
 // boundary hydrographs (network.nc), its forcing over the whole run (whole.nc) and split in
-// two with one ordinate of overlap (first.nc, second.nc). Prints the outlet's reach_id.
+// two with one ordinate of overlap (first.nc, second.nc), and a second part whose first
+// lateral inflow of every seventh reach is not the first part's last (shifted.nc: those of
+// Muskingum and Puls fail against the restart, and their failures travel downstream).
+// Prints the outlet's reach_id.
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -21,7 +24,7 @@ double Lateral(std::size_t reach, std::int64_t t) {
 }
 
 void Write(const std::string& path, const GeneratedNetwork& g, std::int64_t from,
-           std::int64_t count) {
+           std::int64_t count, double firstShift = 0.0) {
   ForcingLayout layout;
   layout.intervalMinutes = 60;
   layout.timeUnits = "minutes since 2026-01-01 00:00:00";
@@ -39,7 +42,8 @@ void Write(const std::string& path, const GeneratedNetwork& g, std::int64_t from
         values.resize(static_cast<std::size_t>(count * n));
         for (std::int64_t t = 0; t < count; ++t)
           for (std::int64_t j = 0; j < n; ++j)
-            values[t * n + j] = Lateral(static_cast<std::size_t>(first + j), from + t);
+            values[t * n + j] = Lateral(static_cast<std::size_t>(first + j), from + t) +
+                                (t == 0 && (first + j) % 7 == 0 ? firstShift : 0.0);
       },
       boundary);
 }
@@ -56,6 +60,7 @@ int main(int argc, char** argv) {
   Write(dir + "/whole.nc", g, 0, kTimes);
   Write(dir + "/first.nc", g, 0, kSplit + 1);
   Write(dir + "/second.nc", g, kSplit, kTimes - kSplit);
+  Write(dir + "/shifted.nc", g, kSplit, kTimes - kSplit, 1.0);
   for (const Reach& r : g.network.reaches)
     if (r.toId == 0) std::printf("%d\n", r.id);
   return 0;

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # tovalin-route under mpirun: 1, 2 and 3 processes (and thread counts) write the files of one
 # process; a fault on one process ends the job with a message naming it and the reach; a
-# restart written by 2 processes continues on 3 as one process continues its own.
+# restart written by 2 processes continues on 3 as one process continues its own, and reaches
+# that fail against it (and those their failure reaches, across processes) are marked as in
+# one process.
 set -u
 route=$1 case=$2 mpiexec=$3 faults=$4
 dir=$(mktemp -d)
@@ -51,4 +53,10 @@ mpi 2 1 --forcing "$dir/first.nc" --output "$dir/a2.nc" --restart-out "$dir/r2.n
   { echo "FAIL: restart from 2 processes on 3"; fail=1; }
 same "$dir/r1.nc" "$dir/r2.nc"
 same "$dir/b1.nc" "$dir/b3.nc"
+"$route" --network "$dir/network.nc" --forcing "$dir/shifted.nc" --output "$dir/f1.nc" \
+  --restart-in "$dir/r1.nc" --quiet
+[[ $? -eq 1 ]] || { echo "FAIL: shifted restart in one process: no failure"; fail=1; }
+mpi 3 1 --forcing "$dir/shifted.nc" --output "$dir/f3.nc" --restart-in "$dir/r2.nc"
+[[ $? -eq 1 ]] || { echo "FAIL: shifted restart on 3 processes: no failure"; fail=1; }
+same "$dir/f1.nc" "$dir/f3.nc"
 exit $fail
