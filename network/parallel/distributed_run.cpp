@@ -128,6 +128,9 @@ class Unpacker {
 // The part of the run one process holds, by slot: its share's reaches at routing position
 // minus the share's first, then the remote upstream reaches it receives.
 struct Share {
+  Share(const Network& n, const Topology& t, std::int32_t interval, std::size_t count,
+        std::int64_t from, std::int64_t to)
+      : network(n), topology(t), intervalMinutes(interval), times(count), first(from), end(to) {}
   const Network& network;
   const Topology& topology;
   std::int32_t intervalMinutes;
@@ -354,19 +357,8 @@ RunSummary RunDistributed(const RunOptions& options, MPI_Comm comm, std::FILE* r
   }
   const InjectedFault injected = ReadInjectedFault();
 
-  Share share{network,
-              topology,
-              layout.intervalMinutes,
-              times,
-              part.first[rank],
-              part.first[rank + 1],
-              {},
-              {},
-              {},
-              {},
-              {},
-              {},
-              {}};
+  Share share(network, topology, layout.intervalMinutes, times, part.first[rank],
+              part.first[rank + 1]);
   const std::int64_t shareSize = share.end - share.first;
 
   // Boundaries: a receive per upstream reach routed elsewhere, tagged by its rank among
