@@ -11,6 +11,7 @@
 #include "hydro/messages/message_text.h"
 #include "hydro/messages/status_code.h"
 #include "hydro/routing/api_support.h"
+#include "hydro/routing/fault_seam.h"
 
 namespace tovalin {
 namespace {
@@ -150,6 +151,7 @@ MuskingumResult Route(const MuskingumReach& reach, const Hydrograph& hydrograph,
     VolumeAccount& v = result.volume;
     v.inflow = TrapezoidVolume(inflows, seconds);
     if (n > 0) v.storageStart = ReachStorage(stepK, x, inflows[0], start.outflows);
+    FaultSeam(inflows);
     if (!outflows.empty()) std::memmove(outflows.data(), inflows.data(), outflows.size_bytes());
     for (std::size_t s = 0; s < steps; ++s)
       finals[s] = RouteStep(c, start.outflows[s], outflows);

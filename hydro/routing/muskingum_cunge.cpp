@@ -22,7 +22,6 @@ namespace {
 using namespace muskingum_cunge;
 
 constexpr double kSecondsPerMinute = 60.0;
-constexpr int kMessageInvalid = 12;
 constexpr int kMessageState = 16;
 constexpr std::string_view kStateText =
     "The state does not continue this call: its interval must divide the hydrograph's, its "
@@ -38,6 +37,9 @@ struct EightPointFlow {
   const EightPointSection& section;
   double slope;
   TextField message;
+  bool serves(TextField text) const noexcept {
+    return CheckSection8Point(slope, section.stations, section.elevations, section.manningN, text);
+  }
   NormalFlow operator()(double flow, double startDepth) const noexcept {
     NormalFlow h;
     std::int32_t status = 0;
@@ -52,6 +54,9 @@ struct TrapezoidFlow {
   const TrapezoidSection& section;
   double slope;
   TextField message;
+  bool serves(TextField text) const noexcept {
+    return CheckTrapezoid(slope, section.manningN, section.bottomWidth, section.sideSlope, text);
+  }
   NormalFlow operator()(double flow, double startDepth) const noexcept {
     NormalFlow h;
     std::int32_t status = 0;
@@ -67,6 +72,9 @@ struct CircleFlow {
   const CircleSection& section;
   double slope;
   TextField message;
+  bool serves(TextField text) const noexcept {
+    return CheckConduit(slope, section.manningN, section.diameter, text);
+  }
   NormalFlow operator()(double flow, double) const noexcept {
     NormalFlow h;
     std::int32_t status = 0;
@@ -227,6 +235,10 @@ void Continue(const NormalFlowAt& normalFlow, const MuskingumCungeScheme& scheme
                             std::span<double>(&finalDummy, 1), static_cast<std::int32_t>(n),
                             inflows, lateral, outflows};
   if (!Accept(flows, scheme, results, report)) return;
+  if (!normalFlow.serves(message)) {
+    Refuse(scheme, flows, results, report);
+    return;
+  }
   const auto depthAt = [&](double flow, double startDepth) {
     const NormalFlow h = normalFlow(flow, startDepth);
     if (h.failed) ++stats.failedDepthSearches;
@@ -262,7 +274,7 @@ void Continue(const NormalFlowAt& normalFlow, const MuskingumCungeScheme& scheme
     const IntervalChoice choice = ChooseInterval(flows, scheme, reference, latest);
     if (!(choice.dt > 0.0)) {
       AppendDoubleToString(kIntervalLabel, choice.dt, " ", message);
-      Fail(kMessageInvalid, scheme, flows, results, report);
+      Refuse(scheme, flows, results, report);
       return;
     }
     // The smallest whole number of steps per ordinate interval that keeps dt at most the
@@ -290,7 +302,7 @@ void Continue(const NormalFlowAt& normalFlow, const MuskingumCungeScheme& scheme
   }
   if ((steps - 1.0) * subreaches > kMaxSubreachSteps) {
     AppendDoubleToString(kIntervalLabel, dt, " ", message);
-    Fail(kMessageInvalid, scheme, flows, results, report);
+    Refuse(scheme, flows, results, report);
     return;
   }
   const auto periods = static_cast<std::size_t>(steps);
