@@ -60,7 +60,7 @@ endif()
 # A consumer project built against the installed tree only.
 run_step("consumer configure" ${CMAKE_COMMAND} -S ${CONSUMER_SOURCE} -B ${CONSUMER_BUILD}
          -G ${GENERATOR} -DCMAKE_PREFIX_PATH=${PREFIX}
-         -DTOVALIN_EXPECTED_VERSION=${EXPECTED_VERSION})
+         -DTOVALIN_EXPECTED_VERSION=${EXPECTED_VERSION} -DCONSUMER_WERROR=${WERROR})
 run_step("consumer build" ${CMAKE_COMMAND} --build ${CONSUMER_BUILD})
 run_step("consumer run" ${CONSUMER_BUILD}/route_consumer)
 message(STATUS "${step_output}")
