@@ -1,7 +1,8 @@
-# Install rules of the product: the shared library and its public C header, the cronel
-# program and its manual page, and a CMake package (tovalinConfig.cmake, its version file
-# and the exported targets tovalin::tovalin and tovalin::cronel) so that another project
-# can find_package(tovalin). The version is the project's, defined once in project().
+# Install rules of the product: the shared library and its public C header, the C++ API
+# (static library tovalin::core and its headers), the cronel program and its manual page,
+# and a CMake package (tovalinConfig.cmake, its version file and the exported targets
+# tovalin::tovalin, tovalin::core and tovalin::cronel) so that another project can
+# find_package(tovalin). The version is the project's, defined once in project().
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
@@ -16,6 +17,11 @@ install(TARGETS tovalin EXPORT tovalinTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime NAMELINK_COMPONENT development
   INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/include/tovalin/tovalin.h
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/tovalin COMPONENT development)
+install(TARGETS tovalin_core EXPORT tovalinTargets
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development)
+file(GLOB _tovalin_api_headers ${PROJECT_SOURCE_DIR}/include/tovalin/*.hpp)
+install(FILES ${_tovalin_api_headers}
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/tovalin COMPONENT development)
 
 if(TARGET cronel)

@@ -34,19 +34,6 @@ constexpr double kWidthlessStartDepth = 1.0;
 // The last point of each subsection (1-based): 3, 6 and 8.
 constexpr std::size_t kSubsectionEnd[kSubsectionCount] = {3, 6, 8};
 
-constexpr int kMessageNoConvergence = 1;
-constexpr int kMessageBadRoughness = 11;
-constexpr int kMessageStationOrder = 12;
-constexpr int kMessageBadSlope = 13;
-constexpr std::string_view kStationOrderLabel = "Cross-section stations are out of order:";
-constexpr std::string_view kRoughnessLabel = "Manning's n is zero or negative:";
-constexpr std::string_view kSlopeLabel = "Channel slope is zero or negative:";
-constexpr std::string_view kNoConvergenceText =
-    "Interative solution for channel depth failed to converge";
-constexpr std::string_view kSlopeNotFiniteLabel = "Channel slope is not finite:";
-constexpr std::string_view kRoughnessNotFiniteLabel = "Manning's n is not finite:";
-constexpr std::string_view kStationNotFiniteLabel = "Cross-section station is not finite:";
-constexpr std::string_view kElevationNotFiniteLabel = "Cross-section elevation is not finite:";
 constexpr std::string_view kValueTrailer = " ";
 
 // The distance of station p from the first is smaller than that of station p - 1.
@@ -56,7 +43,8 @@ bool TurnsBack(std::span<const double, 8> x, std::size_t p) noexcept {
 
 // "Cross-section stations are out of order: x1, x2 " for the pair that turns back.
 void WriteStationOrder(double before, double after, TextField message) noexcept {
-  AppendDoubleToString(kStationOrderLabel, before, ", ", message);
+  AppendDoubleToString(message::kConveyanceStationOrder.text, before,
+                       message::kConveyanceStationOrder.detail, message);
   AppendDoubleToString(message.view(), after, kValueTrailer, message);
 }
 
@@ -104,7 +92,7 @@ void Conveyance8Point(double waterSurfaceElevation, std::span<const double, 8> s
   for (std::size_t p = 1; p < kSectionPointCount; ++p) {
     if (TurnsBack(x, p)) {
       // The distance from the first station decreased: stations out of order.
-      report.error(kMessageStationOrder);
+      report.error(message::kConveyanceStationOrder.number);
       WriteStationOrder(x[p - 1], x[p], message);
       flowArea = undefinedDbl();
       conveyance = undefinedDbl();
@@ -130,8 +118,8 @@ void Conveyance8Point(double waterSurfaceElevation, std::span<const double, 8> s
           // K = (A/P)^(2/3) / n * A
           subsectionConveyance[s] = (std::pow(area[s] / perimeter, kManningExponent) / n) * area[s];
         } else {
-          report.error(kMessageBadRoughness);
-          AppendDoubleToString(kRoughnessLabel, n, " ", message);
+          report.error(message::k8PointManningN.number);
+          AppendDoubleToString(message::k8PointManningN.text, n, " ", message);
         }
       }
       ++s;
@@ -140,7 +128,7 @@ void Conveyance8Point(double waterSurfaceElevation, std::span<const double, 8> s
   }
 
   flowArea = area[0] + area[1] + area[2];
-  conveyance = report.messageNumber == kMessageBadRoughness
+  conveyance = report.messageNumber == message::k8PointManningN.number
                    ? undefinedDbl()
                    : subsectionConveyance[0] + subsectionConveyance[1] + subsectionConveyance[2];
   topWidth = width;
@@ -156,15 +144,15 @@ bool CheckSection8Point(double channelSlope, std::span<const double, 8> stations
     AppendDoubleToString(label, value, kValueTrailer, message);
     return false;
   };
-  if (!(channelSlope > 0.0)) return refuse(kSlopeLabel, channelSlope);
-  if (std::isinf(channelSlope)) return refuse(kSlopeNotFiniteLabel, channelSlope);
+  if (!(channelSlope > 0.0)) return refuse(message::k8PointChannelSlope.text, channelSlope);
+  if (std::isinf(channelSlope)) return refuse(message::k8PointChannelSlopeNotFinite.text, channelSlope);
   for (double n : manningN) {
-    if (!(n > 0.0)) return refuse(kRoughnessLabel, n);
-    if (std::isinf(n)) return refuse(kRoughnessNotFiniteLabel, n);
+    if (!(n > 0.0)) return refuse(message::k8PointManningN.text, n);
+    if (std::isinf(n)) return refuse(message::k8PointManningNNotFinite.text, n);
   }
   for (std::size_t p = 0; p < kSectionPointCount; ++p) {
-    if (!std::isfinite(stations[p])) return refuse(kStationNotFiniteLabel, stations[p]);
-    if (!std::isfinite(elevations[p])) return refuse(kElevationNotFiniteLabel, elevations[p]);
+    if (!std::isfinite(stations[p])) return refuse(message::kCungeStationNotFinite.text, stations[p]);
+    if (!std::isfinite(elevations[p])) return refuse(message::kCungeElevationNotFinite.text, elevations[p]);
   }
   for (std::size_t p = 1; p < kSectionPointCount; ++p) {
     if (TurnsBack(stations, p)) {
@@ -207,16 +195,16 @@ void ChannelDepth8Point(double channelSlope, std::span<const double, 8> stations
     return;
   }
   if (!(slope > 0.0)) {
-    report.error(kMessageBadSlope);
-    AppendDoubleToString(kSlopeLabel, slope, " ", message);
+    report.error(message::k8PointChannelSlope.number);
+    AppendDoubleToString(message::k8PointChannelSlope.text, slope, " ", message);
     fail();
     finish();
     return;
   }
   for (double n : manningN) {
     if (!(n > 0.0)) {
-      report.error(kMessageBadRoughness);
-      AppendDoubleToString(kRoughnessLabel, n, " ", message);
+      report.error(message::k8PointManningN.number);
+      AppendDoubleToString(message::k8PointManningN.text, n, " ", message);
       fail();
       finish();
       return;
@@ -296,8 +284,8 @@ void ChannelDepth8Point(double channelSlope, std::span<const double, 8> stations
       d2 = d3, f2 = f3;
     }
     if (pass == kMaxSearchPasses) {
-      report.warning(kMessageNoConvergence);
-      message.assign(kNoConvergenceText);
+      report.warning(message::k8PointNoConvergence.number);
+      message.assign(message::k8PointNoConvergence.text);
       d = d3;
       break;
     }

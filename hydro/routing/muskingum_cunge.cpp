@@ -22,11 +22,6 @@ namespace {
 using namespace muskingum_cunge;
 
 constexpr double kSecondsPerMinute = 60.0;
-constexpr int kMessageState = 16;
-constexpr std::string_view kStateText =
-    "The state does not continue this call: its interval must divide the hydrograph's, its "
-    "nodes match its subreaches and its last inflow equal the first inflow.";
-constexpr std::string_view kIntervalLabel = "Invalid Muskingum-Cunge computation interval:";
 
 bool ReportedError(std::int32_t status) noexcept {
   return static_cast<std::uint32_t>(status) % 8U == static_cast<std::uint32_t>(kSeverityError);
@@ -246,9 +241,9 @@ void Continue(const NormalFlowAt& normalFlow, const MuskingumCungeScheme& scheme
   };
   const double inputInterval = hydrograph.intervalMinutes * kSecondsPerMinute;
   const auto refuseState = [&] {
-    report.error(kMessageState);
-    message.assign(kStateText);
-    Fail(kMessageState, scheme, flows, results, report);
+    report.error(message::kCungeState.number);
+    message.assign(message::kCungeState.text);
+    Fail(message::kCungeState.number, scheme, flows, results, report);
   };
 
   double dt = 0.0;
@@ -273,7 +268,7 @@ void Continue(const NormalFlowAt& normalFlow, const MuskingumCungeScheme& scheme
     latest = depthAt(reference.flow, scheme.referenceStartDepth);
     const IntervalChoice choice = ChooseInterval(flows, scheme, reference, latest);
     if (!(choice.dt > 0.0)) {
-      AppendDoubleToString(kIntervalLabel, choice.dt, " ", message);
+      AppendDoubleToString(message::kCungeInterval.text, choice.dt, " ", message);
       Refuse(scheme, flows, results, report);
       return;
     }
@@ -301,7 +296,7 @@ void Continue(const NormalFlowAt& normalFlow, const MuskingumCungeScheme& scheme
     return;
   }
   if ((steps - 1.0) * subreaches > kMaxSubreachSteps) {
-    AppendDoubleToString(kIntervalLabel, dt, " ", message);
+    AppendDoubleToString(message::kCungeInterval.text, dt, " ", message);
     Refuse(scheme, flows, results, report);
     return;
   }

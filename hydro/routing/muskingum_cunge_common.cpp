@@ -16,9 +16,6 @@ constexpr double kRiseFraction = 0.05;
 constexpr double kNoMinimum = 1.0e10;
 constexpr int kMaxSubreaches = 200;
 
-constexpr int kMessageInvalid = 12;
-constexpr std::string_view kParametersLabel = "Invalid Muskingum-Cunge parameters: interval =";
-constexpr std::string_view kIntervalLabel = "Invalid Muskingum-Cunge computation interval:";
 
 // L / dx0 rounded half away from zero and held to 1..200. Rounded and clamped as a double, so
 // that no quotient overflows the count; a quotient that is not a number gives 1.
@@ -82,7 +79,7 @@ void Fail(int number, const MuskingumCungeScheme& scheme, const MuskingumCungeFl
 
 void Refuse(const MuskingumCungeScheme& scheme, const MuskingumCungeFlows& flows,
             const MuskingumCungeResults& results, Report& report) noexcept {
-  report.error(kMessageInvalid);
+  report.error(message::kCungeInvalid.number);
   const double undefined = undefinedDbl();
   const std::size_t n = static_cast<std::size_t>(std::max(flows.ordinateCount, 0));
   const std::size_t m = static_cast<std::size_t>(std::max(flows.initialFlowCount, 0));
@@ -112,7 +109,8 @@ bool Accept(MuskingumCungeFlows& flows, const MuskingumCungeScheme& scheme,
       flows.outflows.size() < n || flows.initialFlows.size() < m || flows.finalFlows.size() < m;
   if (flows.intervalMinutes < 1 || !(length > 0.0) || !std::isfinite(length) ||
       !(slope != 0.0) || countsInvalid) {
-    AppendIntegerToString(kParametersLabel, flows.intervalMinutes, ", length =", message);
+    AppendIntegerToString(message::kCungeInvalid.text, flows.intervalMinutes,
+                          message::kCungeInvalid.detail, message);
     AppendDoubleToString(message.view(), length, ", slope =", message);
     AppendDoubleToString(message.view(), slope, countsInvalid ? ", counts =" : " ", message);
     if (countsInvalid) {
@@ -198,7 +196,7 @@ bool Settle(const MuskingumCungeFlows& flows, const MuskingumCungeScheme& scheme
   results.written.interval = true;
   if (!(dt > 0.0)) {
     // Only an infinite celerity (from infinite flows) leaves no time to route in.
-    AppendDoubleToString(kIntervalLabel, dt, " ", message);
+    AppendDoubleToString(message::kCungeInterval.text, dt, " ", message);
     Refuse(scheme, flows, results, report);
     return false;
   }
@@ -219,7 +217,7 @@ bool Settle(const MuskingumCungeFlows& flows, const MuskingumCungeScheme& scheme
   }
   const auto stepCount = static_cast<std::int32_t>(steps);
   if (static_cast<double>(stepCount - 1) * subreaches > kMaxSubreachSteps) {
-    AppendDoubleToString(kIntervalLabel, dt, " ", message);
+    AppendDoubleToString(message::kCungeInterval.text, dt, " ", message);
     Refuse(scheme, flows, results, report);
     return false;
   }

@@ -147,9 +147,6 @@ inline constexpr double kOneQuarter = 0.25;
 inline constexpr int kMaxPasses = 20;
 // The double nearest to 1/60: seconds to minutes for the time of the peak.
 inline constexpr double kMinutesPerSecond = 0.016666666666666666;
-inline constexpr int kMessageNoConvergence = 1;
-inline constexpr std::string_view kNoConvergenceText =
-    "Muskingum-Cunge routing solution failed to converge for one or more periods.";
 
 // The work arrays of a call, kept by the caller's workspace between calls.
 struct Buffers {
@@ -327,8 +324,8 @@ double RouteSubreachStep(const DepthAt& depthAt, const MuskingumCungeScheme& sch
     referenceQ = (f.inflow1 + outflow2 + f.outflow1 + f.inflow2) * kOneQuarter;
     previousQ = outflow2;
     if (pass > kMaxPasses) {
-      report.warning(kMessageNoConvergence);
-      message.assign(kNoConvergenceText);
+      report.warning(message::kCungeNoConvergence.number);
+      message.assign(message::kCungeNoConvergence.text);
       ++stats.nonConverged;
       stats.clampedOutflows += clamped ? 1 : 0;
       pass = kMaxPasses;

@@ -18,7 +18,7 @@ run_step("install" ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFIX})
 include(GNUInstallDirs)
 file(GLOB_RECURSE libraries LIST_DIRECTORIES false ${PREFIX}/lib*/libtovalin.so)
 file(GLOB_RECURSE configs ${PREFIX}/lib*/cmake/tovalin/tovalinConfig.cmake)
-foreach(expected include/tovalin/tovalin.h bin/cronel share/man/man1/cronel.1)
+foreach(expected include/tovalin/tovalin.h include/tovalin/core.hpp bin/cronel share/man/man1/cronel.1)
   if(NOT EXISTS ${PREFIX}/${expected})
     message(FATAL_ERROR "not installed: ${expected}")
   endif()
@@ -63,6 +63,22 @@ run_step("consumer configure" ${CMAKE_COMMAND} -S ${CONSUMER_SOURCE} -B ${CONSUM
          -DTOVALIN_EXPECTED_VERSION=${EXPECTED_VERSION} -DCONSUMER_WERROR=${WERROR})
 run_step("consumer build" ${CMAKE_COMMAND} --build ${CONSUMER_BUILD})
 run_step("consumer run" ${CONSUMER_BUILD}/route_consumer)
+message(STATUS "${step_output}")
+
+# The example of the C++ API's documentation: its cpp block with main, built against the
+# installed tovalin::core and run.
+file(READ ${CPP_API_DOC} doc)
+string(REGEX MATCH "```cpp\n(//[^`]*int main\\(\\)[^`]*)```" block "${doc}")
+if(NOT CMAKE_MATCH_1)
+  message(FATAL_ERROR "no example with main in ${CPP_API_DOC}")
+endif()
+set(cpp_build ${CONSUMER_BUILD}/cpp-api)
+file(WRITE ${cpp_build}/example.cpp "${CMAKE_MATCH_1}")
+run_step("C++ API example configure" ${CMAKE_COMMAND} -S ${CPP_CONSUMER_SOURCE} -B ${cpp_build}
+         -G ${GENERATOR} -DCMAKE_PREFIX_PATH=${PREFIX} -DEXAMPLE_SOURCE=${cpp_build}/example.cpp
+         -DCONSUMER_WERROR=${WERROR})
+run_step("C++ API example build" ${CMAKE_COMMAND} --build ${cpp_build})
+run_step("C++ API example run" ${cpp_build}/cpp_api_example)
 message(STATUS "${step_output}")
 
 # The Java example compiled and run as the README's quick start says, against the
