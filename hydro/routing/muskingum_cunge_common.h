@@ -352,6 +352,26 @@ double NodeStorage(const DepthAt& depthAt, std::span<const double> nodeFlows,
   return dx * areaSum;
 }
 
+// Storage at the start of a one-call run: trapezoidal sum of the areas at the M initial
+// flows, each search starting from the depth found at the point before, times L/(M - 1); for
+// a single point L A. latest receives the last normal flow.
+template <class DepthAt>
+double ProfileStorage(const DepthAt& depthAt, const MuskingumCungeScheme& scheme,
+                      std::span<const double> initialFlows, double length, NormalFlow& latest) {
+  const std::size_t m = initialFlows.size();
+  double areaSum = 0.0;
+  double startDepth = scheme.profileStartDepth;
+  for (std::size_t k = 0; k < m; ++k) {
+    latest = depthAt(initialFlows[k], startDepth);
+    startDepth = latest.depth;
+    const double weight = (k == 0 || k == m - 1) ? 0.5 : 1.0;
+    areaSum = areaSum + weight * latest.area;
+  }
+  // V0 = L/(M - 1) * sum, or L A for a single point.
+  if (m > 1) return length / static_cast<double>(m - 1) * areaSum;
+  return scheme.singlePointFromHalfWeight ? length * (2.0 * areaSum) : length * latest.area;
+}
+
 // The sums of the routing: inflow and outflow (trapezoidal over the steps, each times dt
 // later) and the end storage's areas.
 struct SweepSums {
@@ -359,6 +379,15 @@ struct SweepSums {
   double outflow = 0.0;
   double endArea = 0.0;
 };
+
+// Storage at the end, one node of the last step: the area at the node's flow, the search
+// starting from the node's depth (which is not changed), at half weight at either end.
+template <class DepthAt>
+void AddEndArea(const DepthAt& depthAt, double flow, double nodeDepth, bool reachEnd,
+                NormalFlow& latest, SweepSums& sums) {
+  latest = depthAt(flow, nodeDepth);
+  sums.endArea = sums.endArea + (reachEnd ? 0.5 : 1.0) * latest.area;
+}
 
 // Routes computation steps 2 to NCOMP of the series from the node flows and depths of step 1:
 // each step from upstream to downstream, each subreach taking as inflow the outflow just
@@ -397,18 +426,12 @@ void Sweep(const DepthAt& depthAt, const MuskingumCungeScheme& scheme, double dt
       if (latest.celerity > results.maxCelerity) results.maxCelerity = latest.celerity;
       nodeFlows[j - 1] = inflow2;
       inflow2 = outflow2;
-      if (lastStep) {
-        // Storage at the end: node areas of the last step, the downstream end at half weight.
-        latest = depthAt(outflow2, nodeDepths[j]);
-        sums.endArea = sums.endArea + (j + 1 == nodes ? 0.5 : 1.0) * latest.area;
-      }
+      if (lastStep) AddEndArea(depthAt, outflow2, nodeDepths[j], j + 1 == nodes, latest, sums);
     }
-    if (lastStep && !isUndefinedDbl(nodeFlows[0])) {
-      // The upstream end at half weight, as in the storage at the start; an undefined flow
-      // adds nothing.
-      latest = depthAt(nodeFlows[0], nodeDepths[0]);
-      sums.endArea = sums.endArea + 0.5 * latest.area;
-    }
+    // The upstream end at half weight, as in the storage at the start; an undefined flow adds
+    // nothing.
+    if (lastStep && !isUndefinedDbl(nodeFlows[0]))
+      AddEndArea(depthAt, nodeFlows[0], nodeDepths[0], true, latest, sums);
     const double outflow = outflowWork[t];
     nodeFlows[nodes - 1] = outflow;
     const double weight = lastStep ? 0.5 : 1.0;
@@ -476,23 +499,7 @@ void RouteMuskingumCunge(const NormalFlowAt& normalFlow, const MuskingumCungeSch
   const std::span<const double> inflowWork = plan.inflows;
   const std::span<const double> lateralWork = plan.lateral;
 
-  // Storage at the start: trapezoidal sum of the areas at the initial flows, each search
-  // starting from the depth found at the point before.
-  double areaSum = 0.0;
-  double startDepth = scheme.profileStartDepth;
-  for (std::size_t k = 0; k < m; ++k) {
-    latest = depthAt(flows.initialFlows[k], startDepth);
-    startDepth = latest.depth;
-    const double weight = (k == 0 || k == m - 1) ? 0.5 : 1.0;
-    areaSum = areaSum + weight * latest.area;
-  }
-  // V0 = L/(M - 1) * sum, or L A for a single point.
-  if (m > 1) {
-    results.initialStorage = length / static_cast<double>(m - 1) * areaSum;
-  } else {
-    results.initialStorage =
-        scheme.singlePointFromHalfWeight ? length * (2.0 * areaSum) : length * latest.area;
-  }
+  results.initialStorage = ProfileStorage(depthAt, scheme, flows.initialFlows, length, latest);
   results.written.initialStorage = true;
 
   outflowWork[0] = flows.initialFlows[m - 1];
