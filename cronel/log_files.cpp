@@ -102,12 +102,17 @@ void LogFiles::compute_wrap_time(std::time_t now) {
 }
 
 void LogFiles::stamp(std::string& out, std::time_t now, std::string_view text) {
-  out += time_of_day_.at(now);
-  out += ':';
-  if (settings_.line_prefix) {
-    out += *settings_.line_prefix;
-    out += ':';
+  if (stamp_second_ != now) {
+    // Built once per distinct second: a stream of lines costs two copies each.
+    stamp_.assign(time_of_day_.at(now));
+    stamp_ += ':';
+    if (settings_.line_prefix) {
+      stamp_ += *settings_.line_prefix;
+      stamp_ += ':';
+    }
+    stamp_second_ = now;
   }
+  out += stamp_;
   out += text;
 }
 

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <ctime>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -86,7 +87,9 @@ class LogFiles {
   bool open_failed_ = false;
   std::time_t last_attempt_ = 0;
   TimeOfDayText time_of_day_;
-  std::string line_;  // reused for every stamped line
+  std::optional<std::time_t> stamp_second_;
+  std::string stamp_;  // "HH:MM:SS:" [prefix ":"] of stamp_second_
+  std::string line_;   // reused for every stamped line
 };
 
 }  // namespace cronel
