@@ -61,6 +61,20 @@ constexpr std::string_view kChannelSlopeLabel = "Channel slope is zero or negati
 constexpr std::string_view kBottomWidthLabel = "Channel bottom width is invalid:";
 constexpr std::string_view kDiameterLabel = "Conduit diameter is zero or negative:";
 constexpr std::string_view kValueTrailer = " ";
+constexpr std::string_view kManningNNotFiniteLabel = "Manning's n is not finite:";
+constexpr std::string_view kSideSlopeNotFiniteLabel = "Channel side slope is not finite:";
+constexpr std::string_view kChannelSlopeNotFiniteLabel = "Channel slope is not finite:";
+
+// Writes label, the value and the trailer into message; false, for the checks to return.
+bool Refuse(std::string_view label, double value, TextField message) noexcept {
+  AppendDoubleToString(label, value, kValueTrailer, message);
+  return false;
+}
+
+// A section without width, a negative or meaningless width, carries no flow at any depth.
+bool WidthInvalid(double b, double z) noexcept {
+  return !(b >= 0.0) || !std::isfinite(b) || (b == 0.0 && z == 0.0);
+}
 
 // A solve's outcome: the last iterate, the number of completed steps, and whether the last
 // step moved the depth by no more than the tolerance.
@@ -124,13 +138,14 @@ void ChannelDepthPrism(double channelSlope, double manningN, double bottomWidth,
     Fail(report, kMessageSideSlope, kSideSlopeLabel, z, out, message);
   } else if (!(channelSlope > 0.0)) {
     Fail(report, kMessageChannelSlope, kChannelSlopeLabel, channelSlope, out, message);
-  } else if (!(b >= 0.0) || !std::isfinite(b) || !std::isfinite(z) || (b == 0.0 && z == 0.0)) {
+  } else if (WidthInvalid(b, z) || !std::isfinite(z)) {
     // A section without width (or with a meaningless one) carries no flow at any depth.
     Fail(report, kMessageGeometry, kBottomWidthLabel, b, out, message);
   } else {
-    // K = S^(1/2) / n;  s = (1 + z^2)^(1/2), the slant length per unit depth of a side.
-    const double k = std::sqrt(channelSlope) / manningN;
-    const double s = std::sqrt(1.0 + z * z);
+    // K = S^0.5 / n;  s = (1 + z^2)^0.5, the slant length per unit depth of a side. Powers,
+    // not square roots: the two differ in the last bit for some arguments.
+    const double k = std::pow(channelSlope, 0.5) / manningN;
+    const double s = std::pow(1.0 + z * z, 0.5);
     const double start = initialDepth > 0.0 ? initialDepth : q * kStartDepthPerFlow;
 
     auto step = [&](double y) noexcept {
@@ -175,6 +190,33 @@ void ChannelDepthPrism(double channelSlope, double manningN, double bottomWidth,
   status = report.status(routine::kChannelDepthPrism);
 }
 
+bool CheckTrapezoid(double channelSlope, double manningN, double bottomWidth, double sideSlope,
+                    TextField message) noexcept {
+  // In the order of the depth search's checks, with its texts.
+  if (!(manningN > 0.0)) return Refuse(kManningNLabel, manningN, message);
+  if (std::isinf(manningN)) return Refuse(kManningNNotFiniteLabel, manningN, message);
+  if (sideSlope < 0.0) return Refuse(kSideSlopeLabel, sideSlope, message);
+  if (!std::isfinite(sideSlope)) return Refuse(kSideSlopeNotFiniteLabel, sideSlope, message);
+  if (!(channelSlope > 0.0)) return Refuse(kChannelSlopeLabel, channelSlope, message);
+  if (std::isinf(channelSlope))
+    return Refuse(kChannelSlopeNotFiniteLabel, channelSlope, message);
+  if (WidthInvalid(bottomWidth, sideSlope))
+    return Refuse(kBottomWidthLabel, bottomWidth, message);
+  return true;
+}
+
+bool CheckConduit(double channelSlope, double manningN, double diameter,
+                  TextField message) noexcept {
+  if (!(manningN > 0.0)) return Refuse(kManningNLabel, manningN, message);
+  if (std::isinf(manningN)) return Refuse(kManningNNotFiniteLabel, manningN, message);
+  if (!(channelSlope > 0.0)) return Refuse(kChannelSlopeLabel, channelSlope, message);
+  if (std::isinf(channelSlope))
+    return Refuse(kChannelSlopeNotFiniteLabel, channelSlope, message);
+  if (!(diameter > 0.0) || !std::isfinite(diameter))
+    return Refuse(kDiameterLabel, diameter, message);
+  return true;
+}
+
 void ChannelDepthCircle(double channelSlope, double manningN, double diameter, double flow,
                         double& depth, double& flowArea, double& topWidth, double& celerity,
                         std::int32_t& status, TextField message) noexcept {
@@ -192,14 +234,14 @@ void ChannelDepthCircle(double channelSlope, double manningN, double diameter, d
   } else if (!(d > 0.0) || !std::isfinite(d)) {
     Fail(report, kMessageGeometry, kDiameterLabel, d, out, message);
   } else {
-    // alpha = D^(1/6) / n S^(1/2) 0.503;  r = D/2
-    const double alpha = std::pow(d, kOneSixth) / manningN * std::sqrt(channelSlope) *
+    // alpha = D^(1/6) / n S^0.5 0.503;  r = D/2
+    const double alpha = std::pow(d, kOneSixth) / manningN * std::pow(channelSlope, 0.5) *
                          kFlowLawCoefficient;
     const double r = d * 0.5;
     // A = (Q / alpha)^(1/m), the flow law inverted
     const double area = std::pow(q / alpha, kInverseFlowLawExponent);
-    // T(y) = 2 ((2 r - y) y)^(1/2), also dA/dy
-    auto topWidthAt = [r](double y) noexcept { return 2.0 * std::sqrt((2.0 * r - y) * y); };
+    // T(y) = 2 ((2 r - y) y)^0.5, also dA/dy
+    auto topWidthAt = [r](double y) noexcept { return 2.0 * std::pow((2.0 * r - y) * y, 0.5); };
 
     double y;
     if (area > kAreaLimitPerDiameterSquared * (d * d)) {
@@ -210,10 +252,10 @@ void ChannelDepthCircle(double channelSlope, double manningN, double diameter, d
     } else {
       auto step = [&](double yi) noexcept {
         // Segment below the surface, u = r - y:
-        // A(y) = (pi/2) r^2 - (u (r^2 - u^2)^(1/2) + r^2 asin(u/r))
+        // A(y) = (pi/2) r^2 - (u (r^2 - u^2)^0.5 + r^2 asin(u/r))
         const double u = r - yi;
         const double segment =
-            kPi * r * r * 0.5 - (u * std::sqrt(r * r - u * u) + r * r * std::asin(u / r));
+            kPi * r * r * 0.5 - (u * std::pow(r * r - u * u, 0.5) + r * r * std::asin(u / r));
         return yi - (segment - area) / topWidthAt(yi);
       };
       // An iterate at or beyond the bottom or the crown is moved halfway from the previous one

@@ -43,6 +43,22 @@ constexpr std::string_view kRoughnessLabel = "Manning's n is zero or negative:";
 constexpr std::string_view kSlopeLabel = "Channel slope is zero or negative:";
 constexpr std::string_view kNoConvergenceText =
     "Interative solution for channel depth failed to converge";
+constexpr std::string_view kSlopeNotFiniteLabel = "Channel slope is not finite:";
+constexpr std::string_view kRoughnessNotFiniteLabel = "Manning's n is not finite:";
+constexpr std::string_view kStationNotFiniteLabel = "Cross-section station is not finite:";
+constexpr std::string_view kElevationNotFiniteLabel = "Cross-section elevation is not finite:";
+constexpr std::string_view kValueTrailer = " ";
+
+// The distance of station p from the first is smaller than that of station p - 1.
+bool TurnsBack(std::span<const double, 8> x, std::size_t p) noexcept {
+  return std::abs(x[p - 1] - x[0]) > std::abs(x[p] - x[0]);
+}
+
+// "Cross-section stations are out of order: x1, x2 " for the pair that turns back.
+void WriteStationOrder(double before, double after, TextField message) noexcept {
+  AppendDoubleToString(kStationOrderLabel, before, ", ", message);
+  AppendDoubleToString(message.view(), after, kValueTrailer, message);
+}
 
 // The wetted part of one segment: its two ends and the water depth over each.
 struct WettedPart {
@@ -86,11 +102,10 @@ void Conveyance8Point(double waterSurfaceElevation, std::span<const double, 8> s
 
   // Segment k (1-based, 2..8) joins point k-1 to point k; here p = k - 1 is 0-based point k.
   for (std::size_t p = 1; p < kSectionPointCount; ++p) {
-    if (std::abs(x[p - 1] - x[0]) > std::abs(x[p] - x[0])) {
+    if (TurnsBack(x, p)) {
       // The distance from the first station decreased: stations out of order.
       report.error(kMessageStationOrder);
-      AppendDoubleToString(kStationOrderLabel, x[p - 1], ", ", message);
-      AppendDoubleToString(message.view(), x[p], " ", message);
+      WriteStationOrder(x[p - 1], x[p], message);
       flowArea = undefinedDbl();
       conveyance = undefinedDbl();
       topWidth = undefinedDbl();
@@ -130,6 +145,34 @@ void Conveyance8Point(double waterSurfaceElevation, std::span<const double, 8> s
                    : subsectionConveyance[0] + subsectionConveyance[1] + subsectionConveyance[2];
   topWidth = width;
   status = report.status(routine::kConveyance8Point);
+}
+
+bool CheckSection8Point(double channelSlope, std::span<const double, 8> stations,
+                        std::span<const double, 8> elevations,
+                        std::span<const double, 3> manningN, TextField message) noexcept {
+  // Each fault in the order the depth search meets it, with the text it writes there; the
+  // values it does not examine (infinities, points that are not numbers) in the same form.
+  auto refuse = [&](std::string_view label, double value) {
+    AppendDoubleToString(label, value, kValueTrailer, message);
+    return false;
+  };
+  if (!(channelSlope > 0.0)) return refuse(kSlopeLabel, channelSlope);
+  if (std::isinf(channelSlope)) return refuse(kSlopeNotFiniteLabel, channelSlope);
+  for (double n : manningN) {
+    if (!(n > 0.0)) return refuse(kRoughnessLabel, n);
+    if (std::isinf(n)) return refuse(kRoughnessNotFiniteLabel, n);
+  }
+  for (std::size_t p = 0; p < kSectionPointCount; ++p) {
+    if (!std::isfinite(stations[p])) return refuse(kStationNotFiniteLabel, stations[p]);
+    if (!std::isfinite(elevations[p])) return refuse(kElevationNotFiniteLabel, elevations[p]);
+  }
+  for (std::size_t p = 1; p < kSectionPointCount; ++p) {
+    if (TurnsBack(stations, p)) {
+      WriteStationOrder(stations[p - 1], stations[p], message);
+      return false;
+    }
+  }
+  return true;
 }
 
 void ChannelDepth8Point(double channelSlope, std::span<const double, 8> stations,

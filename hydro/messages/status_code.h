@@ -17,6 +17,9 @@ inline constexpr int kFirstErrorMessage = 11;
 // Message number and text for working storage that cannot be obtained.
 inline constexpr int kMessageNoStorage = 11;
 inline constexpr std::string_view kNoStorageText = "Cannot allocate memory for dynamic arrays";
+// Message number of an exception caught at the library's edge, an internal error: the largest
+// number a status holds, reported by no routine for a condition of its own.
+inline constexpr int kMessageInternalError = 63;
 
 // Rows of the routine-name table used by this library's own routines.
 namespace routine {

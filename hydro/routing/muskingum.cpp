@@ -9,6 +9,7 @@
 
 #include "hydro/messages/message_text.h"
 #include "hydro/messages/status_code.h"
+#include "hydro/routing/fault_seam.h"
 
 namespace tovalin {
 namespace {
@@ -65,7 +66,7 @@ void RouteMuskingum(std::int32_t intervalMinutes, double muskingumK, double musk
                     std::int32_t stepCount, std::span<const double> initialStepOutflows,
                     std::span<double> finalStepOutflows, std::int32_t ordinateCount,
                     std::span<const double> inflows, std::span<double> outflows,
-                    std::int32_t& status, TextField message) noexcept {
+                    std::int32_t& status, TextField message) {
   Report report;
   const double dt = intervalMinutes * kHoursPerMinute;
   const double k = muskingumK;
@@ -97,6 +98,7 @@ void RouteMuskingum(std::int32_t intervalMinutes, double muskingumK, double musk
     std::fill(hydrograph.begin(), hydrograph.end(), undefinedDbl());
     std::fill(finals.begin(), finals.end(), undefinedDbl());
   } else {
+    FaultSeam(inflows);
     std::copy_n(inflows.begin(), std::min(hydrograph.size(), inflows.size()), hydrograph.begin());
     const std::size_t routedSteps = std::min(finals.size(), initialStepOutflows.size());
     for (std::size_t s = 0; s < routedSteps; ++s)

@@ -37,7 +37,10 @@ void RouteMuskingumCunge8Point(
     double& computationInterval, double& subreachLength, double& peakOutflow,
     double& peakTimeMinutes, double& maxCelerity, double& initialStorage,
     double& finalStorage, double& inflowVolume, double& outflowVolume, std::int32_t& status,
-    TextField message) noexcept {
+    TextField message) {
+  const auto sectionServes = [&](TextField text) noexcept {
+    return CheckSection8Point(channelSlope, stations, elevations, manningN, text);
+  };
   // Depth searches in the section whose status is not examined.
   const auto normalFlow = [&](double flow, double startDepth) noexcept {
     NormalFlow h;
@@ -46,7 +49,7 @@ void RouteMuskingumCunge8Point(
                        h.area, h.topWidth, h.celerity, ignored, message);
     return h;
   };
-  RouteMuskingumCunge(normalFlow, kScheme,
+  RouteMuskingumCunge(sectionServes, normalFlow, kScheme,
                       {intervalMinutes, reachLength, channelSlope, initialFlowCount,
                        subreachesFromInitialFlows, initialFlows, finalFlows, ordinateCount,
                        inflows, lateralInflows, outflows},

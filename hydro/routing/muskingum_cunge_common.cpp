@@ -80,6 +80,23 @@ void Fail(int number, const MuskingumCungeScheme& scheme, const MuskingumCungeFl
   results.status = report.status(scheme.routine);
 }
 
+void Refuse(const MuskingumCungeScheme& scheme, const MuskingumCungeFlows& flows,
+            const MuskingumCungeResults& results, Report& report) noexcept {
+  report.error(kMessageInvalid);
+  const double undefined = undefinedDbl();
+  const std::size_t n = static_cast<std::size_t>(std::max(flows.ordinateCount, 0));
+  const std::size_t m = static_cast<std::size_t>(std::max(flows.initialFlowCount, 0));
+  std::fill_n(flows.outflows.begin(), std::min(n, flows.outflows.size()), undefined);
+  std::fill_n(flows.finalFlows.begin(), std::min(m, flows.finalFlows.size()), undefined);
+  for (double* result : {&results.computationInterval, &results.subreachLength,
+                         &results.peakOutflow, &results.peakTimeMinutes, &results.maxCelerity,
+                         &results.initialStorage, &results.finalStorage, &results.inflowVolume,
+                         &results.outflowVolume}) {
+    *result = undefined;
+  }
+  results.status = report.status(scheme.routine);
+}
+
 bool Accept(MuskingumCungeFlows& flows, const MuskingumCungeScheme& scheme,
             const MuskingumCungeResults& results, Report& report) noexcept {
   const std::size_t n = static_cast<std::size_t>(std::max(flows.ordinateCount, 0));
@@ -101,7 +118,7 @@ bool Accept(MuskingumCungeFlows& flows, const MuskingumCungeScheme& scheme,
       AppendIntegerToString(message.view(), flows.ordinateCount, ",", message);
       AppendIntegerToString(message.view(), flows.initialFlowCount, " ", message);
     }
-    Fail(kMessageInvalid, scheme, flows, results, report);
+    Refuse(scheme, flows, results, report);
     return false;
   }
   flows.inflows = flows.inflows.first(n);
@@ -138,7 +155,7 @@ ReferenceFlow ReferenceFlowOf(const MuskingumCungeFlows& flows) noexcept {
 
 bool Settle(const MuskingumCungeFlows& flows, const MuskingumCungeScheme& scheme,
             ReferenceFlow reference, const NormalFlow& atReference,
-            const MuskingumCungeResults& results, Report& report, Plan& plan) noexcept {
+            const MuskingumCungeResults& results, Report& report, Plan& plan) {
   const double length = flows.reachLength;
   const double slope = flows.channelSlope;
   const TextField message = results.message;
@@ -156,7 +173,7 @@ bool Settle(const MuskingumCungeFlows& flows, const MuskingumCungeScheme& scheme
   if (!(dt > 0.0)) {
     // Only an infinite celerity (from infinite flows) leaves no time to route in.
     AppendDoubleToString(kIntervalLabel, dt, " ", message);
-    Fail(kMessageInvalid, scheme, flows, results, report);
+    Refuse(scheme, flows, results, report);
     return false;
   }
 
@@ -189,7 +206,7 @@ bool Settle(const MuskingumCungeFlows& flows, const MuskingumCungeScheme& scheme
   const auto stepCount = static_cast<std::int32_t>(steps);
   if (static_cast<double>(stepCount - 1) * subreaches > kMaxSubreachSteps) {
     AppendDoubleToString(kIntervalLabel, dt, " ", message);
-    Fail(kMessageInvalid, scheme, flows, results, report);
+    Refuse(scheme, flows, results, report);
     return false;
   }
 

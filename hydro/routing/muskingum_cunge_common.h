@@ -19,6 +19,7 @@
 #include "hydro/messages/message_text.h"
 #include "hydro/messages/status_code.h"
 #include "hydro/messages/text_field.h"
+#include "hydro/routing/fault_seam.h"
 
 namespace tovalin {
 
@@ -129,14 +130,21 @@ struct Plan {
   std::vector<double> outflows;  // O at dt
 };
 
-// The error exit: the report takes the error number; outflows (the first N), inflowVolume,
-// outflowVolume and finalStorage become the undefined value; status is packed.
+// The exit of storage that cannot be obtained: the report takes the error number; outflows
+// (the first N), inflowVolume, outflowVolume and finalStorage become the undefined value;
+// status is packed. The other results stay as written so far.
 void Fail(int number, const MuskingumCungeScheme& scheme, const MuskingumCungeFlows& flows,
           const MuskingumCungeResults& results, Report& report) noexcept;
 
-// Checks the interval, L, S and the counts against their arrays; on a failure writes the
-// invalid-parameter message, takes the error exit and returns false. Otherwise cuts the
-// spans of flows to their counts and returns true.
+// The exit of a call refused as invalid (message 12, its text already written): every result
+// becomes the undefined value (the first N outflows, the first M final flows and the nine
+// scalars); status is packed.
+void Refuse(const MuskingumCungeScheme& scheme, const MuskingumCungeFlows& flows,
+            const MuskingumCungeResults& results, Report& report) noexcept;
+
+// Checks the interval, L, S = 0 and the counts against their arrays; on a failure writes the
+// invalid-parameter message, refuses the call and returns false. Otherwise cuts the spans of
+// flows to their counts and returns true.
 bool Accept(MuskingumCungeFlows& flows, const MuskingumCungeScheme& scheme,
             const MuskingumCungeResults& results, Report& report) noexcept;
 
@@ -151,10 +159,11 @@ ReferenceFlow ReferenceFlowOf(const MuskingumCungeFlows& flows) noexcept;
 // Chooses dt (from the input interval, the travel time L/ck and the rise of the inflow) and
 // NSUB (from the initial profile, or from ck dt and Q0/(S ck T)), writes computationInterval
 // and subreachLength, obtains the three step series and resamples the inflows onto dt. On a
-// failure takes the error exit and returns false.
+// failure (storage: message 11; an interval it cannot route in: refused, message 12) returns
+// false. Storage that cannot be obtained is reported; any other exception propagates.
 bool Settle(const MuskingumCungeFlows& flows, const MuskingumCungeScheme& scheme,
             ReferenceFlow reference, const NormalFlow& atReference,
-            const MuskingumCungeResults& results, Report& report, Plan& plan) noexcept;
+            const MuskingumCungeResults& results, Report& report, Plan& plan);
 
 // The initial profile onto the NSUB + 1 nodes, the last node taking the last point.
 void ProfileOntoNodes(const MuskingumCungeScheme& scheme, std::span<const double> initialFlows,
@@ -195,16 +204,24 @@ inline Coefficients RoutingCoefficients(double cr, double re) noexcept {
 // section normalFlow describes, at the computation interval dt and over the NSUB subreaches
 // of length dx that Settle chooses. Arguments, results, statuses and messages as
 // RouteMuskingumCunge8Point describes them, under the scheme's routine number and choices.
-// normalFlow(flow, startDepth) gives the NormalFlow at flow (m3/s), a section that searches
-// for its depth starting from startDepth (m). Its failures are not examined: they leave their
-// text in the message and the routing runs on with what they returned.
-template <class NormalFlowAt>
-void RouteMuskingumCunge(const NormalFlowAt& normalFlow, const MuskingumCungeScheme& scheme,
-                         MuskingumCungeFlows flows,
-                         const MuskingumCungeResults& results) noexcept {
+// sectionServes(message) tells, before any flow is looked at, whether the section data can
+// carry flow at all; when it cannot, it has written its text and the call is refused
+// (message 12). normalFlow(flow, startDepth) gives the NormalFlow at flow (m3/s), a section
+// that searches for its depth starting from startDepth (m). Its failures are not examined:
+// they leave their text in the message and the routing runs on with what they returned.
+// Storage that cannot be obtained is reported (message 11); any other exception propagates
+// to the caller, with every work array released.
+template <class SectionServes, class NormalFlowAt>
+void RouteMuskingumCunge(const SectionServes& sectionServes, const NormalFlowAt& normalFlow,
+                         const MuskingumCungeScheme& scheme, MuskingumCungeFlows flows,
+                         const MuskingumCungeResults& results) {
   using namespace muskingum_cunge;
   Report report;
   if (!Accept(flows, scheme, results, report)) return;
+  if (!sectionServes(results.message)) {
+    Refuse(scheme, flows, results, report);
+    return;
+  }
   const double length = flows.reachLength;
   const double slope = flows.channelSlope;
   const std::size_t m = flows.initialFlows.size();
@@ -255,6 +272,7 @@ void RouteMuskingumCunge(const NormalFlowAt& normalFlow, const MuskingumCungeSch
     Fail(kMessageNoStorage, scheme, flows, results, report);
     return;
   }
+  FaultSeam(flows.inflows);
   ProfileOntoNodes(scheme, flows.initialFlows, plan.subreaches, nodeFlows);
   results.peakOutflow = 0.0;
   results.maxCelerity = 0.0;

@@ -46,10 +46,14 @@ void RouteMuskingumCungePrism(
     double& computationInterval, double& subreachLength, double& peakOutflow,
     double& peakTimeMinutes, double& maxCelerity, double& initialStorage,
     double& finalStorage, double& inflowVolume, double& outflowVolume, std::int32_t& status,
-    TextField message) noexcept {
+    TextField message) {
+  const bool circle = IsCircleShape(sectionShape);
+  const auto sectionServes = [&](TextField text) noexcept {
+    return circle ? CheckConduit(channelSlope, manningN, bottomWidth, text)
+                  : CheckTrapezoid(channelSlope, manningN, bottomWidth, sideSlope, text);
+  };
   // Normal flow in the conduit or the trapezoid, each reporting into the call's status and
   // message; only the trapezoid searches from startDepth.
-  const bool circle = IsCircleShape(sectionShape);
   const auto normalFlow = [&](double flow, double startDepth) noexcept {
     NormalFlow h;
     if (circle) {
@@ -61,7 +65,7 @@ void RouteMuskingumCungePrism(
     }
     return h;
   };
-  RouteMuskingumCunge(normalFlow, kScheme,
+  RouteMuskingumCunge(sectionServes, normalFlow, kScheme,
                       {intervalMinutes, reachLength, channelSlope, initialFlowCount,
                        subreachesFromInitialFlows, initialFlows, finalFlows, ordinateCount,
                        inflows, lateralInflows, outflows},

@@ -16,6 +16,7 @@
 #include "hydro/hydraulics/interpolate_linear.h"
 #include "hydro/messages/message_text.h"
 #include "hydro/messages/status_code.h"
+#include "hydro/routing/fault_seam.h"
 
 namespace tovalin {
 namespace {
@@ -190,7 +191,7 @@ void RouteCall(int routineNumber, std::int32_t intervalMinutes, std::int32_t pai
                std::span<const double> initialStepOutflows,
                std::span<double> finalStepOutflows, std::int32_t ordinateCount,
                std::span<const double> inflows, std::span<double> outflows,
-               std::int32_t& status, TextField message) noexcept {
+               std::int32_t& status, TextField message) {
   Report report;
   std::size_t pairs = Covered(pairCount, std::min(storage.size(), outflow.size()));
   if constexpr (kWithLoss) pairs = std::min(pairs, elevation.size());
@@ -224,6 +225,7 @@ void RouteCall(int routineNumber, std::int32_t intervalMinutes, std::int32_t pai
     abandon(kMessageNoStorage);
     return;
   }
+  FaultSeam(inflows);
 
   // inflows may be the outflow array itself.
   if (!hydrograph.empty())
@@ -253,7 +255,7 @@ void RoutePulsChannel(std::int32_t intervalMinutes, std::int32_t pairCount,
                       std::int32_t stepCount, std::span<const double> initialStepOutflows,
                       std::span<double> finalStepOutflows, std::int32_t ordinateCount,
                       std::span<const double> inflows, std::span<double> outflows,
-                      std::int32_t& status, TextField message) noexcept {
+                      std::int32_t& status, TextField message) {
   RouteCall<false>(routine::kRoutePulsChannel, intervalMinutes, pairCount, storageTable,
                    outflowTable, {}, ChannelLoss{}, stepCount, initialStepOutflows,
                    finalStepOutflows, ordinateCount, inflows, outflows, status, message);
@@ -267,7 +269,7 @@ void RoutePulsChannelWithLoss(std::int32_t intervalMinutes, std::int32_t pairCou
                               std::span<const double> initialStepOutflows,
                               std::span<double> finalStepOutflows, std::int32_t ordinateCount,
                               std::span<const double> inflows, std::span<double> outflows,
-                              std::int32_t& status, TextField message) noexcept {
+                              std::int32_t& status, TextField message) {
   RouteCall<true>(routine::kRoutePulsChannelWithLoss, intervalMinutes, pairCount, storageTable,
                   outflowTable, elevationTable, ChannelLoss{lossElevation, lossRate}, stepCount,
                   initialStepOutflows, finalStepOutflows, ordinateCount, inflows, outflows,
