@@ -25,6 +25,10 @@
  * 11 and up errors (severity 4); decodeerrorcode_ unpacks it. A routine that reports nothing
  * leaves the message as passed; one that reports writes the whole field (several lines
  * separated by a line feed), so pass at least 80 characters to read any text in full.
+ * A fault inside the library that no routine anticipated (it should never happen) never
+ * escapes the call: the routing adapters then set every output to TOVALIN_UNDEFINED, status
+ * to the routine's message 63 with severity 4, and the message to "Internal error: " and the
+ * adapter's name.
  *
  * The undefined value TOVALIN_UNDEFINED marks a result that could not be computed; an
  * undefined or NaN input ordinate makes the outflows undefined from that ordinate on. Test
