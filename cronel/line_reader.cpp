@@ -34,7 +34,8 @@ bool LineReader::fill() {
       }
       continue;
     }
-    at_end_ = true;  // end of input, or a read error that ends it
+    if (count < 0) error_ = errno;  // a read error ends the input too
+    at_end_ = true;
     return false;
   }
 }

@@ -21,8 +21,12 @@ class LineReader {
   explicit LineReader(int fd);
 
   // The next piece, valid until the following call; none at end of input or at a read
-  // error (EINTR is retried, EAGAIN waits for input).
+  // error (EINTR is retried, EAGAIN waits for input). Bytes read before an error are
+  // still handed out.
   std::optional<std::string_view> next();
+
+  // The errno of the read that failed, or 0 when input ended normally (or has not).
+  int error() const { return error_; }
 
  private:
   bool fill();  // reads more; false at end of input or error
@@ -32,6 +36,7 @@ class LineReader {
   std::size_t begin_ = 0;  // first byte not yet handed out
   std::size_t end_ = 0;    // one past the last byte read
   bool at_end_ = false;
+  int error_ = 0;
 };
 
 }  // namespace cronel

@@ -55,20 +55,40 @@ void LogFiles::switch_at_wrap(std::time_t now) {
 
 void LogFiles::open_named(const std::string& name, std::time_t now) {
   notices_.write("opening " + name + "\n");
-  const bool append = settings_.extension_format.has_value();
   if (sink_.has_file()) {
-    write_line(now, "Switching to logfile...");
-    sink_.attach(-1);  // the old file is closed before the new one opens
+    write_line(now, "Switching to logfile...", LineKind::kNote);
+    sink_.detach();  // the old file is closed before the new one opens
   }
-  const int fd = open_log(name, append);
-  if (fd < 0) {
-    const int error = errno;
-    report_(std::string("Failed to open output file: ") + std::strerror(error) + "\n");
-  } else {
-    sink_.attach(fd);
-    write_line(now, "File Opened At: " + date_text(now));
-  }
+  name_ = name;
+  const bool opened = attempt_open(now, true);
   compute_wrap_time(now);
+  if (opened) write_opening_lines(now);
+}
+
+void LogFiles::retry_open(std::time_t now) {
+  if (open_failed_ && attempt_open(now, false)) write_opening_lines(now);
+}
+
+bool LogFiles::attempt_open(std::time_t now, bool first_attempt) {
+  last_attempt_ = now;
+  const int fd = open_log(name_, settings_.extension_format.has_value());
+  const int error = errno;
+  open_failed_ = (fd < 0);
+  if (open_failed_) {
+    sink_.open_failed(name_, error, first_attempt);
+    return false;
+  }
+  sink_.attach(fd, name_);
+  return true;
+}
+
+void LogFiles::write_opening_lines(std::time_t now) {
+  // A new file starts with these, then takes what is owed: lines kept while no file
+  // would open, or bytes a failing file did not take.
+  std::string opening;
+  stamp(opening, now, "File Opened At: " + date_text(now));
+  if (settings_.extension_format) stamp(opening, now, "wrap time is " + date_text(wrap_time_));
+  sink_.write_ahead(opening);
 }
 
 void LogFiles::compute_wrap_time(std::time_t now) {
@@ -79,19 +99,40 @@ void LogFiles::compute_wrap_time(std::time_t now) {
     report_("mktime failed\n");
     wrap_time_ = now + kFallbackWrapSeconds;
   }
-  write_line(now, "wrap time is " + date_text(wrap_time_));
 }
 
-void LogFiles::write_line(std::time_t now, std::string_view text) {
-  if (!sink_.has_file()) return;
-  line_.assign(time_of_day_.at(now));
-  line_ += ':';
-  if (settings_.line_prefix) {
-    line_ += *settings_.line_prefix;
-    line_ += ':';
+void LogFiles::stamp(std::string& out, std::time_t now, std::string_view text) {
+  if (stamp_second_ != now) {
+    // Built once per distinct second: a stream of lines costs two copies each.
+    stamp_.assign(time_of_day_.at(now));
+    stamp_ += ':';
+    if (settings_.line_prefix) {
+      stamp_ += *settings_.line_prefix;
+      stamp_ += ':';
+    }
+    stamp_second_ = now;
   }
-  line_ += text;
-  sink_.write(line_);
+  out += stamp_;
+  out += text;
+}
+
+void LogFiles::write_line(std::time_t now, std::string_view text, LineKind kind) {
+  line_.clear();
+  stamp(line_, now, text);
+  sink_.write(line_, kind);
+}
+
+bool LogFiles::finish(const Clock& clock, const Pause& pause) {
+  for (int attempt = 1; sink_.owes() && attempt <= kFinalRetryAttempts; ++attempt) {
+    pause(kFinalRetryPause);
+    if (sink_.has_file()) {
+      sink_.flush();
+    } else if (attempt % kFinalRetryAttemptsPerOpen == 0) {
+      retry_open(clock());
+    }
+  }
+  const bool logged = sink_.finish();
+  return logged && sink_.has_file();
 }
 
 }  // namespace cronel

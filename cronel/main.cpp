@@ -1,11 +1,14 @@
 // cronel: copies standard input, line by line, into date-stamped log files that wrap at
-// local midnight, echoing it to standard output unless quiet. Exit status 0 at the end
-// of input, 1 without -o (after the usage text).
+// local midnight, echoing it to standard output unless quiet. Exit status 0 when every
+// line read was logged, 1 without -o (after the usage text), 2 when a line was lost or
+// standard input failed.
 #include <signal.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <ctime>
 #include <string>
+#include <thread>
 
 #include "fd_output.h"
 #include "log_files.h"
@@ -21,7 +24,9 @@ namespace {
 constexpr int kStandardInput = 0;
 constexpr int kStandardOutput = 1;
 constexpr int kStandardError = 2;
+constexpr int kExitLogged = 0;
 constexpr int kExitUsage = 1;
+constexpr int kExitLoss = 2;
 constexpr const char* kProgramName = "cronel";
 
 // Standard error, written whole; a failure there has nowhere left to be reported.
@@ -50,7 +55,10 @@ int main(int argc, char** argv) {
   cronel::EchoChannel echo(kStandardOutput, cronel::system_write());
   cronel::LogSink sink(cronel::system_write(), to_standard_error);
   cronel::LogFiles log_files(settings, echo, sink, to_standard_error);
-  cronel::pump_lines(settings, kStandardInput, echo, log_files,
-                     [] { return std::time(nullptr); });
-  return 0;
+  const cronel::PumpPlatform platform{
+      [] { return std::time(nullptr); },
+      [](std::chrono::milliseconds wait) { std::this_thread::sleep_for(wait); },
+      to_standard_error};
+  const bool logged = cronel::pump_lines(settings, kStandardInput, echo, log_files, platform);
+  return logged ? kExitLogged : kExitLoss;
 }

@@ -126,6 +126,7 @@ std::string usage_text(std::string_view program_name) {
   text += "\n";
   text += "\t-n               : don't append a file extension to logfile name\n";
   text += "\t-q               : quiet, don't echo to stdout\n";
+  text += "exit status: 0 every line logged, 1 usage, 2 lines lost or input unreadable\n";
   return text;
 }
 

@@ -67,7 +67,7 @@ struct CommandLine {
 // kDefaultExtensionFormat; -f wins over -n.
 CommandLine scan_command_line(int argc, const char* const* argv);
 
-// The usage text, seven lines, with program_name as invoked.
+// The usage text, seven lines and the exit statuses, with program_name as invoked.
 std::string usage_text(std::string_view program_name);
 
 }  // namespace cronel

@@ -1,10 +1,10 @@
-// The line pump: read a piece, switch files if the wrap time has passed, echo it unless
-// quiet, write it stamped into the log. It runs until standard input ends; a failing
-// echo or log never stops it, so the program upstream never blocks on a dead reader.
+// The line pump: read a piece, switch files if the wrap time has passed (or try a file
+// that failed to open again), echo it unless quiet, write it stamped into the log. It
+// runs until standard input ends; a failing echo or log never stops it, so the program
+// upstream never blocks on a dead reader. At the end it reports what was lost.
 #pragma once
 
 #include <ctime>
-#include <functional>
 
 #include "fd_output.h"
 #include "log_files.h"
@@ -12,11 +12,17 @@
 
 namespace cronel {
 
-// The calendar time in whole seconds (time(2) for the program).
-using Clock = std::function<std::time_t()>;
+// What the pump needs of the system besides descriptors.
+struct PumpPlatform {
+  Clock clock;         // the time of each line
+  Pause pause;         // the waits between the retries at the end of input
+  Diagnostics report;  // standard error: a failed read of the input
+};
 
-// Opens the first log file, then pumps input_fd into it until end of input.
-void pump_lines(const Settings& settings, int input_fd, EchoChannel& echo,
-                LogFiles& log_files, const Clock& clock);
+// Opens the first log file, then pumps input_fd into it until end of input, then gives
+// bytes still owed to the log their last chance. True when every line read reached a
+// log file and the input did not fail.
+bool pump_lines(const Settings& settings, int input_fd, EchoChannel& echo,
+                LogFiles& log_files, const PumpPlatform& platform);
 
 }  // namespace cronel

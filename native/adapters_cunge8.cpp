@@ -1,32 +1,12 @@
 // Adapters for native callers: Muskingum-Cunge routing through an eight-point section, the
 // normal depth in that section, and the resampling of a series between intervals. Arguments
 // arrive by reference with the message length last and go on to the routines unchanged.
-#include <array>
-#include <span>
-
 #include "tovalin/tovalin.h"
 #include "hydro/hydraulics/section_8point.h"
 #include "hydro/hydraulics/time_interval.h"
-#include "hydro/routing/muskingum_cunge_8point.h"
-#include "native/adapter_support.h"
+#include "native/adapter_calls.h"
 
 using namespace tovalin::adapters;
-
-namespace {
-
-// A section array that was not passed reads as zeros: a section without width.
-constexpr std::array<double, 8> kNoPoints{};
-constexpr std::array<double, 3> kNoRoughness{};
-
-std::span<const double, 8> Points(const double* values) noexcept {
-  return values ? std::span<const double, 8>(values, 8) : std::span<const double, 8>(kNoPoints);
-}
-std::span<const double, 3> Roughness(const double* values) noexcept {
-  return values ? std::span<const double, 3>(values, 3)
-                : std::span<const double, 3>(kNoRoughness);
-}
-
-}  // namespace
 
 extern "C" {
 
@@ -40,16 +20,26 @@ void RouteMuskingumCunge8Point_(
     double* peakTimeMinutes, double* maxCelerity, double* initialStorage,
     double* finalStorage, double* inflowVolume, double* outflowVolume, int* status,
     char* message, int messageLength) {
-  tovalin::RouteMuskingumCunge8Point(
-      *intervalMinutes, *reachLength, *channelSlope, Points(stations), Points(elevations),
-      Roughness(manningN), *initialFlowCount, *subreachesFromInitialFlows,
-      In(initialFlows, *initialFlowCount), Out(finalFlows, *initialFlowCount), *ordinateCount,
-      In(inflows, *ordinateCount), In(lateralInflows, *ordinateCount),
-      Out(outflows, *ordinateCount), *computationInterval, *subreachLength, *peakOutflow,
-      *peakTimeMinutes, *maxCelerity, *initialStorage, *finalStorage, *inflowVolume,
-      *outflowVolume, *status, Text(message, messageLength));
+  Guarded(
+      "RouteMuskingumCunge8Point_", tovalin::routine::kRouteMuskingumCunge8Point, status,
+      message, messageLength,
+      [&] {
+        CallRouteMuskingumCunge8Point(
+            intervalMinutes, reachLength, channelSlope, stations, elevations, manningN,
+            initialFlowCount, subreachesFromInitialFlows, initialFlows, finalFlows,
+            ordinateCount, inflows, lateralInflows, outflows, computationInterval,
+            subreachLength, peakOutflow, peakTimeMinutes, maxCelerity, initialStorage,
+            finalStorage, inflowVolume, outflowVolume, status, message, messageLength);
+      },
+      [&]() noexcept {
+        UndefineCungeResults(Out(outflows, *ordinateCount), Out(finalFlows, *initialFlowCount),
+                             {computationInterval, subreachLength, peakOutflow,
+                              peakTimeMinutes, maxCelerity, initialStorage, finalStorage,
+                              inflowVolume, outflowVolume});
+      });
 }
 
+// The depth search and the resampling do nothing that can throw: no guard.
 void channeldepth8point_(const double* channelSlope, const double* stations,
                          const double* elevations, const double* manningN, const double* flow,
                          const double* initialDepth, double* depth, double* flowArea,

@@ -2,8 +2,7 @@
 // reference with text lengths last, and go on to the routines unchanged.
 #include "tovalin/tovalin.h"
 #include "hydro/messages/status_code.h"
-#include "hydro/routing/muskingum.h"
-#include "native/adapter_support.h"
+#include "native/adapter_calls.h"
 
 using namespace tovalin::adapters;
 
@@ -14,12 +13,20 @@ void routemuskingum_(const int* intervalMinutes, const double* muskingumK,
                      const double* initialStepOutflows, double* finalStepOutflows,
                      const int* ordinateCount, const double* inflows, double* outflows,
                      int* status, char* message, int messageLength) {
-  tovalin::RouteMuskingum(*intervalMinutes, *muskingumK, *muskingumX, *stepCount,
-                          In(initialStepOutflows, *stepCount), Out(finalStepOutflows, *stepCount),
-                          *ordinateCount, In(inflows, *ordinateCount), Out(outflows, *ordinateCount),
-                          *status, Text(message, messageLength));
+  Guarded(
+      "routemuskingum_", tovalin::routine::kRouteMuskingum, status, message, messageLength,
+      [&] {
+        CallRouteMuskingum(intervalMinutes, muskingumK, muskingumX, stepCount,
+                           initialStepOutflows, finalStepOutflows, ordinateCount, inflows,
+                           outflows, status, message, messageLength);
+      },
+      [&]() noexcept {
+        Undefine(Out(finalStepOutflows, *stepCount));
+        Undefine(Out(outflows, *ordinateCount));
+      });
 }
 
+// DecodeErrorCode does nothing that can throw: no guard.
 void decodeerrorcode_(const int* status, char* routineName, int* messageNumber, int* severity,
                       int routineNameLength) {
   tovalin::DecodeErrorCode(*status, Text(routineName, routineNameLength), *messageNumber,

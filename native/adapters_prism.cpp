@@ -1,12 +1,9 @@
 // Adapters for native callers: Muskingum-Cunge routing through a trapezoid or a conduit, and
 // the normal depth in both sections. Arguments arrive by reference with the text lengths
 // last (the message's, then the section shape's) and go on to the routines unchanged.
-#include <string_view>
-
 #include "tovalin/tovalin.h"
 #include "hydro/hydraulics/depth_prism.h"
-#include "hydro/routing/muskingum_cunge_prism.h"
-#include "native/adapter_support.h"
+#include "native/adapter_calls.h"
 
 using namespace tovalin::adapters;
 
@@ -23,21 +20,27 @@ void RouteMuskingumCungePrism_(
     double* initialStorage, double* finalStorage, double* inflowVolume,
     double* outflowVolume, int* status, char* message, int messageLength,
     int sectionShapeLength) {
-  // The shape is only read; a negative length or a missing text is an empty shape.
-  const std::string_view shape =
-      sectionShape != nullptr && sectionShapeLength > 0
-          ? std::string_view(sectionShape, static_cast<std::size_t>(sectionShapeLength))
-          : std::string_view();
-  tovalin::RouteMuskingumCungePrism(
-      *intervalMinutes, *reachLength, *channelSlope, *manningN, shape, *bottomWidth,
-      *sideSlope, *initialFlowCount, *subreachesFromInitialFlows,
-      In(initialFlows, *initialFlowCount), Out(finalFlows, *initialFlowCount), *ordinateCount,
-      In(inflows, *ordinateCount), In(lateralInflows, *ordinateCount),
-      Out(outflows, *ordinateCount), *computationInterval, *subreachLength, *peakOutflow,
-      *peakTimeMinutes, *maxCelerity, *initialStorage, *finalStorage, *inflowVolume,
-      *outflowVolume, *status, Text(message, messageLength));
+  Guarded(
+      "RouteMuskingumCungePrism_", tovalin::routine::kRouteMuskingumCungePrism, status,
+      message, messageLength,
+      [&] {
+        CallRouteMuskingumCungePrism(
+            intervalMinutes, reachLength, channelSlope, manningN, sectionShape, bottomWidth,
+            sideSlope, initialFlowCount, subreachesFromInitialFlows, initialFlows, finalFlows,
+            ordinateCount, inflows, lateralInflows, outflows, computationInterval,
+            subreachLength, peakOutflow, peakTimeMinutes, maxCelerity, initialStorage,
+            finalStorage, inflowVolume, outflowVolume, status, message, messageLength,
+            sectionShapeLength);
+      },
+      [&]() noexcept {
+        UndefineCungeResults(Out(outflows, *ordinateCount), Out(finalFlows, *initialFlowCount),
+                             {computationInterval, subreachLength, peakOutflow,
+                              peakTimeMinutes, maxCelerity, initialStorage, finalStorage,
+                              inflowVolume, outflowVolume});
+      });
 }
 
+// The depth routines do nothing that can throw: no guard.
 void channeldepthprism_(const double* channelSlope, const double* manningN,
                         const double* bottomWidth, const double* sideSlope, const double* flow,
                         const double* initialDepth, double* depth, double* flowArea,

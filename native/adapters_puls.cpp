@@ -5,8 +5,7 @@
 
 #include "tovalin/tovalin.h"
 #include "hydro/hydraulics/interpolate_linear.h"
-#include "hydro/routing/puls_channel.h"
-#include "native/adapter_support.h"
+#include "native/adapter_calls.h"
 
 using namespace tovalin::adapters;
 
@@ -18,12 +17,17 @@ void routepulschannel_(const int* intervalMinutes, const int* pairCount,
                        double* finalStepOutflows, const int* ordinateCount,
                        const double* inflows, double* outflows, int* status, char* message,
                        int messageLength) {
-  tovalin::RoutePulsChannel(*intervalMinutes, *pairCount, In(storageTable, *pairCount),
-                            In(outflowTable, *pairCount), *stepCount,
-                            In(initialStepOutflows, *stepCount),
-                            Out(finalStepOutflows, *stepCount), *ordinateCount,
-                            In(inflows, *ordinateCount), Out(outflows, *ordinateCount), *status,
-                            Text(message, messageLength));
+  Guarded(
+      "routepulschannel_", tovalin::routine::kRoutePulsChannel, status, message, messageLength,
+      [&] {
+        CallRoutePulsChannel(intervalMinutes, pairCount, storageTable, outflowTable, stepCount,
+                             initialStepOutflows, finalStepOutflows, ordinateCount, inflows,
+                             outflows, status, message, messageLength);
+      },
+      [&]() noexcept {
+        Undefine(Out(finalStepOutflows, *stepCount));
+        Undefine(Out(outflows, *ordinateCount));
+      });
 }
 
 void RoutePulsChannelWithLoss_(const int* intervalMinutes, const int* pairCount,
@@ -34,14 +38,22 @@ void RoutePulsChannelWithLoss_(const int* intervalMinutes, const int* pairCount,
                                const int* ordinateCount, const double* inflows,
                                double* outflows, int* status, char* message,
                                int messageLength) {
-  tovalin::RoutePulsChannelWithLoss(
-      *intervalMinutes, *pairCount, In(storageTable, *pairCount), In(outflowTable, *pairCount),
-      In(elevationTable, *pairCount), *lossElevation, *lossRate, *stepCount,
-      In(initialStepOutflows, *stepCount), Out(finalStepOutflows, *stepCount), *ordinateCount,
-      In(inflows, *ordinateCount), Out(outflows, *ordinateCount), *status,
-      Text(message, messageLength));
+  Guarded(
+      "RoutePulsChannelWithLoss_", tovalin::routine::kRoutePulsChannelWithLoss, status,
+      message, messageLength,
+      [&] {
+        CallRoutePulsChannelWithLoss(intervalMinutes, pairCount, storageTable, outflowTable,
+                                     elevationTable, lossElevation, lossRate, stepCount,
+                                     initialStepOutflows, finalStepOutflows, ordinateCount,
+                                     inflows, outflows, status, message, messageLength);
+      },
+      [&]() noexcept {
+        Undefine(Out(finalStepOutflows, *stepCount));
+        Undefine(Out(outflows, *ordinateCount));
+      });
 }
 
+// InterpolateLinear does nothing that can throw: no guard.
 void interpolatelinear_(const int* pairCount, const double* xTable, const double* yTable,
                         const int* valueCount, const double* xValues, double* yValues,
                         int* status, char* message, int messageLength) {

@@ -4,7 +4,7 @@
 // with the other argument checks, before any array is pinned.
 #include "varn_quorl_model_MuskingumCunge8ptRouting.h"
 
-#include "tovalin/tovalin.h"
+#include "native/adapter_calls.h"
 #include "native/jni_cunge_results.h"
 #include "native/jni_frame.h"
 
@@ -30,7 +30,7 @@ Java_varn_quorl_model_MuskingumCunge8ptRouting_jniMuskingumCunge8ptRouting(
     jdoubleArray peakTimeMinutes, jdoubleArray maxCelerity, jdoubleArray initialStorage,
     jdoubleArray finalStorage, jdoubleArray inflowVolume, jdoubleArray outflowVolume,
     jint status, jbyteArray message, jint) {
-  Frame frame(env);
+  Frame frame(env, "jniMuskingumCunge8ptRouting");
   double* length = nullptr;
   double* slope = nullptr;
   double* x = nullptr;
@@ -50,7 +50,7 @@ Java_varn_quorl_model_MuskingumCunge8ptRouting_jniMuskingumCunge8ptRouting(
   return frame.run([&](char* text, int width) {
     const jint fromProfile = subreachesFromInitialFlows != JNI_FALSE ? 1 : 0;
     jint routineStatus = status;
-    RouteMuskingumCunge8Point_(
+    tovalin::adapters::CallRouteMuskingumCunge8Point(
         &intervalMinutes, length, slope, x, y, roughness, &initialFlowCount, &fromProfile,
         flows.initialFlows, flows.finalFlows, &ordinateCount, flows.inflows,
         flows.lateralInflows, flows.outflows, flows.computationInterval, flows.subreachLength,

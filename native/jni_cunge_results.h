@@ -5,6 +5,10 @@
 
 #include <jni.h>
 
+#include <algorithm>
+
+#include "hydro/messages/message_text.h"
+
 #include "native/jni_frame.h"
 
 namespace tovalin::jni {
@@ -39,20 +43,31 @@ struct CungeArrays {
                jdoubleArray outflowVolumeArray) noexcept {
     frame.count("initialFlowCount", initialFlowCount, 1);
     frame.doubles("initialFlows", initialFlowsArray, initialFlowCount, initialFlows);
-    frame.doubles("finalFlows", finalFlowsArray, initialFlowCount, finalFlows);
+    frame.results("finalFlows", finalFlowsArray, initialFlowCount, finalFlows);
     frame.count("ordinateCount", ordinateCount, 1);
     frame.doubles("inflows", inflowsArray, ordinateCount, inflows);
     frame.doubles("lateralInflows", lateralInflowsArray, ordinateCount, lateralInflows);
-    frame.doubles("outflows", outflowsArray, ordinateCount, outflows);
-    frame.doubles("computationInterval", computationIntervalArray, 1, computationInterval);
-    frame.doubles("subreachLength", subreachLengthArray, 1, subreachLength);
-    frame.doubles("peakOutflow", peakOutflowArray, 1, peakOutflow);
-    frame.doubles("peakTimeMinutes", peakTimeMinutesArray, 1, peakTimeMinutes);
-    frame.doubles("maxCelerity", maxCelerityArray, 1, maxCelerity);
-    frame.doubles("initialStorage", initialStorageArray, 1, initialStorage);
-    frame.doubles("finalStorage", finalStorageArray, 1, finalStorage);
-    frame.doubles("inflowVolume", inflowVolumeArray, 1, inflowVolume);
-    frame.doubles("outflowVolume", outflowVolumeArray, 1, outflowVolume);
+    frame.results("outflows", outflowsArray, ordinateCount, outflows);
+    frame.results("computationInterval", computationIntervalArray, 1, computationInterval);
+    frame.results("subreachLength", subreachLengthArray, 1, subreachLength);
+    frame.results("peakOutflow", peakOutflowArray, 1, peakOutflow);
+    frame.results("peakTimeMinutes", peakTimeMinutesArray, 1, peakTimeMinutes);
+    frame.results("maxCelerity", maxCelerityArray, 1, maxCelerity);
+    frame.results("initialStorage", initialStorageArray, 1, initialStorage);
+    frame.results("finalStorage", finalStorageArray, 1, finalStorage);
+    frame.results("inflowVolume", inflowVolumeArray, 1, inflowVolume);
+    frame.results("outflowVolume", outflowVolumeArray, 1, outflowVolume);
+  }
+
+  // Every result becomes the undefined value: the outcome of a call that routed nothing.
+  void undefine(jint initialFlowCount, jint ordinateCount) const noexcept {
+    const double undefined = undefinedDbl();
+    std::fill_n(finalFlows, std::max<jint>(initialFlowCount, 0), undefined);
+    std::fill_n(outflows, std::max<jint>(ordinateCount, 0), undefined);
+    for (double* scalar : {computationInterval, subreachLength, peakOutflow, peakTimeMinutes,
+                           maxCelerity, initialStorage, finalStorage, inflowVolume,
+                           outflowVolume})
+      *scalar = undefined;
   }
 };
 

@@ -1,10 +1,15 @@
 // The shared frame of the JNI entry points.
 #include "native/jni_frame.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
+
+#include "hydro/messages/message_text.h"
+#include "hydro/messages/text_field.h"
+#include "native/adapter_support.h"
 
 namespace tovalin::jni {
 namespace {
@@ -81,7 +86,14 @@ void Frame::doubles(const char* name, jdoubleArray array, std::int64_t minimumLe
     return;
   }
   if (!checkArray(name, array, minimumLength)) return;
-  doubles_[doubleCount_++] = {array, &slot, nullptr};
+  doubles_[doubleCount_++] = {array, &slot, nullptr, 0};
+}
+
+void Frame::results(const char* name, jdoubleArray array, std::int64_t length,
+                    double*& slot) noexcept {
+  const std::size_t before = doubleCount_;
+  doubles(name, array, length, slot);
+  if (doubleCount_ > before) doubles_[before].outputLength = length;
 }
 
 void Frame::chars(const char* name, jcharArray array, std::int64_t minimumLength,
@@ -153,6 +165,23 @@ jstring Frame::finish() noexcept {
   releaseAll(0);
   MakeValidModifiedUtf8(text, n);
   return env_->NewStringUTF(text);
+}
+
+jstring Frame::failInternally() noexcept {
+  const adapters::InternalErrorText text(entryPoint_);
+  for (std::size_t i = 0; i < doubleCount_; ++i) {
+    const DoubleArray& d = doubles_[i];
+    if (d.elements != nullptr && d.outputLength > 0)
+      std::fill_n(d.elements, d.outputLength, undefinedDbl());
+  }
+  TextField(reinterpret_cast<char*>(messageBytes_), messageWidth_).assign(text.view());
+  releaseAll(0);
+  // What the exception says may be any bytes.
+  std::array<char, kTextBufferSize> returned{};
+  const std::size_t n = std::min(text.view().size(), returned.size() - 1);
+  std::memcpy(returned.data(), text.c_str(), n);
+  MakeValidModifiedUtf8(returned.data(), n);
+  return env_->NewStringUTF(returned.data());
 }
 
 }  // namespace tovalin::jni

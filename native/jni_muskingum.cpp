@@ -1,7 +1,7 @@
 // JNI entry point of the host class varn.quorl.model.MuskingumRouting.
 #include "varn_quorl_model_MuskingumRouting.h"
 
-#include "tovalin/tovalin.h"
+#include "native/adapter_calls.h"
 #include "native/jni_frame.h"
 
 using tovalin::jni::Frame;
@@ -12,7 +12,7 @@ JNIEXPORT jstring JNICALL Java_varn_quorl_model_MuskingumRouting_jniMuskingumRou
     jint stepCount, jdoubleArray initialStepOutflows, jdoubleArray finalStepOutflows,
     jint ordinateCount, jdoubleArray inflows, jdoubleArray outflows, jint status,
     jbyteArray message, jint) {
-  Frame frame(env);
+  Frame frame(env, "jniMuskingumRouting");
   double* k = nullptr;
   double* x = nullptr;
   double* initial = nullptr;
@@ -23,14 +23,14 @@ JNIEXPORT jstring JNICALL Java_varn_quorl_model_MuskingumRouting_jniMuskingumRou
   frame.doubles("muskingumX", muskingumX, 1, x);
   frame.count("stepCount", stepCount);
   frame.doubles("initialStepOutflows", initialStepOutflows, stepCount, initial);
-  frame.doubles("finalStepOutflows", finalStepOutflows, stepCount, final);
+  frame.results("finalStepOutflows", finalStepOutflows, stepCount, final);
   frame.count("ordinateCount", ordinateCount);
   frame.doubles("inflows", inflows, ordinateCount, in);
-  frame.doubles("outflows", outflows, ordinateCount, out);
+  frame.results("outflows", outflows, ordinateCount, out);
   frame.message(message, MessageWidth::kFixed80);
   return frame.run([&](char* text, int width) {
     jint routineStatus = status;
-    routemuskingum_(&intervalMinutes, k, x, &stepCount, initial, final, &ordinateCount, in, out,
-                    &routineStatus, text, width);
+    tovalin::adapters::CallRouteMuskingum(&intervalMinutes, k, x, &stepCount, initial, final,
+                                          &ordinateCount, in, out, &routineStatus, text, width);
   });
 }

@@ -9,7 +9,7 @@
 #include <memory>
 #include <new>
 
-#include "tovalin/tovalin.h"
+#include "native/adapter_calls.h"
 #include "hydro/messages/status_code.h"
 #include "hydro/messages/text_field.h"
 #include "native/jni_cunge_results.h"
@@ -38,7 +38,7 @@ Java_varn_quorl_model_MuskingumCungePrismRouting_jniMuskingumCungePrismRouting(
     jdoubleArray peakOutflow, jdoubleArray peakTimeMinutes, jdoubleArray maxCelerity,
     jdoubleArray initialStorage, jdoubleArray finalStorage, jdoubleArray inflowVolume,
     jdoubleArray outflowVolume, jint status, jbyteArray message, jint, jint) {
-  Frame frame(env);
+  Frame frame(env, "jniMuskingumCungePrismRouting");
   double* length = nullptr;
   double* slope = nullptr;
   double* roughness = nullptr;
@@ -69,6 +69,7 @@ Java_varn_quorl_model_MuskingumCungePrismRouting_jniMuskingumCungePrismRouting(
       large.reset(new (std::nothrow) char[characters]);
       if (!large) {
         tovalin::TextField(text, textWidth).assign(tovalin::kNoStorageText);
+        flows.undefine(initialFlowCount, ordinateCount);
         return;
       }
       shape = large.get();
@@ -78,7 +79,7 @@ Java_varn_quorl_model_MuskingumCungePrismRouting_jniMuskingumCungePrismRouting(
 
     const jint fromProfile = subreachesFromInitialFlows != JNI_FALSE ? 1 : 0;
     jint routineStatus = status;
-    RouteMuskingumCungePrism_(
+    tovalin::adapters::CallRouteMuskingumCungePrism(
         &intervalMinutes, length, slope, roughness, shape, width, sides, &initialFlowCount,
         &fromProfile, flows.initialFlows, flows.finalFlows, &ordinateCount, flows.inflows,
         flows.lateralInflows, flows.outflows, flows.computationInterval, flows.subreachLength,

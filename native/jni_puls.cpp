@@ -5,7 +5,7 @@
 #include "varn_quorl_model_PulsChannelRouting.h"
 #include "varn_quorl_model_PulsChannelRoutingWithLosses.h"
 
-#include "tovalin/tovalin.h"
+#include "native/adapter_calls.h"
 #include "native/jni_frame.h"
 
 using tovalin::jni::Frame;
@@ -16,7 +16,7 @@ JNIEXPORT jstring JNICALL Java_varn_quorl_model_PulsChannelRouting_jniPulsChanne
     jdoubleArray outflowTable, jint stepCount, jdoubleArray initialStepOutflows,
     jdoubleArray finalStepOutflows, jint ordinateCount, jdoubleArray inflows,
     jdoubleArray outflows, jint status, jbyteArray message, jint) {
-  Frame frame(env);
+  Frame frame(env, "jniPulsChannelRouting");
   double* storage = nullptr;
   double* outflow = nullptr;
   double* initial = nullptr;
@@ -28,15 +28,16 @@ JNIEXPORT jstring JNICALL Java_varn_quorl_model_PulsChannelRouting_jniPulsChanne
   frame.doubles("outflowTable", outflowTable, pairCount, outflow);
   frame.count("stepCount", stepCount);
   frame.doubles("initialStepOutflows", initialStepOutflows, stepCount, initial);
-  frame.doubles("finalStepOutflows", finalStepOutflows, stepCount, final);
+  frame.results("finalStepOutflows", finalStepOutflows, stepCount, final);
   frame.count("ordinateCount", ordinateCount);
   frame.doubles("inflows", inflows, ordinateCount, in);
-  frame.doubles("outflows", outflows, ordinateCount, out);
+  frame.results("outflows", outflows, ordinateCount, out);
   frame.message(message, MessageWidth::kLengthMinusOne);
   return frame.run([&](char* text, int width) {
     jint routineStatus = status;
-    routepulschannel_(&intervalMinutes, &pairCount, storage, outflow, &stepCount, initial,
-                      final, &ordinateCount, in, out, &routineStatus, text, width);
+    tovalin::adapters::CallRoutePulsChannel(&intervalMinutes, &pairCount, storage, outflow,
+                                            &stepCount, initial, final, &ordinateCount, in,
+                                            out, &routineStatus, text, width);
   });
 }
 
@@ -47,7 +48,7 @@ Java_varn_quorl_model_PulsChannelRoutingWithLosses_jniPulsChannelRoutingWithLoss
     jdoubleArray lossRate, jint stepCount, jdoubleArray initialStepOutflows,
     jdoubleArray finalStepOutflows, jint ordinateCount, jdoubleArray inflows,
     jdoubleArray outflows, jint status, jbyteArray message, jint) {
-  Frame frame(env);
+  Frame frame(env, "jniPulsChannelRoutingWithLosses");
   double* storage = nullptr;
   double* outflow = nullptr;
   double* elevation = nullptr;
@@ -65,15 +66,15 @@ Java_varn_quorl_model_PulsChannelRoutingWithLosses_jniPulsChannelRoutingWithLoss
   frame.doubles("lossRate", lossRate, 1, rate);
   frame.count("stepCount", stepCount);
   frame.doubles("initialStepOutflows", initialStepOutflows, stepCount, initial);
-  frame.doubles("finalStepOutflows", finalStepOutflows, stepCount, final);
+  frame.results("finalStepOutflows", finalStepOutflows, stepCount, final);
   frame.count("ordinateCount", ordinateCount);
   frame.doubles("inflows", inflows, ordinateCount, in);
-  frame.doubles("outflows", outflows, ordinateCount, out);
+  frame.results("outflows", outflows, ordinateCount, out);
   frame.message(message, MessageWidth::kLengthMinusOne);
   return frame.run([&](char* text, int width) {
     jint routineStatus = status;
-    RoutePulsChannelWithLoss_(&intervalMinutes, &pairCount, storage, outflow, elevation,
-                              lossAbove, rate, &stepCount, initial, final, &ordinateCount, in,
-                              out, &routineStatus, text, width);
+    tovalin::adapters::CallRoutePulsChannelWithLoss(
+        &intervalMinutes, &pairCount, storage, outflow, elevation, lossAbove, rate, &stepCount,
+        initial, final, &ordinateCount, in, out, &routineStatus, text, width);
   });
 }

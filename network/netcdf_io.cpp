@@ -518,8 +518,12 @@ void WriteRestart(const std::string& path, const RestartData& r) {
   f.Text(vMethod, "flag_meanings", kMethodMeanings);
   const int vStart = f.Var("state_start", NC_INT, {reach}, "1", "first state of the reach");
   const int vCount = f.Var("state_count", NC_INT, {reach}, "1", "states of the reach");
-  const int vStates = f.Var("state", NC_DOUBLE, {value}, "m3 s-1",
-                            "step outflows (Muskingum, Puls) or profile flows (Muskingum-Cunge)");
+  // Flows (m3/s), storage indicators (m3/s) and node depths (m) laid end to end per reach:
+  // no one unit, so none is declared.
+  const int vStates = f.Var("state", NC_DOUBLE, {value}, nullptr,
+                            "states of each reach: step outflows, storage indicators and gross "
+                            "outflows (Muskingum, Puls); node flows then node depths "
+                            "(Muskingum-Cunge)");
   const int vLast = f.Var("last_inflow", NC_DOUBLE, {reach}, "m3 s-1",
                           "inflow at the last time: the next run's first inflow");
   const int vDt = f.Var("computation_interval", NC_DOUBLE, {reach}, "s",

@@ -50,17 +50,17 @@ JNIEXPORT jstring JNICALL Java_varn_quorl_bench_EmptyNatives_frameMuskingum(
     JNIEnv* env, jclass, jint, jdoubleArray muskingumK, jdoubleArray muskingumX, jint stepCount,
     jdoubleArray initialStepOutflows, jdoubleArray finalStepOutflows, jint ordinateCount,
     jdoubleArray inflows, jdoubleArray outflows, jint, jbyteArray message, jint) {
-  Frame frame(env);
+  Frame frame(env, "frameMuskingum");
   double *k = nullptr, *x = nullptr, *initial = nullptr, *final = nullptr, *in = nullptr,
          *out = nullptr;
   frame.doubles("muskingumK", muskingumK, 1, k);
   frame.doubles("muskingumX", muskingumX, 1, x);
   frame.count("stepCount", stepCount);
   frame.doubles("initialStepOutflows", initialStepOutflows, stepCount, initial);
-  frame.doubles("finalStepOutflows", finalStepOutflows, stepCount, final);
+  frame.results("finalStepOutflows", finalStepOutflows, stepCount, final);
   frame.count("ordinateCount", ordinateCount);
   frame.doubles("inflows", inflows, ordinateCount, in);
-  frame.doubles("outflows", outflows, ordinateCount, out);
+  frame.results("outflows", outflows, ordinateCount, out);
   frame.message(message, MessageWidth::kFixed80);
   return frame.run(kNoRoutine);
 }
@@ -85,7 +85,7 @@ JNIEXPORT jstring JNICALL Java_varn_quorl_bench_EmptyNatives_framePuls(
     jdoubleArray outflowTable, jint stepCount, jdoubleArray initialStepOutflows,
     jdoubleArray finalStepOutflows, jint ordinateCount, jdoubleArray inflows,
     jdoubleArray outflows, jint, jbyteArray message, jint) {
-  Frame frame(env);
+  Frame frame(env, "framePuls");
   double *storage = nullptr, *outflow = nullptr, *initial = nullptr, *final = nullptr,
          *in = nullptr, *out = nullptr;
   frame.count("pairCount", pairCount);
@@ -93,10 +93,10 @@ JNIEXPORT jstring JNICALL Java_varn_quorl_bench_EmptyNatives_framePuls(
   frame.doubles("outflowTable", outflowTable, pairCount, outflow);
   frame.count("stepCount", stepCount);
   frame.doubles("initialStepOutflows", initialStepOutflows, stepCount, initial);
-  frame.doubles("finalStepOutflows", finalStepOutflows, stepCount, final);
+  frame.results("finalStepOutflows", finalStepOutflows, stepCount, final);
   frame.count("ordinateCount", ordinateCount);
   frame.doubles("inflows", inflows, ordinateCount, in);
-  frame.doubles("outflows", outflows, ordinateCount, out);
+  frame.results("outflows", outflows, ordinateCount, out);
   frame.message(message, MessageWidth::kLengthMinusOne);
   return frame.run(kNoRoutine);
 }
@@ -114,7 +114,7 @@ JNIEXPORT jstring JNICALL Java_varn_quorl_bench_EmptyNatives_framePulsWithLosses
     jdoubleArray lossRate, jint stepCount, jdoubleArray initialStepOutflows,
     jdoubleArray finalStepOutflows, jint ordinateCount, jdoubleArray inflows,
     jdoubleArray outflows, jint, jbyteArray message, jint) {
-  Frame frame(env);
+  Frame frame(env, "framePulsWithLosses");
   double *storage = nullptr, *outflow = nullptr, *elevation = nullptr, *lossAbove = nullptr,
          *rate = nullptr, *initial = nullptr, *final = nullptr, *in = nullptr, *out = nullptr;
   frame.count("pairCount", pairCount);
@@ -125,10 +125,10 @@ JNIEXPORT jstring JNICALL Java_varn_quorl_bench_EmptyNatives_framePulsWithLosses
   frame.doubles("lossRate", lossRate, 1, rate);
   frame.count("stepCount", stepCount);
   frame.doubles("initialStepOutflows", initialStepOutflows, stepCount, initial);
-  frame.doubles("finalStepOutflows", finalStepOutflows, stepCount, final);
+  frame.results("finalStepOutflows", finalStepOutflows, stepCount, final);
   frame.count("ordinateCount", ordinateCount);
   frame.doubles("inflows", inflows, ordinateCount, in);
-  frame.doubles("outflows", outflows, ordinateCount, out);
+  frame.results("outflows", outflows, ordinateCount, out);
   frame.message(message, MessageWidth::kLengthMinusOne);
   return frame.run(kNoRoutine);
 }
@@ -150,7 +150,7 @@ JNIEXPORT jstring JNICALL Java_varn_quorl_bench_EmptyNatives_frameCunge8pt(
     jdoubleArray peakOutflow, jdoubleArray peakTimeMinutes, jdoubleArray maxCelerity,
     jdoubleArray initialStorage, jdoubleArray finalStorage, jdoubleArray inflowVolume,
     jdoubleArray outflowVolume, jint, jbyteArray message, jint) {
-  Frame frame(env);
+  Frame frame(env, "frameCunge8pt");
   double* slots[19] = {};
   frame.doubles("reachLength", reachLength, 1, slots[0]);
   frame.doubles("channelSlope", channelSlope, 1, slots[1]);
@@ -159,20 +159,20 @@ JNIEXPORT jstring JNICALL Java_varn_quorl_bench_EmptyNatives_frameCunge8pt(
   frame.doubles("manningN", manningN, kRoughnessValues, slots[4]);
   frame.count("initialFlowCount", initialFlowCount);
   frame.doubles("initialFlows", initialFlows, initialFlowCount, slots[5]);
-  frame.doubles("finalFlows", finalFlows, initialFlowCount, slots[6]);
+  frame.results("finalFlows", finalFlows, initialFlowCount, slots[6]);
   frame.count("ordinateCount", ordinateCount);
   frame.doubles("inflows", inflows, ordinateCount, slots[7]);
   frame.doubles("lateralInflows", lateralInflows, ordinateCount, slots[8]);
-  frame.doubles("outflows", outflows, ordinateCount, slots[9]);
-  frame.doubles("computationInterval", computationInterval, 1, slots[10]);
-  frame.doubles("subreachLength", subreachLength, 1, slots[11]);
-  frame.doubles("peakOutflow", peakOutflow, 1, slots[12]);
-  frame.doubles("peakTimeMinutes", peakTimeMinutes, 1, slots[13]);
-  frame.doubles("maxCelerity", maxCelerity, 1, slots[14]);
-  frame.doubles("initialStorage", initialStorage, 1, slots[15]);
-  frame.doubles("finalStorage", finalStorage, 1, slots[16]);
-  frame.doubles("inflowVolume", inflowVolume, 1, slots[17]);
-  frame.doubles("outflowVolume", outflowVolume, 1, slots[18]);
+  frame.results("outflows", outflows, ordinateCount, slots[9]);
+  frame.results("computationInterval", computationInterval, 1, slots[10]);
+  frame.results("subreachLength", subreachLength, 1, slots[11]);
+  frame.results("peakOutflow", peakOutflow, 1, slots[12]);
+  frame.results("peakTimeMinutes", peakTimeMinutes, 1, slots[13]);
+  frame.results("maxCelerity", maxCelerity, 1, slots[14]);
+  frame.results("initialStorage", initialStorage, 1, slots[15]);
+  frame.results("finalStorage", finalStorage, 1, slots[16]);
+  frame.results("inflowVolume", inflowVolume, 1, slots[17]);
+  frame.results("outflowVolume", outflowVolume, 1, slots[18]);
   frame.message(message, MessageWidth::kFixed80);
   return frame.run(kNoRoutine);
 }
@@ -211,7 +211,7 @@ JNIEXPORT jstring JNICALL Java_varn_quorl_bench_EmptyNatives_frameCungePrism(
     jdoubleArray maxCelerity, jdoubleArray initialStorage, jdoubleArray finalStorage,
     jdoubleArray inflowVolume, jdoubleArray outflowVolume, jint, jbyteArray message, jint,
     jint) {
-  Frame frame(env);
+  Frame frame(env, "frameCungePrism");
   double* slots[19] = {};
   const jchar* shape = nullptr;
   jsize shapeLength = 0;
@@ -223,20 +223,20 @@ JNIEXPORT jstring JNICALL Java_varn_quorl_bench_EmptyNatives_frameCungePrism(
   frame.doubles("sideSlope", sideSlope, 1, slots[4]);
   frame.count("initialFlowCount", initialFlowCount);
   frame.doubles("initialFlows", initialFlows, initialFlowCount, slots[5]);
-  frame.doubles("finalFlows", finalFlows, initialFlowCount, slots[6]);
+  frame.results("finalFlows", finalFlows, initialFlowCount, slots[6]);
   frame.count("ordinateCount", ordinateCount);
   frame.doubles("inflows", inflows, ordinateCount, slots[7]);
   frame.doubles("lateralInflows", lateralInflows, ordinateCount, slots[8]);
-  frame.doubles("outflows", outflows, ordinateCount, slots[9]);
-  frame.doubles("computationInterval", computationInterval, 1, slots[10]);
-  frame.doubles("subreachLength", subreachLength, 1, slots[11]);
-  frame.doubles("peakOutflow", peakOutflow, 1, slots[12]);
-  frame.doubles("peakTimeMinutes", peakTimeMinutes, 1, slots[13]);
-  frame.doubles("maxCelerity", maxCelerity, 1, slots[14]);
-  frame.doubles("initialStorage", initialStorage, 1, slots[15]);
-  frame.doubles("finalStorage", finalStorage, 1, slots[16]);
-  frame.doubles("inflowVolume", inflowVolume, 1, slots[17]);
-  frame.doubles("outflowVolume", outflowVolume, 1, slots[18]);
+  frame.results("outflows", outflows, ordinateCount, slots[9]);
+  frame.results("computationInterval", computationInterval, 1, slots[10]);
+  frame.results("subreachLength", subreachLength, 1, slots[11]);
+  frame.results("peakOutflow", peakOutflow, 1, slots[12]);
+  frame.results("peakTimeMinutes", peakTimeMinutes, 1, slots[13]);
+  frame.results("maxCelerity", maxCelerity, 1, slots[14]);
+  frame.results("initialStorage", initialStorage, 1, slots[15]);
+  frame.results("finalStorage", finalStorage, 1, slots[16]);
+  frame.results("inflowVolume", inflowVolume, 1, slots[17]);
+  frame.results("outflowVolume", outflowVolume, 1, slots[18]);
   frame.message(message, MessageWidth::kLengthMinusOne);
   return frame.run(kNoRoutine);
 }

@@ -43,24 +43,19 @@ constexpr double kStartDepthPerDiameter = 0.30000001192092896;
 // Pi as 3.14159 in single precision, not the full-precision value.
 constexpr double kPi = 3.141590118408203;
 
-constexpr int kMessageNoConvergence = 1;
-constexpr int kMessageAreaLimit = 2;
-constexpr int kMessageManningN = 11;
-constexpr int kMessageSideSlope = 12;
-constexpr int kMessageChannelSlope = 13;
-constexpr int kMessageGeometry = 14;
 
-constexpr std::string_view kNoConvergenceText =
-    "Interative solution for channel depth failed to converge";
-constexpr std::string_view kAreaLimitFirstLine =
-    "Flow area is greater than 0.65 * diameter-squared.";
-constexpr std::string_view kAreaLimitSecondLine = "Depth and top width are assumed to be constant.";
-constexpr std::string_view kManningNLabel = "Manning's n is zero or negative:";
-constexpr std::string_view kSideSlopeLabel = "Channel side slope is negative:";
-constexpr std::string_view kChannelSlopeLabel = "Channel slope is zero or negative:";
-constexpr std::string_view kBottomWidthLabel = "Channel bottom width is invalid:";
-constexpr std::string_view kDiameterLabel = "Conduit diameter is zero or negative:";
 constexpr std::string_view kValueTrailer = " ";
+
+// Writes label, the value and the trailer into message; false, for the checks to return.
+bool Refuse(std::string_view label, double value, TextField message) noexcept {
+  AppendDoubleToString(label, value, kValueTrailer, message);
+  return false;
+}
+
+// A section without width, a negative or meaningless width, carries no flow at any depth.
+bool WidthInvalid(double b, double z) noexcept {
+  return !(b >= 0.0) || !std::isfinite(b) || (b == 0.0 && z == 0.0);
+}
 
 // A solve's outcome: the last iterate, the number of completed steps, and whether the last
 // step moved the depth by no more than the tolerance.
@@ -119,18 +114,20 @@ void ChannelDepthPrism(double channelSlope, double manningN, double bottomWidth,
     // No flow: an empty channel, checked for nothing.
     out.set(0.0, 0.0, b, 0.0);
   } else if (!(manningN > 0.0)) {
-    Fail(report, kMessageManningN, kManningNLabel, manningN, out, message);
+    Fail(report, message::kPrismManningN.number, message::kPrismManningN.text, manningN, out, message);
   } else if (z < 0.0) {
-    Fail(report, kMessageSideSlope, kSideSlopeLabel, z, out, message);
+    Fail(report, message::kPrismSideSlope.number, message::kPrismSideSlope.text, z, out, message);
   } else if (!(channelSlope > 0.0)) {
-    Fail(report, kMessageChannelSlope, kChannelSlopeLabel, channelSlope, out, message);
-  } else if (!(b >= 0.0) || !std::isfinite(b) || !std::isfinite(z) || (b == 0.0 && z == 0.0)) {
+    Fail(report, message::kPrismChannelSlope.number, message::kPrismChannelSlope.text, channelSlope, out, message);
+  } else if (WidthInvalid(b, z) || !std::isfinite(z)) {
     // A section without width (or with a meaningless one) carries no flow at any depth.
-    Fail(report, kMessageGeometry, kBottomWidthLabel, b, out, message);
+    Fail(report, message::kPrismBottomWidth.number, message::kPrismBottomWidth.text, b, out,
+         message);
   } else {
-    // K = S^(1/2) / n;  s = (1 + z^2)^(1/2), the slant length per unit depth of a side.
-    const double k = std::sqrt(channelSlope) / manningN;
-    const double s = std::sqrt(1.0 + z * z);
+    // K = S^0.5 / n;  s = (1 + z^2)^0.5, the slant length per unit depth of a side. Powers,
+    // not square roots: the two differ in the last bit for some arguments.
+    const double k = std::pow(channelSlope, 0.5) / manningN;
+    const double s = std::pow(1.0 + z * z, 0.5);
     const double start = initialDepth > 0.0 ? initialDepth : q * kStartDepthPerFlow;
 
     auto step = [&](double y) noexcept {
@@ -155,8 +152,8 @@ void ChannelDepthPrism(double channelSlope, double manningN, double bottomWidth,
     };
     const NewtonResult solve = SolveDepth(start, step, keepInside);
     if (!solve.converged) {
-      report.warning(kMessageNoConvergence);
-      message.assign(kNoConvergenceText);
+      report.warning(message::kPrismNoConvergence.number);
+      message.assign(message::kPrismNoConvergence.text);
     }
 
     const double y = solve.depth;
@@ -175,6 +172,35 @@ void ChannelDepthPrism(double channelSlope, double manningN, double bottomWidth,
   status = report.status(routine::kChannelDepthPrism);
 }
 
+bool CheckTrapezoid(double channelSlope, double manningN, double bottomWidth, double sideSlope,
+                    TextField message) noexcept {
+  // In the order of the depth search's checks, with its texts.
+  if (!(manningN > 0.0)) return Refuse(message::kPrismManningN.text, manningN, message);
+  if (std::isinf(manningN))
+    return Refuse(message::kPrismManningNNotFinite.text, manningN, message);
+  if (sideSlope < 0.0) return Refuse(message::kPrismSideSlope.text, sideSlope, message);
+  if (!std::isfinite(sideSlope)) return Refuse(message::kPrismSideSlopeNotFinite.text, sideSlope, message);
+  if (!(channelSlope > 0.0)) return Refuse(message::kPrismChannelSlope.text, channelSlope, message);
+  if (std::isinf(channelSlope))
+    return Refuse(message::kPrismChannelSlopeNotFinite.text, channelSlope, message);
+  if (WidthInvalid(bottomWidth, sideSlope))
+    return Refuse(message::kPrismBottomWidth.text, bottomWidth, message);
+  return true;
+}
+
+bool CheckConduit(double channelSlope, double manningN, double diameter,
+                  TextField message) noexcept {
+  if (!(manningN > 0.0)) return Refuse(message::kPrismManningN.text, manningN, message);
+  if (std::isinf(manningN))
+    return Refuse(message::kPrismManningNNotFinite.text, manningN, message);
+  if (!(channelSlope > 0.0)) return Refuse(message::kPrismChannelSlope.text, channelSlope, message);
+  if (std::isinf(channelSlope))
+    return Refuse(message::kPrismChannelSlopeNotFinite.text, channelSlope, message);
+  if (!(diameter > 0.0) || !std::isfinite(diameter))
+    return Refuse(message::kCircleDiameter.text, diameter, message);
+  return true;
+}
+
 void ChannelDepthCircle(double channelSlope, double manningN, double diameter, double flow,
                         double& depth, double& flowArea, double& topWidth, double& celerity,
                         std::int32_t& status, TextField message) noexcept {
@@ -186,34 +212,36 @@ void ChannelDepthCircle(double channelSlope, double manningN, double diameter, d
   if (!(q > 0.0)) {
     out.set(0.0, 0.0, 0.0, 0.0);
   } else if (!(manningN > 0.0)) {
-    Fail(report, kMessageManningN, kManningNLabel, manningN, out, message);
+    Fail(report, message::kPrismManningN.number, message::kPrismManningN.text, manningN, out, message);
   } else if (!(channelSlope > 0.0)) {
-    Fail(report, kMessageChannelSlope, kChannelSlopeLabel, channelSlope, out, message);
+    Fail(report, message::kPrismChannelSlope.number, message::kPrismChannelSlope.text, channelSlope, out, message);
   } else if (!(d > 0.0) || !std::isfinite(d)) {
-    Fail(report, kMessageGeometry, kDiameterLabel, d, out, message);
+    Fail(report, message::kCircleDiameter.number, message::kCircleDiameter.text, d, out,
+         message);
   } else {
-    // alpha = D^(1/6) / n S^(1/2) 0.503;  r = D/2
-    const double alpha = std::pow(d, kOneSixth) / manningN * std::sqrt(channelSlope) *
+    // alpha = D^(1/6) / n S^0.5 0.503;  r = D/2
+    const double alpha = std::pow(d, kOneSixth) / manningN * std::pow(channelSlope, 0.5) *
                          kFlowLawCoefficient;
     const double r = d * 0.5;
     // A = (Q / alpha)^(1/m), the flow law inverted
     const double area = std::pow(q / alpha, kInverseFlowLawExponent);
-    // T(y) = 2 ((2 r - y) y)^(1/2), also dA/dy
-    auto topWidthAt = [r](double y) noexcept { return 2.0 * std::sqrt((2.0 * r - y) * y); };
+    // T(y) = 2 ((2 r - y) y)^0.5, also dA/dy
+    auto topWidthAt = [r](double y) noexcept { return 2.0 * std::pow((2.0 * r - y) * y, 0.5); };
 
     double y;
     if (area > kAreaLimitPerDiameterSquared * (d * d)) {
       // Nearly full: the depth is held at 0.771 D.
-      report.warning(kMessageAreaLimit);
-      AppendLineToString(kAreaLimitFirstLine, kAreaLimitSecondLine, message);
+      report.warning(message::kCircleAreaLimit.number);
+      AppendLineToString(message::kCircleAreaLimit.text, message::kCircleAreaLimitSecondLine.text,
+                         message);
       y = kDepthAboveLimitPerDiameter * d;
     } else {
       auto step = [&](double yi) noexcept {
         // Segment below the surface, u = r - y:
-        // A(y) = (pi/2) r^2 - (u (r^2 - u^2)^(1/2) + r^2 asin(u/r))
+        // A(y) = (pi/2) r^2 - (u (r^2 - u^2)^0.5 + r^2 asin(u/r))
         const double u = r - yi;
         const double segment =
-            kPi * r * r * 0.5 - (u * std::sqrt(r * r - u * u) + r * r * std::asin(u / r));
+            kPi * r * r * 0.5 - (u * std::pow(r * r - u * u, 0.5) + r * r * std::asin(u / r));
         return yi - (segment - area) / topWidthAt(yi);
       };
       // An iterate at or beyond the bottom or the crown is moved halfway from the previous one
@@ -224,8 +252,8 @@ void ChannelDepthCircle(double channelSlope, double manningN, double diameter, d
       };
       const NewtonResult solve = SolveDepth(kStartDepthPerDiameter * d, step, keepInside);
       if (!solve.converged) {
-        report.warning(kMessageNoConvergence);
-        message.assign(kNoConvergenceText);
+        report.warning(message::kPrismNoConvergence.number);
+        message.assign(message::kPrismNoConvergence.text);
       }
       y = solve.depth;
     }

@@ -34,6 +34,20 @@ void ChannelDepthPrism(double channelSlope, double manningN, double bottomWidth,
                        double& flowArea, double& topWidth, double& celerity,
                        std::int32_t& status, TextField message) noexcept;
 
+// Whether a trapezoid, or a conduit, can carry flow at all, checked without any flow. True
+// when n > 0, S > 0, z >= 0 and the bottom width (b >= 0, not both b and z 0) or the diameter
+// (D > 0) are valid and all are finite; message is then left as passed. Otherwise writes the
+// first fault in the order of the depth routines' checks (n, z, S, then b or D) with their
+// texts ("Manning's n is zero or negative: n", "Channel side slope is negative: z", "Channel
+// slope is zero or negative: S", "Channel bottom width is invalid: b", "Conduit diameter is
+// zero or negative: D"), or for an infinite n or S and a side slope that is not finite
+// "Manning's n is not finite: n", "Channel slope is not finite: S", "Channel side slope is
+// not finite: z", and returns false.
+bool CheckTrapezoid(double channelSlope, double manningN, double bottomWidth, double sideSlope,
+                    TextField message) noexcept;
+bool CheckConduit(double channelSlope, double manningN, double diameter,
+                  TextField message) noexcept;
+
 // Depth in a circular conduit of diameter D. The flow area comes from the flow law
 // Q = alpha A^1.25, alpha = 0.503 D^(1/6) S^(1/2) / n; the depth is the one at which the
 // circular segment has that area (Newton's method from 0.3 D, converged when a step changes

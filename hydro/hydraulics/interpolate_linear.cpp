@@ -12,15 +12,9 @@
 namespace tovalin {
 namespace {
 
-constexpr std::string_view kValueLabel = "Independent variable,";
-constexpr std::string_view kBelowPhrase = ", is below minimum table value,";
-constexpr std::string_view kAbovePhrase = ", is above maximum table value,";
-constexpr std::string_view kTwoValuesPhrase = ", has two dependent values:";
 constexpr std::string_view kTwoValuesJoint = " and";
 // The trailer after the last number: it merges with the blanks that fill the field.
 constexpr std::string_view kClosingTrailer = " ";
-constexpr std::string_view kNoValueText = "No independent variable for interpolation";
-constexpr std::string_view kTooFewPairsText = "Not enough x-y pairs for interpolation";
 
 }  // namespace
 
@@ -32,25 +26,25 @@ std::int32_t ReportLookupFailure(const Lookup& lookup, double v, std::span<const
   const auto n = static_cast<std::size_t>(lookup.lower);
   switch (lookup.failure) {
     case kBelowTable:
-      AppendDoubleToString(kValueLabel, v, kBelowPhrase, message);
+      AppendDoubleToString(message::kLookupLabel, v, message::kLookupBelow.detail, message);
       AppendDoubleToString(message.view(), xTable[0], kClosingTrailer, message);
       break;
     case kAboveTable:
-      AppendDoubleToString(kValueLabel, v, kAbovePhrase, message);
+      AppendDoubleToString(message::kLookupLabel, v, message::kLookupAbove.detail, message);
       AppendDoubleToString(message.view(), xTable[static_cast<std::size_t>(pairs) - 1],
                            kClosingTrailer, message);
       break;
     case kTwoDependentValues:
       // y(n) and y(u) = y(n + 1), both inside the table since 1 <= n <= pairs - 1.
-      AppendDoubleToString(kValueLabel, v, kTwoValuesPhrase, message);
+      AppendDoubleToString(message::kLookupLabel, v, message::kLookupTwoValues.detail, message);
       AppendDoubleToString(message.view(), yTable[n - 1], kTwoValuesJoint, message);
       AppendDoubleToString(message.view(), yTable[n], kClosingTrailer, message);
       break;
     case kNoValue:
-      message.assign(kNoValueText);
+      message.assign(message::kLookupNoValue.text);
       break;
     default:
-      message.assign(kTooFewPairsText);
+      message.assign(message::kLookupTooFewPairs.text);
       break;
   }
   return EncodeErrorCode(routine::kInterpolateLinear, lookup.failure, kSeverityError);

@@ -10,6 +10,7 @@
 #include <limits>
 #include <span>
 
+#include "hydro/messages/catalogue.h"
 #include "hydro/messages/message_text.h"
 #include "hydro/messages/text_field.h"
 
@@ -36,11 +37,11 @@ void InterpolateLinear(std::int32_t pairCount, std::span<const double> xTable,
 namespace interpolation {
 
 // Message numbers of the lookup failures.
-inline constexpr int kBelowTable = 11;
-inline constexpr int kAboveTable = 12;
-inline constexpr int kTwoDependentValues = 13;
-inline constexpr int kNoValue = 14;
-inline constexpr int kTooFewPairs = 15;
+inline constexpr int kBelowTable = message::kLookupBelow.number;
+inline constexpr int kAboveTable = message::kLookupAbove.number;
+inline constexpr int kTwoDependentValues = message::kLookupTwoValues.number;
+inline constexpr int kNoValue = message::kLookupNoValue.number;
+inline constexpr int kTooFewPairs = message::kLookupTooFewPairs.number;
 
 // One value looked up: the result, the failure's message number (0 for none), and the lower
 // index n (1-based) of the bracket where the search ended (0 when no search ran).

@@ -34,15 +34,19 @@ constexpr double kWidthlessStartDepth = 1.0;
 // The last point of each subsection (1-based): 3, 6 and 8.
 constexpr std::size_t kSubsectionEnd[kSubsectionCount] = {3, 6, 8};
 
-constexpr int kMessageNoConvergence = 1;
-constexpr int kMessageBadRoughness = 11;
-constexpr int kMessageStationOrder = 12;
-constexpr int kMessageBadSlope = 13;
-constexpr std::string_view kStationOrderLabel = "Cross-section stations are out of order:";
-constexpr std::string_view kRoughnessLabel = "Manning's n is zero or negative:";
-constexpr std::string_view kSlopeLabel = "Channel slope is zero or negative:";
-constexpr std::string_view kNoConvergenceText =
-    "Interative solution for channel depth failed to converge";
+constexpr std::string_view kValueTrailer = " ";
+
+// The distance of station p from the first is smaller than that of station p - 1.
+bool TurnsBack(std::span<const double, 8> x, std::size_t p) noexcept {
+  return std::abs(x[p - 1] - x[0]) > std::abs(x[p] - x[0]);
+}
+
+// "Cross-section stations are out of order: x1, x2 " for the pair that turns back.
+void WriteStationOrder(double before, double after, TextField message) noexcept {
+  AppendDoubleToString(message::kConveyanceStationOrder.text, before,
+                       message::kConveyanceStationOrder.detail, message);
+  AppendDoubleToString(message.view(), after, kValueTrailer, message);
+}
 
 // The wetted part of one segment: its two ends and the water depth over each.
 struct WettedPart {
@@ -86,11 +90,10 @@ void Conveyance8Point(double waterSurfaceElevation, std::span<const double, 8> s
 
   // Segment k (1-based, 2..8) joins point k-1 to point k; here p = k - 1 is 0-based point k.
   for (std::size_t p = 1; p < kSectionPointCount; ++p) {
-    if (std::abs(x[p - 1] - x[0]) > std::abs(x[p] - x[0])) {
+    if (TurnsBack(x, p)) {
       // The distance from the first station decreased: stations out of order.
-      report.error(kMessageStationOrder);
-      AppendDoubleToString(kStationOrderLabel, x[p - 1], ", ", message);
-      AppendDoubleToString(message.view(), x[p], " ", message);
+      report.error(message::kConveyanceStationOrder.number);
+      WriteStationOrder(x[p - 1], x[p], message);
       flowArea = undefinedDbl();
       conveyance = undefinedDbl();
       topWidth = undefinedDbl();
@@ -115,8 +118,8 @@ void Conveyance8Point(double waterSurfaceElevation, std::span<const double, 8> s
           // K = (A/P)^(2/3) / n * A
           subsectionConveyance[s] = (std::pow(area[s] / perimeter, kManningExponent) / n) * area[s];
         } else {
-          report.error(kMessageBadRoughness);
-          AppendDoubleToString(kRoughnessLabel, n, " ", message);
+          report.error(message::k8PointManningN.number);
+          AppendDoubleToString(message::k8PointManningN.text, n, " ", message);
         }
       }
       ++s;
@@ -125,12 +128,145 @@ void Conveyance8Point(double waterSurfaceElevation, std::span<const double, 8> s
   }
 
   flowArea = area[0] + area[1] + area[2];
-  conveyance = report.messageNumber == kMessageBadRoughness
+  conveyance = report.messageNumber == message::k8PointManningN.number
                    ? undefinedDbl()
                    : subsectionConveyance[0] + subsectionConveyance[1] + subsectionConveyance[2];
   topWidth = width;
   status = report.status(routine::kConveyance8Point);
 }
+
+bool CheckSection8Point(double channelSlope, std::span<const double, 8> stations,
+                        std::span<const double, 8> elevations,
+                        std::span<const double, 3> manningN, TextField message) noexcept {
+  // Each fault in the order the depth search meets it, with the text it writes there; the
+  // values it does not examine (infinities, points that are not numbers) in the same form.
+  auto refuse = [&](std::string_view label, double value) {
+    AppendDoubleToString(label, value, kValueTrailer, message);
+    return false;
+  };
+  if (!(channelSlope > 0.0)) return refuse(message::k8PointChannelSlope.text, channelSlope);
+  if (std::isinf(channelSlope)) return refuse(message::k8PointChannelSlopeNotFinite.text, channelSlope);
+  for (double n : manningN) {
+    if (!(n > 0.0)) return refuse(message::k8PointManningN.text, n);
+    if (std::isinf(n)) return refuse(message::k8PointManningNNotFinite.text, n);
+  }
+  for (std::size_t p = 0; p < kSectionPointCount; ++p) {
+    if (!std::isfinite(stations[p])) return refuse(message::kCungeStationNotFinite.text, stations[p]);
+    if (!std::isfinite(elevations[p])) return refuse(message::kCungeElevationNotFinite.text, elevations[p]);
+  }
+  for (std::size_t p = 1; p < kSectionPointCount; ++p) {
+    if (TurnsBack(stations, p)) {
+      WriteStationOrder(stations[p - 1], stations[p], message);
+      return false;
+    }
+  }
+  return true;
+}
+
+namespace {
+
+// The first depth estimate (m): the caller's when it is a finite value above 0, otherwise two
+// thirds of the flow per unit width between the bank points 3 and 6.
+double FirstEstimate(std::span<const double, 8> x, double flow, double initialDepth) noexcept {
+  if (initialDepth > 0.0 && std::isfinite(initialDepth)) return initialDepth;
+  double bankWidth = x[5] - x[2];
+  // Descending banks (a mirrored section) are measured the other way; equal ones fall back on
+  // the whole section's width.
+  if (!(bankWidth > 0.0)) bankWidth = std::abs(bankWidth);
+  if (!(bankWidth > 0.0)) bankWidth = std::abs(x[7] - x[0]);
+  // D1 = Q / (X6 - X3) * 2/3
+  return bankWidth > 0.0 ? flow / bankWidth * kTwoThirds : kWidthlessStartDepth;
+}
+
+// The outcome of the depth search: the depth, the passes made and whether it converged.
+struct DepthSearch {
+  double depth;
+  int passes;
+  bool converged;
+};
+
+// Secant search with bisection for F(D) = 0 from the estimates (d1, f1) and (d2, f2);
+// excessFlow(D) evaluates F. Converged when a new estimate lies within 0.005 m of either
+// previous one; after 20 passes the last estimate stands.
+template <class ExcessFlow>
+DepthSearch SecantSearch(const ExcessFlow& excessFlow, double d1, double f1, double d2,
+                         double f2) {
+  for (int pass = 1;; ++pass) {
+    const bool bracketed = f1 * f2 < 0.0;
+    double d3;
+    if (bracketed && (2.0 * d2 < d1 || 2.0 * d1 < d2)) {
+      // Bracketed but far apart: bisect.
+      d3 = (d1 + d2) * 0.5;
+    } else {
+      // Secant: D3 = D2 - F2 (D2 - D1) / (F2 - F1)
+      d3 = d2 - f2 * (d2 - d1) / (f2 - f1);
+    }
+    if (!(d3 > 0.0 && std::isfinite(d3))) {
+      // The section carries nothing at or below zero depth: keep the estimate inside it.
+      if (f1 < 0.0 && f2 < 0.0) {
+        d3 = std::min(d1, d2) * 0.5;  // too much at both: the depth lies below
+      } else if (f1 > 0.0 && f2 > 0.0) {
+        d3 = std::max(d1, d2) * 2.0;  // too little at both: the depth lies above
+      } else {
+        d3 = (d1 + d2) * 0.5;
+      }
+    }
+    if (std::abs(d3 - d1) <= kDepthTolerance || std::abs(d3 - d2) <= kDepthTolerance)
+      return {d3, pass, true};
+    const double f3 = excessFlow(d3);
+    if (bracketed) {
+      // Keep the pair that brackets the root.
+      if (f2 * f3 < 0.0) {
+        d1 = d3, f1 = f3;
+      } else {
+        d2 = d3, f2 = f3;
+      }
+    } else {
+      // Keep the better of the old pair and the new estimate.
+      if (std::abs(f1) > std::abs(f2)) d1 = d2, f1 = f2;
+      d2 = d3, f2 = f3;
+    }
+    if (pass == kMaxSearchPasses) return {d3, pass, false};
+  }
+}
+
+// Area, top width and celerity at the water surface Ymin + D, reported to no one. The
+// celerity dQ/dA is a one-sided difference over 0.01 m: forward, or backward when a point lies
+// within one step above the surface, so that the difference does not straddle a break in the
+// section; undefined where the section has no width to change its area.
+struct AtDepth {
+  double area, topWidth, celerity;
+};
+AtDepth CelerityAt(double surface, double rootSlope, std::span<const double, 8> x,
+                   std::span<const double, 8> y, std::span<const double, 3> manningN) noexcept {
+  std::int32_t privateStatus = 0;
+  char privateCharacter = kBlank;
+  const TextField privateMessage(&privateCharacter, 1);
+  AtDepth at{};
+  double conveyance = 0.0;
+  Conveyance8Point(surface, x, y, manningN, at.area, conveyance, at.topWidth, privateStatus,
+                   privateMessage);
+  const double q1 = rootSlope * conveyance;
+  double step = kCelerityStep;
+  for (double elevation : y) {
+    if (surface <= elevation && elevation <= surface + kCelerityStep) {
+      step = -kCelerityStep;
+      break;
+    }
+  }
+  double area2 = 0.0;
+  double conveyance2 = 0.0;
+  double width2 = 0.0;
+  Conveyance8Point(surface + step, x, y, manningN, area2, conveyance2, width2, privateStatus,
+                   privateMessage);
+  const double q2 = rootSlope * conveyance2;
+  const double areaChange = area2 - at.area;
+  // c = dQ/dA = (Q2 - Q1) / (A2 - A1)
+  at.celerity = areaChange != 0.0 ? (q2 - q1) / areaChange : undefinedDbl();
+  return at;
+}
+
+}  // namespace
 
 void ChannelDepth8Point(double channelSlope, std::span<const double, 8> stations,
                         std::span<const double, 8> elevations,
@@ -164,16 +300,16 @@ void ChannelDepth8Point(double channelSlope, std::span<const double, 8> stations
     return;
   }
   if (!(slope > 0.0)) {
-    report.error(kMessageBadSlope);
-    AppendDoubleToString(kSlopeLabel, slope, " ", message);
+    report.error(message::k8PointChannelSlope.number);
+    AppendDoubleToString(message::k8PointChannelSlope.text, slope, " ", message);
     fail();
     finish();
     return;
   }
   for (double n : manningN) {
     if (!(n > 0.0)) {
-      report.error(kMessageBadRoughness);
-      AppendDoubleToString(kRoughnessLabel, n, " ", message);
+      report.error(message::k8PointManningN.number);
+      AppendDoubleToString(message::k8PointManningN.text, n, " ", message);
       fail();
       finish();
       return;
@@ -190,18 +326,8 @@ void ChannelDepth8Point(double channelSlope, std::span<const double, 8> stations
     return q - rootSlope * conveyance;
   };
 
-  // First estimate: the caller's, or two thirds of the flow per unit width between the banks.
-  double d1 = initialDepth;
-  if (!(d1 > 0.0 && std::isfinite(d1))) {
-    double bankWidth = x[5] - x[2];
-    // Descending banks (a mirrored section) are measured the other way; equal ones fall back
-    // on the whole section's width.
-    if (!(bankWidth > 0.0)) bankWidth = std::abs(bankWidth);
-    if (!(bankWidth > 0.0)) bankWidth = std::abs(x[7] - x[0]);
-    // D1 = Q / (X6 - X3) * 2/3
-    d1 = bankWidth > 0.0 ? q / bankWidth * kTwoThirds : kWidthlessStartDepth;
-  }
-  double f1 = excessFlow(d1);
+  const double d1 = FirstEstimate(x, q, initialDepth);
+  const double f1 = excessFlow(d1);
   FixedText<1> routineName;
   std::int32_t conveyanceMessage = 0;
   std::int32_t conveyanceSeverity = 0;
@@ -211,82 +337,19 @@ void ChannelDepth8Point(double channelSlope, std::span<const double, 8> stations
     fail();
     return;
   }
-  double d2 = d1 * kSecondEstimateRatio;
-  double f2 = excessFlow(d2);
-
-  double d = d2;
-  for (int pass = 1;; ++pass) {
-    const bool bracketed = f1 * f2 < 0.0;
-    double d3;
-    if (bracketed && (2.0 * d2 < d1 || 2.0 * d1 < d2)) {
-      // Bracketed but far apart: bisect.
-      d3 = (d1 + d2) * 0.5;
-    } else {
-      // Secant: D3 = D2 - F2 (D2 - D1) / (F2 - F1)
-      d3 = d2 - f2 * (d2 - d1) / (f2 - f1);
-    }
-    if (!(d3 > 0.0 && std::isfinite(d3))) {
-      // The section carries nothing at or below zero depth: keep the estimate inside it.
-      if (f1 < 0.0 && f2 < 0.0) {
-        d3 = std::min(d1, d2) * 0.5;  // too much at both: the depth lies below
-      } else if (f1 > 0.0 && f2 > 0.0) {
-        d3 = std::max(d1, d2) * 2.0;  // too little at both: the depth lies above
-      } else {
-        d3 = (d1 + d2) * 0.5;
-      }
-    }
-    if (std::abs(d3 - d1) <= kDepthTolerance || std::abs(d3 - d2) <= kDepthTolerance) {
-      d = d3;
-      break;
-    }
-    const double f3 = excessFlow(d3);
-    if (bracketed) {
-      // Keep the pair that brackets the root.
-      if (f2 * f3 < 0.0) {
-        d1 = d3, f1 = f3;
-      } else {
-        d2 = d3, f2 = f3;
-      }
-    } else {
-      // Keep the better of the old pair and the new estimate.
-      if (std::abs(f1) > std::abs(f2)) d1 = d2, f1 = f2;
-      d2 = d3, f2 = f3;
-    }
-    if (pass == kMaxSearchPasses) {
-      report.warning(kMessageNoConvergence);
-      message.assign(kNoConvergenceText);
-      d = d3;
-      break;
-    }
+  const double d2 = d1 * kSecondEstimateRatio;
+  const double f2 = excessFlow(d2);
+  const DepthSearch search = SecantSearch(excessFlow, d1, f1, d2, f2);
+  if (!search.converged) {
+    report.warning(message::k8PointNoConvergence.number);
+    message.assign(message::k8PointNoConvergence.text);
   }
 
-  // Results at D, reported to no one.
-  depth = d;
-  std::int32_t privateStatus = 0;
-  char privateCharacter = kBlank;
-  const TextField privateMessage(&privateCharacter, 1);
-  const double surface = lowest + d;
-  double area2 = 0.0;
-  double conveyance2 = 0.0;
-  double width2 = 0.0;
-  Conveyance8Point(surface, x, y, manningN, flowArea, conveyance, topWidth, privateStatus,
-                   privateMessage);
-  const double q1 = rootSlope * conveyance;
-  // Forward difference, or backward when a point lies within one step above the surface,
-  // so that the difference does not straddle a break in the section.
-  double step = kCelerityStep;
-  for (double elevation : y) {
-    if (surface <= elevation && elevation <= surface + kCelerityStep) {
-      step = -kCelerityStep;
-      break;
-    }
-  }
-  Conveyance8Point(surface + step, x, y, manningN, area2, conveyance2, width2, privateStatus,
-                   privateMessage);
-  const double q2 = rootSlope * conveyance2;
-  const double areaChange = area2 - flowArea;
-  // c = dQ/dA = (Q2 - Q1) / (A2 - A1)
-  celerity = areaChange != 0.0 ? (q2 - q1) / areaChange : undefinedDbl();
+  depth = search.depth;
+  const AtDepth at = CelerityAt(lowest + search.depth, rootSlope, x, y, manningN);
+  flowArea = at.area;
+  topWidth = at.topWidth;
+  celerity = at.celerity;
   finish();
 }
 

@@ -31,6 +31,19 @@ void Conveyance8Point(double waterSurfaceElevation, std::span<const double, 8> s
                       double& flowArea, double& conveyance, double& topWidth,
                       std::int32_t& status, TextField message) noexcept;
 
+// Whether the section can carry flow at all, checked without any flow: S > 0 and finite,
+// every n > 0 and finite, every station and elevation finite, and the stations in the order
+// Conveyance8Point requires. Returns true when it can, leaving message as passed. Otherwise
+// writes the first fault found, in that order, and returns false: "Channel slope is zero or
+// negative: S", "Manning's n is zero or negative: n" (the texts the depth search writes, a
+// value that is not a number included), "Cross-section stations are out of order: x1, x2",
+// or for an infinite S or n and a station or elevation that is not finite "Channel slope is
+// not finite: S", "Manning's n is not finite: n", "Cross-section station is not finite: x",
+// "Cross-section elevation is not finite: y".
+bool CheckSection8Point(double channelSlope, std::span<const double, 8> stations,
+                        std::span<const double, 8> elevations,
+                        std::span<const double, 3> manningN, TextField message) noexcept;
+
 // Normal depth for a flow, by a secant search with bisection on the depth above the lowest
 // point, and the area, top width and kinematic celerity dQ/dA there.
 //   channelSlope   bed slope S (m/m, > 0)

@@ -1,4 +1,4 @@
-// Packing and unpacking of status codes, with the routine-name table.
+// Packing and unpacking of status codes; the routine-name table is in the catalogue.
 #include "hydro/messages/status_code.h"
 
 #include <array>
@@ -10,25 +10,6 @@ namespace {
 constexpr int kMessageNumberLimit = 63;
 constexpr int kSeverityLimit = 7;
 constexpr std::uint32_t kRoutineFieldMask = 16383;  // bits 9-22
-constexpr std::string_view kUnknownRoutine = "Unknown Subroutine";
-
-// The routine-name table, rows 1 to 35; each name is blank-padded to 32 characters when
-// decoded. Rows 1-13, 19, 23 and 26-35 name routines that live elsewhere.
-constexpr std::array<std::string_view, 35> kRoutineNames = {
-    "FreqBasedHypStorm",     "FreqBasedHypStorm1",        "StandardProjectStorm",
-    "ImperviousAreaExcess",  "LossGreenAmpt",             "LossInitialConstant",
-    "LossSCSCurveNumber",    "UnitgraphClark",            "UnitgraphSnyder",
-    "UnitgraphSCS",          "UnitgraphSize",             "SnyderParameters",
-    "SynTimeAccumBasinArea", "RouteMuskingum",            "RouteMuskingumCunge8Point",
-    "RouteMuskingumCungePrism", "RoutePulsChannel",       "RoutePulsChannelWithLoss",
-    "RoutePulsReservoir",    "ChannelDepth8Point",        "ChannelDepthCircle",
-    "ChannelDepthPrism",     "ChannelFlow8Point",         "Conveyance8Point",
-    "InterpolateLinear",     "InterpolateLinearExtrap",   "InterpolateLogLog",
-    "IrregularToRegular",    "LeastSquareLine",           "LeastSquareParabola",
-    "MatrixDecomp",          "ReservoirCapacity",         "StorageOutflow8Point",
-    "KWaveRunoffTransform",  "HydrographDepth"};
-constexpr int kRoutineNameWidth = 32;
-
 }  // namespace
 
 std::int32_t EncodeErrorCode(std::int32_t routineNumber, std::int32_t messageNumber,

@@ -6,32 +6,14 @@
 #include <cstdint>
 #include <string_view>
 
+#include "hydro/messages/catalogue.h"
 #include "hydro/messages/text_field.h"
 
 namespace tovalin {
 
-inline constexpr int kSeverityWarning = 2;
-inline constexpr int kSeverityError = 4;
-// The first message number that is an error rather than a warning.
-inline constexpr int kFirstErrorMessage = 11;
 // Message number and text for working storage that cannot be obtained.
-inline constexpr int kMessageNoStorage = 11;
-inline constexpr std::string_view kNoStorageText = "Cannot allocate memory for dynamic arrays";
-
-// Rows of the routine-name table used by this library's own routines.
-namespace routine {
-inline constexpr int kRouteMuskingum = 14;
-inline constexpr int kRouteMuskingumCunge8Point = 15;
-inline constexpr int kRouteMuskingumCungePrism = 16;
-inline constexpr int kRoutePulsChannel = 17;
-inline constexpr int kRoutePulsChannelWithLoss = 18;
-// The depth routines pack numbers whose rows bear other names; decoding yields the row's name.
-inline constexpr int kChannelDepthPrism = 21;
-inline constexpr int kChannelDepthCircle = 22;
-inline constexpr int kChannelDepth8Point = 23;
-inline constexpr int kConveyance8Point = 24;
-inline constexpr int kInterpolateLinear = 25;
-}  // namespace routine
+inline constexpr int kMessageNoStorage = message::kMuskingumNoStorage.number;
+inline constexpr std::string_view kNoStorageText = message::kNoStorage;
 
 // Packs a status. Message number 0 gives 0 whatever the severity; a message number outside
 // 0..63 becomes 63 and a severity outside 0..7 becomes 7. The routine number is not limited
@@ -55,6 +37,8 @@ struct Report {
 
   void warning(int number) noexcept { messageNumber = number, severity = kSeverityWarning; }
   void error(int number) noexcept { messageNumber = number, severity = kSeverityError; }
+  // Records a message of the catalogue, with its number and severity.
+  void raise(const Message& m) noexcept { messageNumber = m.number, severity = m.severity; }
   bool failed() const noexcept { return messageNumber >= kFirstErrorMessage; }
   std::int32_t status(int routineNumber) const noexcept {
     return EncodeErrorCode(routineNumber, messageNumber, severity);

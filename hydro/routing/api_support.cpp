@@ -3,6 +3,9 @@
 
 namespace tovalin {
 
+static_assert(std::bit_cast<std::uint64_t>(kUndefined) == std::bit_cast<std::uint64_t>(undefinedDbl()),
+              "the API's undefined value is the library's");
+
 std::int32_t Status::code() const noexcept {
   return EncodeErrorCode(routine, messageNumber, static_cast<std::int32_t>(severity));
 }

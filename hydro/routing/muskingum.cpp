@@ -11,6 +11,7 @@
 #include "hydro/messages/message_text.h"
 #include "hydro/messages/status_code.h"
 #include "hydro/routing/api_support.h"
+#include "hydro/routing/fault_seam.h"
 
 namespace tovalin {
 namespace {
@@ -21,16 +22,6 @@ constexpr double kSecondsPerHour = 3600.0;
 constexpr double kSecondsPerMinute = 60.0;
 constexpr double kLargestWeight = 0.5;
 
-constexpr int kMessageUnstable = 1;
-constexpr int kMessageInvalid = 12;
-constexpr int kMessageLateral = 15;
-constexpr int kMessageState = 16;
-constexpr std::string_view kUnstableText = "Muskingum routing is unstable with the given parameters.";
-constexpr std::string_view kLateralText =
-    "Lateral inflow is not taken by this method: add it to the inflows.";
-constexpr std::string_view kStateText =
-    "The state does not continue this call: one outflow per step and the first inflow equal "
-    "to its last inflow are needed.";
 
 struct Coefficients {
   double ca;  // dt/D * 2: one minus the weight of the previous outflow
@@ -107,7 +98,7 @@ MuskingumResult Route(const MuskingumReach& reach, const Hydrograph& hydrograph,
                                    : options.outflows.first(std::min(n, options.outflows.size()));
   std::vector<double>& finals = work.stepOutflows();
   if ((options.outflows.empty() && !Fit(work.outflows(), n)) || !Fit(finals, steps)) {
-    report.error(kMessageNoStorage);
+    report.raise(message::kMuskingumNoStorage);
     message.field.assign(kNoStorageText);
     result.status = StatusOf(report, routine::kRouteMuskingum);
     result.text = message.text();
@@ -119,23 +110,24 @@ MuskingumResult Route(const MuskingumReach& reach, const Hydrograph& hydrograph,
   const bool invalid = dt <= 0.0 || k <= 0.0 || stepCount < 1 || x < 0.0 || x > kLargestWeight;
   Coefficients c{};
   if (invalid) {
-    report.error(kMessageInvalid);
-    AppendDoubleToString("Invalid Muskingum parameters: K = ", k, ", x = ", message.field);
+    report.error(message::kMuskingumInvalid.number);
+    AppendDoubleToString(message::kMuskingumInvalid.text, k, message::kMuskingumInvalid.detail,
+                         message.field);
     AppendDoubleToString(message.field.view(), x, ", Number of reaches = ", message.field);
     AppendIntegerToString(message.field.view(), stepCount, " ", message.field);
   } else if (!hydrograph.lateralFlows.empty()) {
-    report.error(kMessageLateral);
-    message.field.assign(kLateralText);
+    report.error(message::kMuskingumLateral.number);
+    message.field.assign(message::kMuskingumLateral.text);
   } else if (start.outflows.size() != steps ||
              (n > 0 && !SameOrdinate(inflows[0], start.lastInflow))) {
-    report.error(kMessageState);
-    message.field.assign(kStateText);
+    report.error(message::kMuskingumState.number);
+    message.field.assign(message::kMuskingumState.text);
   } else {
     c = MuskingumCoefficients(dt, k, x, stepCount);
     // Stable when Ca <= 1 and Cb >= 0; a coefficient that is not a number is unstable.
     if (!(c.ca <= 1.0 && c.cb >= 0.0)) {
-      report.warning(kMessageUnstable);
-      message.field.assign(kUnstableText);
+      report.warning(message::kMuskingumUnstable.number);
+      message.field.assign(message::kMuskingumUnstable.text);
     }
   }
 
@@ -150,6 +142,7 @@ MuskingumResult Route(const MuskingumReach& reach, const Hydrograph& hydrograph,
     VolumeAccount& v = result.volume;
     v.inflow = TrapezoidVolume(inflows, seconds);
     if (n > 0) v.storageStart = ReachStorage(stepK, x, inflows[0], start.outflows);
+    FaultSeam(inflows);
     if (!outflows.empty()) std::memmove(outflows.data(), inflows.data(), outflows.size_bytes());
     for (std::size_t s = 0; s < steps; ++s)
       finals[s] = RouteStep(c, start.outflows[s], outflows);

@@ -21,7 +21,9 @@ namespace tovalin {
 // stepCount) or message 1 (unstable coefficients: routed all the same). message is left as
 // passed when nothing is reported. An undefined inflow or step outflow makes the outflows
 // undefined from that ordinate on. With ordinateCount < 1 nothing is written to outflows and
-// each final step outflow is its initial one. A translator onto the C++ API's Route.
+// each final step outflow is its initial one. A translator onto the C++ API's Route. Not
+// noexcept: an exception from inside (only the test build's fault seam throws one) reaches
+// the caller.
 void RouteMuskingum(std::int32_t intervalMinutes, double muskingumK, double muskingumX,
                     std::int32_t stepCount, std::span<const double> initialStepOutflows,
                     std::span<double> finalStepOutflows, std::int32_t ordinateCount,

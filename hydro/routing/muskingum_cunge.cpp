@@ -22,12 +22,6 @@ namespace {
 using namespace muskingum_cunge;
 
 constexpr double kSecondsPerMinute = 60.0;
-constexpr int kMessageInvalid = 12;
-constexpr int kMessageState = 16;
-constexpr std::string_view kStateText =
-    "The state does not continue this call: its interval must divide the hydrograph's, its "
-    "nodes match its subreaches and its last inflow equal the first inflow.";
-constexpr std::string_view kIntervalLabel = "Invalid Muskingum-Cunge computation interval:";
 
 bool ReportedError(std::int32_t status) noexcept {
   return static_cast<std::uint32_t>(status) % 8U == static_cast<std::uint32_t>(kSeverityError);
@@ -38,6 +32,9 @@ struct EightPointFlow {
   const EightPointSection& section;
   double slope;
   TextField message;
+  bool serves(TextField text) const noexcept {
+    return CheckSection8Point(slope, section.stations, section.elevations, section.manningN, text);
+  }
   NormalFlow operator()(double flow, double startDepth) const noexcept {
     NormalFlow h;
     std::int32_t status = 0;
@@ -52,6 +49,9 @@ struct TrapezoidFlow {
   const TrapezoidSection& section;
   double slope;
   TextField message;
+  bool serves(TextField text) const noexcept {
+    return CheckTrapezoid(slope, section.manningN, section.bottomWidth, section.sideSlope, text);
+  }
   NormalFlow operator()(double flow, double startDepth) const noexcept {
     NormalFlow h;
     std::int32_t status = 0;
@@ -67,6 +67,9 @@ struct CircleFlow {
   const CircleSection& section;
   double slope;
   TextField message;
+  bool serves(TextField text) const noexcept {
+    return CheckConduit(slope, section.manningN, section.diameter, text);
+  }
   NormalFlow operator()(double flow, double) const noexcept {
     NormalFlow h;
     std::int32_t status = 0;
@@ -227,6 +230,10 @@ void Continue(const NormalFlowAt& normalFlow, const MuskingumCungeScheme& scheme
                             std::span<double>(&finalDummy, 1), static_cast<std::int32_t>(n),
                             inflows, lateral, outflows};
   if (!Accept(flows, scheme, results, report)) return;
+  if (!normalFlow.serves(message)) {
+    Refuse(scheme, flows, results, report);
+    return;
+  }
   const auto depthAt = [&](double flow, double startDepth) {
     const NormalFlow h = normalFlow(flow, startDepth);
     if (h.failed) ++stats.failedDepthSearches;
@@ -234,9 +241,9 @@ void Continue(const NormalFlowAt& normalFlow, const MuskingumCungeScheme& scheme
   };
   const double inputInterval = hydrograph.intervalMinutes * kSecondsPerMinute;
   const auto refuseState = [&] {
-    report.error(kMessageState);
-    message.assign(kStateText);
-    Fail(kMessageState, scheme, flows, results, report);
+    report.error(message::kCungeState.number);
+    message.assign(message::kCungeState.text);
+    Fail(message::kCungeState.number, scheme, flows, results, report);
   };
 
   double dt = 0.0;
@@ -261,8 +268,8 @@ void Continue(const NormalFlowAt& normalFlow, const MuskingumCungeScheme& scheme
     latest = depthAt(reference.flow, scheme.referenceStartDepth);
     const IntervalChoice choice = ChooseInterval(flows, scheme, reference, latest);
     if (!(choice.dt > 0.0)) {
-      AppendDoubleToString(kIntervalLabel, choice.dt, " ", message);
-      Fail(kMessageInvalid, scheme, flows, results, report);
+      AppendDoubleToString(message::kCungeInterval.text, choice.dt, " ", message);
+      Refuse(scheme, flows, results, report);
       return;
     }
     // The smallest whole number of steps per ordinate interval that keeps dt at most the
@@ -289,8 +296,8 @@ void Continue(const NormalFlowAt& normalFlow, const MuskingumCungeScheme& scheme
     return;
   }
   if ((steps - 1.0) * subreaches > kMaxSubreachSteps) {
-    AppendDoubleToString(kIntervalLabel, dt, " ", message);
-    Fail(kMessageInvalid, scheme, flows, results, report);
+    AppendDoubleToString(message::kCungeInterval.text, dt, " ", message);
+    Refuse(scheme, flows, results, report);
     return;
   }
   const auto periods = static_cast<std::size_t>(steps);

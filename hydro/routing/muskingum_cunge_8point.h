@@ -15,9 +15,9 @@ namespace tovalin {
 // (Manning coefficient 1).
 //   intervalMinutes     interval of the hydrographs, minutes (>= 1)
 //   reachLength         L, m (> 0, finite)
-//   channelSlope        bed slope S, m/m (> 0; 0 or not a number is rejected, a negative slope
-//                       routes on with the undefined hydraulics of the failed depth searches)
-//   stations, elevations, manningN   the eight-point section (see Conveyance8Point)
+//   channelSlope        bed slope S, m/m (> 0 and finite)
+//   stations, elevations, manningN   the eight-point section (see Conveyance8Point): finite
+//                       points, stations in order, every n > 0 and finite
 //   initialFlowCount    M (>= 1): initialFlows and finalFlows hold M flows, m3/s, at equally
 //                       spaced points from the upstream to the downstream end
 //   subreachesFromInitialFlows  non-zero: M - 1 subreaches (1 to 200); zero: from the celerity
@@ -31,15 +31,20 @@ namespace tovalin {
 //   1  (warning) a subreach did not settle within 20 passes in some step; routed all the same
 //   11 (error)   working storage cannot be obtained, or the computation would need more than
 //                2^25 steps (the three step series are then refused)
-//   12 (error)   interval below 1 minute, L not a positive finite length, S zero or not a
-//                number, N or M below 1 or larger than their arrays; or a computation interval
-//                that is not positive or needs more than 2^27 subreach-steps
-// On an error outflows, inflowVolume, outflowVolume and finalStorage are the undefined value;
-// computationInterval and subreachLength are written once chosen, initialStorage once
-// computed; finalFlows, peakOutflow, peakTimeMinutes and maxCelerity are left as passed.
-// Failures of the depth searches are not errors here: their text stays in message unless
-// this routine writes its own, and the routing runs on with their results. An undefined
-// inflow or lateral inflow makes the outflows undefined from the step it enters on.
+//   12 (error)   refused: interval below 1 minute, L not a positive finite length, S zero,
+//                N or M below 1 or larger than their arrays ("Invalid Muskingum-Cunge
+//                parameters: ..."); section data that cannot carry flow, whatever the flows
+//                (the text of CheckSection8Point); a computation interval that is not
+//                positive or needs more than 2^27 subreach-steps
+// On message 12 every output is the undefined value: the N outflows, the M final flows and
+// the nine scalar results. On message 11 outflows, inflowVolume, outflowVolume and
+// finalStorage are; computationInterval and subreachLength are written once chosen,
+// initialStorage once computed, and finalFlows, peakOutflow, peakTimeMinutes and maxCelerity
+// are left as passed. Failures of the depth searches at particular flows (no convergence) are
+// not errors here: their text stays in message unless this routine writes its own. An
+// undefined inflow or lateral inflow makes the outflows undefined from the step it enters on.
+// Not noexcept: an exception from inside (only the test build's fault seam throws one)
+// reaches the caller, with the work arrays released.
 void RouteMuskingumCunge8Point(
     std::int32_t intervalMinutes, double reachLength, double channelSlope,
     std::span<const double, 8> stations, std::span<const double, 8> elevations,

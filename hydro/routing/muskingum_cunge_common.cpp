@@ -16,9 +16,6 @@ constexpr double kRiseFraction = 0.05;
 constexpr double kNoMinimum = 1.0e10;
 constexpr int kMaxSubreaches = 200;
 
-constexpr int kMessageInvalid = 12;
-constexpr std::string_view kParametersLabel = "Invalid Muskingum-Cunge parameters: interval =";
-constexpr std::string_view kIntervalLabel = "Invalid Muskingum-Cunge computation interval:";
 
 // L / dx0 rounded half away from zero and held to 1..200. Rounded and clamped as a double, so
 // that no quotient overflows the count; a quotient that is not a number gives 1.
@@ -80,6 +77,24 @@ void Fail(int number, const MuskingumCungeScheme& scheme, const MuskingumCungeFl
   results.status = report.status(scheme.routine);
 }
 
+void Refuse(const MuskingumCungeScheme& scheme, const MuskingumCungeFlows& flows,
+            const MuskingumCungeResults& results, Report& report) noexcept {
+  report.error(message::kCungeInvalid.number);
+  const double undefined = undefinedDbl();
+  const std::size_t n = static_cast<std::size_t>(std::max(flows.ordinateCount, 0));
+  const std::size_t m = static_cast<std::size_t>(std::max(flows.initialFlowCount, 0));
+  std::fill_n(flows.outflows.begin(), std::min(n, flows.outflows.size()), undefined);
+  std::fill_n(flows.finalFlows.begin(), std::min(m, flows.finalFlows.size()), undefined);
+  for (double* result : {&results.computationInterval, &results.subreachLength,
+                         &results.peakOutflow, &results.peakTimeMinutes, &results.maxCelerity,
+                         &results.initialStorage, &results.finalStorage, &results.inflowVolume,
+                         &results.outflowVolume}) {
+    *result = undefined;
+  }
+  results.written = {true, true, true, true, true};
+  results.status = report.status(scheme.routine);
+}
+
 bool Accept(MuskingumCungeFlows& flows, const MuskingumCungeScheme& scheme,
             const MuskingumCungeResults& results, Report& report) noexcept {
   const std::size_t n = static_cast<std::size_t>(std::max(flows.ordinateCount, 0));
@@ -94,14 +109,15 @@ bool Accept(MuskingumCungeFlows& flows, const MuskingumCungeScheme& scheme,
       flows.outflows.size() < n || flows.initialFlows.size() < m || flows.finalFlows.size() < m;
   if (flows.intervalMinutes < 1 || !(length > 0.0) || !std::isfinite(length) ||
       !(slope != 0.0) || countsInvalid) {
-    AppendIntegerToString(kParametersLabel, flows.intervalMinutes, ", length =", message);
+    AppendIntegerToString(message::kCungeInvalid.text, flows.intervalMinutes,
+                          message::kCungeInvalid.detail, message);
     AppendDoubleToString(message.view(), length, ", slope =", message);
     AppendDoubleToString(message.view(), slope, countsInvalid ? ", counts =" : " ", message);
     if (countsInvalid) {
       AppendIntegerToString(message.view(), flows.ordinateCount, ",", message);
       AppendIntegerToString(message.view(), flows.initialFlowCount, " ", message);
     }
-    Fail(kMessageInvalid, scheme, flows, results, report);
+    Refuse(scheme, flows, results, report);
     return false;
   }
   flows.inflows = flows.inflows.first(n);
@@ -180,8 +196,8 @@ bool Settle(const MuskingumCungeFlows& flows, const MuskingumCungeScheme& scheme
   results.written.interval = true;
   if (!(dt > 0.0)) {
     // Only an infinite celerity (from infinite flows) leaves no time to route in.
-    AppendDoubleToString(kIntervalLabel, dt, " ", message);
-    Fail(kMessageInvalid, scheme, flows, results, report);
+    AppendDoubleToString(message::kCungeInterval.text, dt, " ", message);
+    Refuse(scheme, flows, results, report);
     return false;
   }
   const int subreaches = choice.subreaches;
@@ -201,8 +217,8 @@ bool Settle(const MuskingumCungeFlows& flows, const MuskingumCungeScheme& scheme
   }
   const auto stepCount = static_cast<std::int32_t>(steps);
   if (static_cast<double>(stepCount - 1) * subreaches > kMaxSubreachSteps) {
-    AppendDoubleToString(kIntervalLabel, dt, " ", message);
-    Fail(kMessageInvalid, scheme, flows, results, report);
+    AppendDoubleToString(message::kCungeInterval.text, dt, " ", message);
+    Refuse(scheme, flows, results, report);
     return false;
   }
 

@@ -147,9 +147,6 @@ inline constexpr double kOneQuarter = 0.25;
 inline constexpr int kMaxPasses = 20;
 // The double nearest to 1/60: seconds to minutes for the time of the peak.
 inline constexpr double kMinutesPerSecond = 0.016666666666666666;
-inline constexpr int kMessageNoConvergence = 1;
-inline constexpr std::string_view kNoConvergenceText =
-    "Muskingum-Cunge routing solution failed to converge for one or more periods.";
 
 // The work arrays of a call, kept by the caller's workspace between calls.
 struct Buffers {
@@ -197,14 +194,21 @@ struct SweepStats {
   }
 };
 
-// The error exit: the report takes the error number; outflows (the first N), inflowVolume,
-// outflowVolume and finalStorage become the undefined value; status is packed.
+// The exit of storage that cannot be obtained: the report takes the error number; outflows
+// (the first N), inflowVolume, outflowVolume and finalStorage become the undefined value;
+// status is packed. The other results stay as written so far.
 void Fail(int number, const MuskingumCungeScheme& scheme, const MuskingumCungeFlows& flows,
           const MuskingumCungeResults& results, Report& report) noexcept;
 
-// Checks the interval, L, S and the counts against their arrays; on a failure writes the
-// invalid-parameter message, takes the error exit and returns false. Otherwise cuts the
-// spans of flows to their counts and returns true.
+// The exit of a call refused as invalid (message 12, its text already written): every result
+// becomes the undefined value (the first N outflows, the first M final flows and the nine
+// scalars); status is packed.
+void Refuse(const MuskingumCungeScheme& scheme, const MuskingumCungeFlows& flows,
+            const MuskingumCungeResults& results, Report& report) noexcept;
+
+// Checks the interval, L, S = 0 and the counts against their arrays; on a failure writes the
+// invalid-parameter message, refuses the call and returns false. Otherwise cuts the spans of
+// flows to their counts and returns true.
 bool Accept(MuskingumCungeFlows& flows, const MuskingumCungeScheme& scheme,
             const MuskingumCungeResults& results, Report& report) noexcept;
 
@@ -219,7 +223,8 @@ ReferenceFlow ReferenceFlowOf(const MuskingumCungeFlows& flows) noexcept;
 // Chooses dt (from the input interval, the travel time L/ck and the rise of the inflow) and
 // NSUB (from the initial profile, or from ck dt and Q0/(S ck T)), writes computationInterval
 // and subreachLength, obtains the three step series and resamples the inflows onto dt. On a
-// failure takes the error exit and returns false.
+// failure (storage: message 11; an interval it cannot route in: refused, message 12) returns
+// false. Storage that cannot be obtained is reported; any other exception propagates.
 bool Settle(const MuskingumCungeFlows& flows, const MuskingumCungeScheme& scheme,
             ReferenceFlow reference, const NormalFlow& atReference,
             const MuskingumCungeResults& results, Report& report, const Buffers& buffers,
@@ -319,8 +324,8 @@ double RouteSubreachStep(const DepthAt& depthAt, const MuskingumCungeScheme& sch
     referenceQ = (f.inflow1 + outflow2 + f.outflow1 + f.inflow2) * kOneQuarter;
     previousQ = outflow2;
     if (pass > kMaxPasses) {
-      report.warning(kMessageNoConvergence);
-      message.assign(kNoConvergenceText);
+      report.warning(message::kCungeNoConvergence.number);
+      message.assign(message::kCungeNoConvergence.text);
       ++stats.nonConverged;
       stats.clampedOutflows += clamped ? 1 : 0;
       pass = kMaxPasses;
@@ -347,6 +352,26 @@ double NodeStorage(const DepthAt& depthAt, std::span<const double> nodeFlows,
   return dx * areaSum;
 }
 
+// Storage at the start of a one-call run: trapezoidal sum of the areas at the M initial
+// flows, each search starting from the depth found at the point before, times L/(M - 1); for
+// a single point L A. latest receives the last normal flow.
+template <class DepthAt>
+double ProfileStorage(const DepthAt& depthAt, const MuskingumCungeScheme& scheme,
+                      std::span<const double> initialFlows, double length, NormalFlow& latest) {
+  const std::size_t m = initialFlows.size();
+  double areaSum = 0.0;
+  double startDepth = scheme.profileStartDepth;
+  for (std::size_t k = 0; k < m; ++k) {
+    latest = depthAt(initialFlows[k], startDepth);
+    startDepth = latest.depth;
+    const double weight = (k == 0 || k == m - 1) ? 0.5 : 1.0;
+    areaSum = areaSum + weight * latest.area;
+  }
+  // V0 = L/(M - 1) * sum, or L A for a single point.
+  if (m > 1) return length / static_cast<double>(m - 1) * areaSum;
+  return scheme.singlePointFromHalfWeight ? length * (2.0 * areaSum) : length * latest.area;
+}
+
 // The sums of the routing: inflow and outflow (trapezoidal over the steps, each times dt
 // later) and the end storage's areas.
 struct SweepSums {
@@ -354,6 +379,15 @@ struct SweepSums {
   double outflow = 0.0;
   double endArea = 0.0;
 };
+
+// Storage at the end, one node of the last step: the area at the node's flow, the search
+// starting from the node's depth (which is not changed), at half weight at either end.
+template <class DepthAt>
+void AddEndArea(const DepthAt& depthAt, double flow, double nodeDepth, bool reachEnd,
+                NormalFlow& latest, SweepSums& sums) {
+  latest = depthAt(flow, nodeDepth);
+  sums.endArea = sums.endArea + (reachEnd ? 0.5 : 1.0) * latest.area;
+}
 
 // Routes computation steps 2 to NCOMP of the series from the node flows and depths of step 1:
 // each step from upstream to downstream, each subreach taking as inflow the outflow just
@@ -392,18 +426,12 @@ void Sweep(const DepthAt& depthAt, const MuskingumCungeScheme& scheme, double dt
       if (latest.celerity > results.maxCelerity) results.maxCelerity = latest.celerity;
       nodeFlows[j - 1] = inflow2;
       inflow2 = outflow2;
-      if (lastStep) {
-        // Storage at the end: node areas of the last step, the downstream end at half weight.
-        latest = depthAt(outflow2, nodeDepths[j]);
-        sums.endArea = sums.endArea + (j + 1 == nodes ? 0.5 : 1.0) * latest.area;
-      }
+      if (lastStep) AddEndArea(depthAt, outflow2, nodeDepths[j], j + 1 == nodes, latest, sums);
     }
-    if (lastStep && !isUndefinedDbl(nodeFlows[0])) {
-      // The upstream end at half weight, as in the storage at the start; an undefined flow
-      // adds nothing.
-      latest = depthAt(nodeFlows[0], nodeDepths[0]);
-      sums.endArea = sums.endArea + 0.5 * latest.area;
-    }
+    // The upstream end at half weight, as in the storage at the start; an undefined flow adds
+    // nothing.
+    if (lastStep && !isUndefinedDbl(nodeFlows[0]))
+      AddEndArea(depthAt, nodeFlows[0], nodeDepths[0], true, latest, sums);
     const double outflow = outflowWork[t];
     nodeFlows[nodes - 1] = outflow;
     const double weight = lastStep ? 0.5 : 1.0;
@@ -428,10 +456,14 @@ void Sweep(const DepthAt& depthAt, const MuskingumCungeScheme& scheme, double dt
 // section normalFlow describes, at the computation interval dt and over the NSUB subreaches
 // of length dx that Settle chooses. Arguments, results, statuses and messages as
 // RouteMuskingumCunge8Point describes them, under the scheme's routine number and choices.
-// normalFlow(flow, startDepth) gives the NormalFlow at flow (m3/s), a section that searches
-// for its depth starting from startDepth (m). Its failures are not examined: they leave their
-// text in the message and the routing runs on with what they returned. The work arrays are
-// the caller's (kept between calls); stats receives the figures of the routing.
+// normalFlow.serves(message) tells, before any flow is looked at, whether the section data
+// can carry flow at all; when it cannot, it has written its text and the call is refused
+// (message 12). normalFlow(flow, startDepth) gives the NormalFlow at flow (m3/s), a section
+// that searches for its depth starting from startDepth (m). Its failures are not examined:
+// they leave their text in the message and the routing runs on with what they returned. The
+// work arrays are the caller's (kept between calls); stats receives the figures of the
+// routing. Storage that cannot be obtained is reported (message 11); any other exception
+// propagates to the caller.
 template <class NormalFlowAt>
 void RouteMuskingumCunge(const NormalFlowAt& normalFlow, const MuskingumCungeScheme& scheme,
                          MuskingumCungeFlows flows, const MuskingumCungeResults& results,
@@ -440,6 +472,10 @@ void RouteMuskingumCunge(const NormalFlowAt& normalFlow, const MuskingumCungeSch
   using namespace muskingum_cunge;
   Report report;
   if (!Accept(flows, scheme, results, report)) return;
+  if (!normalFlow.serves(results.message)) {
+    Refuse(scheme, flows, results, report);
+    return;
+  }
   const auto depthAt = [&](double flow, double startDepth) {
     const NormalFlow h = normalFlow(flow, startDepth);
     if (h.failed) ++stats.failedDepthSearches;
@@ -463,23 +499,7 @@ void RouteMuskingumCunge(const NormalFlowAt& normalFlow, const MuskingumCungeSch
   const std::span<const double> inflowWork = plan.inflows;
   const std::span<const double> lateralWork = plan.lateral;
 
-  // Storage at the start: trapezoidal sum of the areas at the initial flows, each search
-  // starting from the depth found at the point before.
-  double areaSum = 0.0;
-  double startDepth = scheme.profileStartDepth;
-  for (std::size_t k = 0; k < m; ++k) {
-    latest = depthAt(flows.initialFlows[k], startDepth);
-    startDepth = latest.depth;
-    const double weight = (k == 0 || k == m - 1) ? 0.5 : 1.0;
-    areaSum = areaSum + weight * latest.area;
-  }
-  // V0 = L/(M - 1) * sum, or L A for a single point.
-  if (m > 1) {
-    results.initialStorage = length / static_cast<double>(m - 1) * areaSum;
-  } else {
-    results.initialStorage =
-        scheme.singlePointFromHalfWeight ? length * (2.0 * areaSum) : length * latest.area;
-  }
+  results.initialStorage = ProfileStorage(depthAt, scheme, flows.initialFlows, length, latest);
   results.written.initialStorage = true;
 
   outflowWork[0] = flows.initialFlows[m - 1];
@@ -496,6 +516,7 @@ void RouteMuskingumCunge(const NormalFlowAt& normalFlow, const MuskingumCungeSch
   const std::span<double> nodeFlows = buffers.nodeFlows;
   const std::span<double> nodeDepths = buffers.nodeDepths;
   std::fill(nodeDepths.begin(), nodeDepths.end(), scheme.nodeStartDepth);
+  FaultSeam(flows.inflows);
   ProfileOntoNodes(scheme, flows.initialFlows, plan.subreaches, nodeFlows);
   results.peakOutflow = 0.0;
   results.maxCelerity = 0.0;

@@ -19,11 +19,11 @@ bool IsCircleShape(std::string_view sectionShape) noexcept;
 // the outflow back onto the hydrograph's interval. Metric units (Manning coefficient 1).
 //   intervalMinutes     interval of the hydrographs, minutes (>= 1)
 //   reachLength         L, m (> 0, finite)
-//   channelSlope        bed slope S, m/m (> 0; 0 is rejected, a negative slope routes on
-//                       with the undefined hydraulics of the failed depth computations)
-//   manningN            Manning's n
+//   channelSlope        bed slope S, m/m (> 0 and finite)
+//   manningN            Manning's n (> 0 and finite)
 //   sectionShape        "CIRCLE" (then bottomWidth is the diameter), otherwise a trapezoid
-//   bottomWidth         bottom width or diameter, m;  sideSlope  z of the trapezoid
+//   bottomWidth         bottom width b (>= 0) or diameter (> 0), m, finite
+//   sideSlope           z of the trapezoid (>= 0, finite; not both b and z 0)
 //   initialFlowCount    M (>= 1): initialFlows and finalFlows hold M flows, m3/s, equally
 //                       spaced from the upstream to the downstream end
 //   subreachesFromInitialFlows  true: M - 1 subreaches (at least 1); false: from the celerity
@@ -37,15 +37,19 @@ bool IsCircleShape(std::string_view sectionShape) noexcept;
 //   1  (warning) a subreach did not settle in 20 passes in some period; routed all the same
 //   11 (error)   working storage cannot be obtained, or the computation would need more
 //                than 2^25 steps (the three step series are then refused)
-//   12 (error)   interval below 1 minute, L not a positive finite length, S zero or not a
-//                number, N or M below 1 or larger than their arrays; or a computation
-//                interval that is not positive (an infinite celerity) or needs more than
-//                2^27 subreach-steps
-// On an error outflows, inflowVolume, outflowVolume and finalStorage are the undefined value;
-// finalFlows, peakOutflow, peakTimeMinutes and maxCelerity are left as passed. Failures of the
-// depth computations are not errors here: their text stays in message unless this routine
-// writes its own, and the routing runs on with their results. An undefined inflow or lateral
-// inflow makes the outflows undefined from the period it enters on.
+//   12 (error)   refused: interval below 1 minute, L not a positive finite length, S zero,
+//                N or M below 1 or larger than their arrays ("Invalid Muskingum-Cunge
+//                parameters: ..."); section data that cannot carry flow, whatever the flows
+//                (the text of CheckTrapezoid or CheckConduit); a computation interval that is
+//                not positive (an infinite celerity) or needs more than 2^27 subreach-steps
+// On message 12 every output is the undefined value: the N outflows, the M final flows and
+// the nine scalar results. On message 11 outflows, inflowVolume, outflowVolume and
+// finalStorage are, and finalFlows, peakOutflow, peakTimeMinutes and maxCelerity are left as
+// passed. Warnings of the depth computations at particular flows (no convergence, a conduit
+// beyond its area limit) are not errors here: their text stays in message unless this
+// routine writes its own. An undefined inflow or lateral inflow makes the outflows undefined
+// from the period it enters on. Not noexcept: an exception from inside (only the test build's
+// fault seam throws one) reaches the caller, with the work arrays released.
 void RouteMuskingumCungePrism(
     std::int32_t intervalMinutes, double reachLength, double channelSlope, double manningN,
     std::string_view sectionShape, double bottomWidth, double sideSlope,

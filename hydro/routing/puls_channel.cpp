@@ -33,17 +33,8 @@ constexpr double kHalf = 0.5;
 constexpr double kPassTolerance = 9.999999747378752e-05;
 constexpr int kMaxPasses = 10;
 
-constexpr int kMessageStorageLookup = 12;
-constexpr int kMessageElevationLookup = 13;
-constexpr int kMessageInvalidParameters = 14;
 
-constexpr std::string_view kNoStorageSentence = "Cannot allocate memory for dynamic arrays.";
-static_assert(kNoStorageSentence.starts_with(kNoStorageText));
-constexpr std::string_view kStorageOutflowLine = "Error in Storage-Outflow interpolation.";
-constexpr std::string_view kOutflowElevationLine = "Error in Outflow-Elevation interpolation.";
-constexpr std::string_view kStorageElevationLine = "Error in Storage-Elevation interpolation.";
-constexpr std::string_view kInvalidLabel = "Invalid Modified Puls parameters: interval =";
-constexpr std::string_view kInvalidJoint = " minutes, number of steps =";
+static_assert(message::kPulsNoStorage.text.starts_with(kNoStorageText));
 constexpr std::string_view kClosingTrailer = " ";
 
 struct ChannelLoss {
@@ -96,11 +87,11 @@ double InitialGrossOutflow(const Reach& reach, ChannelLoss loss, double netOutfl
     double channelLoss = 0.0;
     // D = E(O) - lossElevation
     const double depth = reach.lookUp(reach.outflow, reach.elevation, outflow,
-                                      kMessageElevationLookup, kOutflowElevationLine) -
+                                      message::kPulsStorageElevation.number, message::kPulsOutflowElevation.text) -
                          loss.elevation;
     if (depth > 0.0) {
       const double storage = reach.lookUp(reach.outflow, reach.storage, outflow,
-                                          kMessageStorageLookup, kStorageOutflowLine);
+                                          message::kPulsStorageLookup.number, message::kPulsStorageLookup.text);
       // L = S / D * rate
       channelLoss = storage / depth * loss.rate;
     }
@@ -119,7 +110,7 @@ double PeriodLoss(const Reach& reach, ChannelLoss loss, double indicator,
                   double outflow) noexcept {
   // D = E(SI) - lossElevation
   const double depth = reach.lookUp(reach.indicator, reach.elevation, indicator,
-                                    kMessageElevationLookup, kStorageElevationLine) -
+                                    message::kPulsStorageElevation.number, message::kPulsStorageElevation.text) -
                        loss.elevation;
   if (!(depth > 0.0)) return 0.0;
   // S = (SI - Q/2) dt, computed as (Q * -0.5 + SI) / (1/dt)
@@ -172,7 +163,7 @@ StepEnd RouteStep(const Reach& reach, ChannelLoss loss, StepStart start, std::in
   }
   double indicator = carried ? start.indicator
                              : reach.lookUp(reach.outflow, reach.indicator, outflow,
-                                            kMessageStorageLookup, kStorageOutflowLine);
+                                            message::kPulsStorageLookup.number, message::kPulsStorageLookup.text);
   StepEnd end{undefined, undefined, outflow, indicator, 0.0};
 
   // Loss flow gross - net at the previous ordinate, for the loss volume.
@@ -190,8 +181,8 @@ StepEnd RouteStep(const Reach& reach, ChannelLoss loss, StepStart start, std::in
       indicator = ((inflow2 + inflow1) * kHalf - outflow) + indicator;
       if (indicator < 0.0) indicator = 0.0;
       const std::int64_t failedBefore = reach.tally.failed;
-      outflow = reach.lookUp(reach.indicator, reach.outflow, indicator, kMessageStorageLookup,
-                             kStorageOutflowLine);
+      outflow = reach.lookUp(reach.indicator, reach.outflow, indicator, message::kPulsStorageLookup.number,
+                             message::kPulsStorageLookup.text);
       if (reach.tally.failed != failedBefore) [[unlikely]] {
         if (reach.tally.outsideOrdinates++ == 0) {
           reach.tally.firstOrdinate = static_cast<std::int32_t>(t);
@@ -241,13 +232,6 @@ std::size_t Covered(std::int32_t count, std::size_t available) noexcept {
   return count < 1 ? 0 : std::min(static_cast<std::size_t>(count), available);
 }
 
-constexpr int kMessageLateral = 15;
-constexpr int kMessageState = 16;
-constexpr std::string_view kLateralText =
-    "Lateral inflow is not taken by this method: add it to the inflows.";
-constexpr std::string_view kStateText =
-    "The state does not continue this call: one outflow per step and the first inflow equal "
-    "to its last inflow are needed.";
 
 // One routing call: checks the divisors, obtains the working table, routes every step and
 // packs the status. elevation is empty for routing without loss.
@@ -312,17 +296,17 @@ PulsResult RouteCall(const PulsReach& reach, const Hydrograph& hydrograph,
 
   // The interval and the step count are divisors.
   if (intervalMinutes < 1 || stepCount < 1) {
-    AppendIntegerToString(kInvalidLabel, intervalMinutes, kInvalidJoint, message.field);
+    AppendIntegerToString(message::kPulsInvalid.text, intervalMinutes, message::kPulsInvalid.detail, message.field);
     AppendIntegerToString(message.field.view(), stepCount, kClosingTrailer, message.field);
-    return abandon(kMessageInvalidParameters);
+    return abandon(message::kPulsInvalid.number);
   }
   if (!stored || !Fit(work.table(), pairs)) {
-    message.field.assign(kNoStorageSentence);
+    message.field.assign(message::kPulsNoStorage.text);
     return abandon(kMessageNoStorage);
   }
   if (!hydrograph.lateralFlows.empty()) {
-    message.field.assign(kLateralText);
-    return abandon(kMessageLateral);
+    message.field.assign(message::kPulsLateral.text);
+    return abandon(message::kPulsLateral.number);
   }
   const bool carriesIndicators = !start.storageIndicators.empty();
   const bool carriesGross = kWithLoss && !start.grossOutflows.empty();
@@ -330,8 +314,8 @@ PulsResult RouteCall(const PulsReach& reach, const Hydrograph& hydrograph,
       (carriesGross && start.grossOutflows.size() != steps) ||
       (kWithLoss && carriesIndicators != carriesGross) ||
       (n > 0 && !SameOrdinate(inflows[0], start.lastInflow))) {
-    message.field.assign(kStateText);
-    return abandon(kMessageState);
+    message.field.assign(message::kPulsState.text);
+    return abandon(message::kPulsState.number);
   }
   FaultSeam(inflows);
 

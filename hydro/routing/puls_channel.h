@@ -30,7 +30,8 @@ namespace tovalin {
 // message is left as passed when nothing is reported. An undefined inflow makes the outflows
 // of every step undefined from that ordinate on. With ordinateCount < 1 nothing is written to
 // outflows and each final step outflow is its initial one. Spans shorter than their counts
-// limit the pairs, steps and ordinates used.
+// limit the pairs, steps and ordinates used. Not noexcept: an exception from inside (only the
+// test build's fault seam throws one) reaches the caller, with the working table released.
 void RoutePulsChannel(std::int32_t intervalMinutes, std::int32_t pairCount,
                       std::span<const double> storageTable, std::span<const double> outflowTable,
                       std::int32_t stepCount, std::span<const double> initialStepOutflows,

@@ -95,50 +95,66 @@ struct LogSinkTest : ::testing::Test {
 };
 
 TEST_F(LogSinkTest, AFullDeviceIsReportedOnceAndNoLineIsLostWhenItRecovers) {
-  sink.attach(null_descriptor());
+  sink.attach(null_descriptor(), "app");
   // The first line is cut after 4 bytes; the next three writes fail for lack of space.
   target.script = {{0, 4}, {ENOSPC}, {ENOSPC}, {ENOSPC}};
-  sink.write("line one\n");
-  sink.write("line two\n");
-  sink.write("line three\n");
-  EXPECT_EQ(reports, std::vector<std::string>{"Failed to write output file: No space left on device\n"});
-  EXPECT_GT(sink.owed_bytes(), 0u);
-  sink.write("line four\n");
+  sink.write("line one\n", cronel::LineKind::kInput);
+  sink.write("line two\n", cronel::LineKind::kInput);
+  sink.write("line three\n", cronel::LineKind::kInput);
+  EXPECT_EQ(reports, std::vector<std::string>{"Failed to write output file app: No space left on device\n"});
+  EXPECT_EQ(sink.owed_lines(), 3u);
+  sink.write("line four\n", cronel::LineKind::kInput);
   EXPECT_EQ(target.received, "line one\nline two\nline three\nline four\n");
-  EXPECT_EQ(sink.owed_bytes(), 0u);
-  EXPECT_EQ(reports.size(), 1u);
+  EXPECT_EQ(sink.owed_lines(), 0u);
+  EXPECT_EQ(reports.back(), "Logging resumed in output file app\n");
+  EXPECT_EQ(reports.size(), 2u);
+  EXPECT_TRUE(sink.finish());
 }
 
 TEST_F(LogSinkTest, ANewOutageIsReportedAgain) {
-  sink.attach(null_descriptor());
+  sink.attach(null_descriptor(), "app");
   target.script = {{EIO}, {0}, {EIO}};
-  sink.write("a\n");
-  sink.write("b\n");
-  sink.write("c\n");
-  EXPECT_EQ(reports.size(), 2u);
-  sink.write("d\n");
+  sink.write("a\n", cronel::LineKind::kInput);
+  sink.write("b\n", cronel::LineKind::kInput);
+  sink.write("c\n", cronel::LineKind::kInput);
+  EXPECT_EQ(reports.size(), 3u);  // failure, recovery, failure
+  sink.write("d\n", cronel::LineKind::kInput);
   EXPECT_EQ(target.received, "a\nb\nc\nd\n");
 }
 
-TEST_F(LogSinkTest, OwedBytesWaitForTheNextFile) {
-  sink.attach(null_descriptor());
+TEST_F(LogSinkTest, LinesWithoutAFileFollowTheOpeningLinesOfTheNextFile) {
+  sink.attach(null_descriptor(), "app");
   target.script = {{ENOSPC}};
-  sink.write("kept\n");
-  sink.attach(-1);
-  sink.write("not logged without a file\n");
-  sink.attach(null_descriptor());
-  sink.write("next\n");
-  EXPECT_EQ(target.received, "kept\nnext\n");
+  sink.write("kept\n", cronel::LineKind::kInput);
+  sink.detach();
+  sink.open_failed("next", ENOENT, true);
+  sink.write("kept without a file\n", cronel::LineKind::kInput);
+  sink.open_failed("next", ENOENT, false);  // a retry: silent
+  sink.attach(null_descriptor(), "next");
+  sink.write_ahead("opening lines\n");
+  sink.write("last\n", cronel::LineKind::kInput);
+  EXPECT_EQ(target.received, "opening lines\nkept\nkept without a file\nlast\n");
+  EXPECT_EQ(reports, (std::vector<std::string>{
+                         "Failed to write output file app: No space left on device\n",
+                         "Failed to open output file next: No such file or directory\n",
+                         "Logging resumed in output file next\n"}));
 }
 
-TEST_F(LogSinkTest, BeyondTheBacklogLimitLinesAreDroppedAndCounted) {
-  sink.attach(null_descriptor());
+TEST_F(LogSinkTest, BeyondTheBacklogLimitLinesAreDroppedCountedAndReportedAtTheEnd) {
+  sink.attach(null_descriptor(), "app");
   const std::string half_limit(cronel::kBacklogLimitBytes / 2 + 1, 'x');
-  target.script.assign(4, Reply{ENOSPC});
-  sink.write(half_limit);
-  sink.write(half_limit);  // would pass the limit: dropped
+  target.script.assign(2, Reply{ENOSPC});
+  sink.write(half_limit, cronel::LineKind::kInput);
+  sink.write(half_limit, cronel::LineKind::kInput);  // would pass the limit: dropped
   EXPECT_EQ(sink.dropped_lines(), 1u);
   EXPECT_EQ(sink.owed_bytes(), half_limit.size());
+  sink.write("z\n", cronel::LineKind::kInput);  // the end of the outage reports the drop
+  EXPECT_EQ(reports, (std::vector<std::string>{
+                         "Failed to write output file app: No space left on device\n",
+                         "Logging resumed in output file app\n",
+                         "Dropped 1 line: more than 16 MiB were waiting for the log\n"}));
+  EXPECT_FALSE(sink.finish());
+  EXPECT_EQ(reports.size(), 3u);
 }
 
 }  // namespace

@@ -2,7 +2,8 @@
 """Runs the real cronel program as a process in temporary directories.
 
 Usage: process_test.py CRONEL {plain|clock}
-  plain: behaviour that needs no particular clock (options, usage, failures, pipes).
+  plain: behaviour that needs no particular clock (options, usage, failures, pipes,
+         lost lines).
   clock: behaviour at given instants, with the clock set through faketime's preload
          library and a time-stamp file; exits 77 (skipped) when faketime is missing.
 Each case states the instants it uses; zones are POSIX rules, so no zone data is needed.
@@ -51,7 +52,8 @@ def usage(program):
             "\t-p line prefix   : string to prefix each line with\n"
             "\t-f file extension: format of the file extension. default is .%Y.%m.%d.%H.%M.utc\n"
             "\t-n               : don't append a file extension to logfile name\n"
-            "\t-q               : quiet, don't echo to stdout\n").encode()
+            "\t-q               : quiet, don't echo to stdout\n"
+            "exit status: 0 every line logged, 1 usage, 2 lines lost or input unreadable\n").encode()
 
 
 class CronelCase(unittest.TestCase):
@@ -172,18 +174,37 @@ class PlainBehaviour(CronelCase):
         self.assertIn(b":File Opened At: ", lines[0])
         self.assertEqual([line[8:] for line in lines[1:]], [b":a", b":b", b""])
 
-    def test_failed_open_is_reported_and_the_echo_goes_on(self):
-        result = self.run_cronel(["-n", "-o", "missing/app"], b"a\nb\n")
-        self.assertEqual(result.returncode, 0)
-        self.assertEqual(result.stderr, b"Failed to open output file: No such file or directory\n")
-        self.assertEqual(result.stdout, b"opening missing/app\na\nb\n")
-
-    def test_full_log_device_is_reported_once_and_reading_goes_on(self):
+    def test_lost_lines_and_a_failed_input_are_reported_and_exit_2(self):
+        # A log that never opens, a full device to the end of input, and an input that
+        # cannot be read (a folder). Owed lines get 5 s more, so the runs go side by side.
         lines = b"".join(b"line %d\n" % number for number in range(100))
-        result = self.run_cronel(["-n", "-o", "/dev/full"], lines)
-        self.assertEqual(result.returncode, 0)
-        self.assertEqual(result.stderr, b"Failed to write output file: No space left on device\n")
-        self.assertEqual(result.stdout, b"opening /dev/full\n" + lines)
+        cases = (
+            (["-n", "-o", "missing/app"], b"a\nb\n", b"opening missing/app\na\nb\n",
+             b"Failed to open output file missing/app: No such file or directory\n"
+             b"Lost 2 lines: output file missing/app could not be opened\n"),
+            (["-n", "-o", "/dev/full"], lines, b"opening /dev/full\n" + lines,
+             b"Failed to write output file /dev/full: No space left on device\n"
+             b"Lost 100 lines: output file /dev/full could not be written\n"),
+            (["-n", "-o", "app"], None, b"opening app\n",
+             b"Failed to read standard input: Is a directory\n"),
+        )
+        processes = []
+        for number, (args, stdin, _, _) in enumerate(cases):
+            if stdin is None:
+                source = os.open(self.directory, os.O_RDONLY)
+            else:
+                with open(self.path(f".input{number}"), "wb") as out:
+                    out.write(stdin)
+                source = os.open(self.path(f".input{number}"), os.O_RDONLY)
+            processes.append(subprocess.Popen([CRONEL] + args, cwd=self.directory, env=self.env,
+                                              stdin=source, stdout=subprocess.PIPE,
+                                              stderr=subprocess.PIPE))
+            os.close(source)
+        for process, (args, _, output, error) in zip(processes, cases):
+            with self.subTest(args=args):
+                self.assertEqual(process.communicate(timeout=WAIT_SECONDS), (output, error))
+                self.assertEqual(process.returncode, 2)
+        self.assertRegex(self.read("app"), rb"^\d\d:\d\d:\d\d:File Opened At: [^\n]*\n$")
 
     def test_reader_of_the_echo_going_away_keeps_the_log_whole(self):
         session = self.start(["-n", "-o", "app"])
@@ -321,6 +342,47 @@ class ClockBehaviour(CronelCase):
                          b"00:00:05:wrap time is Tue Dec 08 00:00:00 2026\n"
                          b"00:00:05:night\n")
 
+    def test_log_folder_made_later_receives_every_line_with_its_arrival_stamp(self):
+        # The folder is missing for the first two lines; the open is tried again, silently,
+        # at most once a second: not at the third line (same second as the last try), but
+        # at the fourth, which finds the folder made meanwhile.
+        name = "later/app.2026.12.06.06.48.utc"
+        self.use_clock(self.OPENED)
+        session = self.start(["-o", "later/app"])
+        session.send(b"first\n")
+        self.use_clock(self.OPENED + 1)
+        session.send(b"second\n")
+        os.mkdir(self.path("later"))
+        session.send(b"third\n")
+        self.use_clock(self.OPENED + 2)
+        session.send(b"fourth\n")
+        status, output, error = session.finish()
+        self.assertEqual((status, output), (0, f"opening {name}\nfirst\nsecond\nthird\nfourth\n".encode()))
+        self.assertEqual(error, f"Failed to open output file {name}: No such file or directory\n"
+                                f"Logging resumed in output file {name}\n".encode())
+        self.assertEqual(self.read(name),
+                         b"06:48:24:File Opened At: Sun Dec 06 06:48:24 2026\n"
+                         b"06:48:24:wrap time is Mon Dec 07 00:00:00 2026\n"
+                         b"06:48:22:first\n06:48:23:second\n06:48:23:third\n06:48:24:fourth\n")
+
+    def test_lines_past_the_backlog_bound_are_dropped_and_counted(self):
+        # Stamped lines of 1024 bytes: 16384 of them fill the 16 MiB kept while the folder
+        # is missing, the 100 after them are dropped. The clock stands still, so the open
+        # is not tried again before the end of input; the last retries then find the folder.
+        line = b"x" * 1014 + b"\n"
+        kept = 16384
+        self.use_clock(self.OPENED)
+        session = self.start(["-q", "-n", "-o", "later/app"])
+        session.send(line * (kept + 100), echoed=False)
+        os.mkdir(self.path("later"))
+        status, output, error = session.finish()
+        self.assertEqual((status, output), (2, b"opening later/app\n"))
+        self.assertEqual(error, b"Failed to open output file later/app: No such file or directory\n"
+                                b"Logging resumed in output file later/app\n"
+                                b"Dropped 100 lines: more than 16 MiB were waiting for the log\n")
+        self.assertEqual(self.read("later/app"),
+                         b"06:48:22:File Opened At: Sun Dec 06 06:48:22 2026\n"
+                         + (b"06:48:22:" + line) * kept)
 
 def main():
     global CRONEL, FAKETIME_LIBRARY

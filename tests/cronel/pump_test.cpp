@@ -1,6 +1,7 @@
 // The line pump end to end in a temporary directory, with the clock given as a list of
 // instants (one per reading) and a fixed zone: pieces of long lines, the switch at the
-// wrap in a zone ahead of UTC, and the fallback when no midnight can be computed.
+// wrap in a zone ahead of UTC, the fallback when no midnight can be computed, and the
+// last retries of a log that would not open.
 #include "pump.h"
 
 #include <fcntl.h>
@@ -8,7 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <sstream>
 #include <vector>
@@ -59,6 +62,8 @@ struct PumpTest : ::testing::Test {
   fs::path directory;
   std::string echoed;
   std::vector<std::string> reports;
+  int pauses = 0;
+  std::function<void()> during_pause = [] {};
 
   void SetUp() override {
     char pattern[] = "/tmp/cronel-pump-XXXXXX";
@@ -68,7 +73,7 @@ struct PumpTest : ::testing::Test {
   void TearDown() override { fs::remove_all(directory); }
 
   // Pumps input with settings; the clock returns the instants in turn, then the last.
-  void pump(const cronel::Settings& settings, const std::string& input,
+  bool pump(const cronel::Settings& settings, const std::string& input,
             std::vector<std::time_t> instants) {
     std::size_t reading = 0;
     const cronel::Clock clock = [&] {
@@ -83,10 +88,17 @@ struct PumpTest : ::testing::Test {
     };
     cronel::LogSink sink(cronel::system_write(), report);
     cronel::LogFiles files(settings, echo, sink, report);
+    const cronel::PumpPlatform platform{clock,
+                                        [this](std::chrono::milliseconds) {
+                                          ++pauses;
+                                          during_pause();
+                                        },
+                                        report};
     const int fd = pipe_holding(input);
-    ASSERT_GE(fd, 0);
-    cronel::pump_lines(settings, fd, echo, files, clock);
+    EXPECT_GE(fd, 0);
+    const bool logged = cronel::pump_lines(settings, fd, echo, files, platform);
     ::close(fd);
+    return logged;
   }
 };
 
@@ -99,8 +111,8 @@ TEST_F(PumpTest, SwitchesAtLocalMidnightNineHoursAheadWithoutLosingALine) {
   // Opened 23:59:58 local on 6 December; lines at 23:59:59 and, past the wrap (15:00
   // UTC), at 09:30:00 local on the 7th.
   const std::time_t opened = utc_time(2026, 12, 6, 14, 59, 58);
-  pump(settings, "before\nafter\n",
-       {opened, opened + 1, utc_time(2026, 12, 7, 0, 30, 0)});
+  EXPECT_TRUE(pump(settings, "before\nafter\n",
+                   {opened, opened + 1, utc_time(2026, 12, 7, 0, 30, 0)}));
 
   const fs::path first = directory / "app.2026.12.06.14.59.utc";
   const fs::path second = directory / "app.2026.12.06.00.00.utc";
@@ -116,6 +128,7 @@ TEST_F(PumpTest, SwitchesAtLocalMidnightNineHoursAheadWithoutLosingALine) {
   EXPECT_EQ(echoed, "opening " + first.string() + "\nbefore\nopening " + second.string() +
                         "\nafter\n");
   EXPECT_TRUE(reports.empty());
+  EXPECT_EQ(pauses, 0);
 }
 
 TEST_F(PumpTest, AnInstantBeyondTheCalendarFallsBackToADayLater) {
@@ -126,9 +139,30 @@ TEST_F(PumpTest, AnInstantBeyondTheCalendarFallsBackToADayLater) {
   settings.output_name = (directory / "app").string();
   settings.extension_format = std::string(cronel::kDefaultExtensionFormat);
   settings.quiet = true;
-  pump(settings, "a\n", {kFarFuture, kFarFuture + cronel::kFallbackWrapSeconds});
+  EXPECT_TRUE(pump(settings, "a\n", {kFarFuture, kFarFuture + cronel::kFallbackWrapSeconds}));
   EXPECT_EQ(reports, (std::vector<std::string>{"mktime failed\n", "mktime failed\n"}));
   EXPECT_EQ(echoed, "opening " + settings.output_name + "\nopening " + settings.output_name + "\n");
+}
+
+TEST_F(PumpTest, AFolderThatAppearsDuringTheLastRetriesReceivesTheKeptLines) {
+  // The folder is made during the third pause after the end of input; the open is tried
+  // again once a second (every tenth pause), so the tenth pause ends the run.
+  const cronel_test::TimeZoneGuard zone(cronel_test::kUtc);
+  cronel::Settings settings;
+  settings.output_name = (directory / "later" / "app").string();
+  settings.quiet = true;
+  during_pause = [this] {
+    if (pauses == 3) fs::create_directory(directory / "later");
+  };
+  const std::time_t start = utc_time(2026, 12, 6, 6, 48, 22);
+  EXPECT_TRUE(pump(settings, "a\nb\n", {start, start, start, start + 7}));
+  EXPECT_EQ(pauses, cronel::kFinalRetryAttemptsPerOpen);
+  EXPECT_EQ(read_file(settings.output_name),
+            "06:48:29:File Opened At: Sun Dec 06 06:48:29 2026\n06:48:22:a\n06:48:22:b\n");
+  EXPECT_EQ(reports, (std::vector<std::string>{
+                         "Failed to open output file " + settings.output_name +
+                             ": No such file or directory\n",
+                         "Logging resumed in output file " + settings.output_name + "\n"}));
 }
 
 }  // namespace

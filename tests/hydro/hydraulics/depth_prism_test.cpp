@@ -61,6 +61,13 @@ TEST(ChannelDepthPrism, ReproducesTheRectangleExample) {
   EXPECT_EQ(r.message, std::string(kWidth, ' '));
 }
 
+TEST(ChannelDepthPrism, SlopeEntersThroughThePowerFunction) {
+  // pow(S, 0.5) is 0x1.ab186453168a6p-3 here, one bit above sqrt(S); the depth shows it.
+  const Result r = Prism(0.04349002335271861, 0.018843868497956547, 1.1149736872342897, 1.0,
+                         1.7536171808970837, 1.0);
+  EXPECT_EQ(r.depth, 0.30624524701370637);
+}
+
 TEST(ChannelDepthPrism, SolvesBackTheDepthThatGaveTheFlow) {
   // Depth chosen, flow from Manning's formula: the solver must find the depth again.
   for (double y : {0.2, 1.3, 4.0}) {

@@ -132,7 +132,9 @@ TEST(PrependLineToMessage, PutsALineInFrontOfTheOldMessage) {
 TEST(PrependLineToMessage, NeverWritesOutsideItsField) {
   // A guard character on each side of a 12-character field.
   for (int width = 0; width <= 12; ++width) {
-    std::string buffer = "[" + std::string(static_cast<std::size_t>(width), ' ') + "]";
+    std::string buffer(static_cast<std::size_t>(width) + 2, ' ');
+    buffer.front() = '[';
+    buffer.back() = ']';
     TextField field(buffer.data() + 1, width);
     field.assign("  old message text");
     PrependLineToMessage("a new line that is long", field.view(), field);

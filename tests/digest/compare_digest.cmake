@@ -1,0 +1,12 @@
+# Runs the digest program and compares its lines with the reference (comments left out).
+execute_process(COMMAND ${PROGRAM} 3000 RESULT_VARIABLE result OUTPUT_VARIABLE printed)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "${PROGRAM} failed (${result})")
+endif()
+file(STRINGS ${REFERENCE} expected REGEX "^[^#]")
+string(REGEX REPLACE "\n$" "" printed "${printed}")
+string(REPLACE "\n" ";" printed "${printed}")
+if(NOT printed STREQUAL expected)
+  message(FATAL_ERROR "adapter digests differ from the reference:\nexpected ${expected}\nprinted  ${printed}")
+endif()
+message(STATUS "all eleven adapter digests match the reference")
