@@ -47,7 +47,8 @@ struct StepRouting {
 // Routes the working hydrograph (inflow to the step on entry, its outflow on return) through
 // one step starting from initialOutflow. An outflow is undefined when I1, I2 or O1 is, so from
 // the first undefined flow on every later outflow of the step is undefined.
-StepRouting RouteStep(Coefficients c, double initialOutflow, std::span<double> hydrograph) noexcept {
+StepRouting RouteStep(Coefficients c, double initialOutflow,
+                      std::span<double> hydrograph) noexcept {
   StepRouting step{initialOutflow};
   if (hydrograph.empty()) return step;
   const std::size_t n = hydrograph.size();
@@ -65,17 +66,20 @@ StepRouting RouteStep(Coefficients c, double initialOutflow, std::span<double> h
       // O2 = (Ca - Cb) I1 + (1 - Ca) O1 + Cb I2, evaluated left to right.
       const double outflow2 = previousWeight * inflow1 + outflowWeight * outflow1 + c.cb * inflow2;
       hydrograph[t] = outflow2;
+      // Inflow sum += (I1 + I2)/2.
       step.inflowSum += (inflow1 + inflow2) * 0.5;
       inflow1 = inflow2;
       if (isUndefinedDbl(outflow2)) {
         ++t;
         break;
       }
+      // Outflow sum += (O1 + O2)/2.
       step.outflowSum += (outflow1 + outflow2) * 0.5;
       outflow1 = outflow2;
     }
   }
-  // After an undefined flow: undefined outflows; the inflows still add to their sum.
+  // From the first undefined flow on: undefined outflows, and the inflow sum goes on over the
+  // intervals whose ends are both defined.
   for (; t < n; ++t) {
     const double inflow2 = hydrograph[t];
     if (!isUndefinedDbl(inflow1) && !isUndefinedDbl(inflow2))
@@ -167,16 +171,16 @@ MuskingumResult Route(const MuskingumReach& reach, const Hydrograph& hydrograph,
     // route only their ordinates, so the inflow volume is then taken over all of them first.
     const double stepK = k / static_cast<double>(stepCount) * kSecondsPerHour;
     const double seconds = hydrograph.intervalMinutes * kSecondsPerMinute;
-    const bool partial = outflows.size() < n;
+    const bool shortOutflows = outflows.size() < n;
     VolumeAccount& v = result.volume;
-    if (partial) v.inflow = TrapezoidVolume(inflows, seconds);
+    if (shortOutflows) v.inflow = TrapezoidVolume(inflows, seconds);
     if (n > 0) v.storageStart = ReachStorage(stepK, x, inflows[0], start.outflows);
     FaultSeam(inflows);
     if (!outflows.empty()) std::memmove(outflows.data(), inflows.data(), outflows.size_bytes());
     for (std::size_t s = 0; s < steps; ++s) {
       const StepRouting step = RouteStep(c, start.outflows[s], outflows);
       finals[s] = step.lastOutflow;
-      if (s == 0 && !partial) v.inflow = step.inflowSum * seconds;
+      if (s == 0 && !shortOutflows) v.inflow = step.inflowSum * seconds;
       if (s + 1 == steps) v.outflow = step.outflowSum * seconds;
     }
     if (n > 0) v.storageEnd = ReachStorage(stepK, x, lastInflowOf, finals);
