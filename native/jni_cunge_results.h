@@ -5,6 +5,10 @@
 
 #include <jni.h>
 
+#include <algorithm>
+
+#include "hydro/messages/message_text.h"
+
 #include "native/jni_frame.h"
 
 namespace tovalin::jni {
@@ -53,6 +57,17 @@ struct CungeArrays {
     frame.results("finalStorage", finalStorageArray, 1, finalStorage);
     frame.results("inflowVolume", inflowVolumeArray, 1, inflowVolume);
     frame.results("outflowVolume", outflowVolumeArray, 1, outflowVolume);
+  }
+
+  // Every result becomes the undefined value: the outcome of a call that routed nothing.
+  void undefine(jint initialFlowCount, jint ordinateCount) const noexcept {
+    const double undefined = undefinedDbl();
+    std::fill_n(finalFlows, std::max<jint>(initialFlowCount, 0), undefined);
+    std::fill_n(outflows, std::max<jint>(ordinateCount, 0), undefined);
+    for (double* scalar : {computationInterval, subreachLength, peakOutflow, peakTimeMinutes,
+                           maxCelerity, initialStorage, finalStorage, inflowVolume,
+                           outflowVolume})
+      *scalar = undefined;
   }
 };
 

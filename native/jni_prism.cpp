@@ -69,6 +69,7 @@ Java_varn_quorl_model_MuskingumCungePrismRouting_jniMuskingumCungePrismRouting(
       large.reset(new (std::nothrow) char[characters]);
       if (!large) {
         tovalin::TextField(text, textWidth).assign(tovalin::kNoStorageText);
+        flows.undefine(initialFlowCount, ordinateCount);
         return;
       }
       shape = large.get();

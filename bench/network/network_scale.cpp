@@ -1,0 +1,238 @@
+// The network engine at scale. For a generated network (tovalin-network-gen's generator) it
+// reports, for tovalin-route on each thread count: wall time, time reading, routing and
+// writing, reach-steps per second per core of the routing, peak resident memory; then the
+// same reaches routed one by one in a plain single-threaded loop (inputs in memory, no files,
+// no task graph) and the engine's routing overhead against it, and the 1 -> 2 thread speed-up.
+//   bench_network_scale --reaches N --steps T --methods mixed|mc-trapezoid [--dir DIR]
+//                       [--threads 1,2] [--seed S]
+#include <fcntl.h>
+#include <netcdf.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "hydro/messages/message_text.h"
+#include "network/engine.h"
+#include "network/generator.h"
+#include "network/netcdf_io.h"
+#include "network/topology.h"
+
+extern char** environ;
+
+namespace {
+
+using namespace tovalin::network;
+using Clock = std::chrono::steady_clock;
+
+struct EngineRun {
+  double wall = 0, read = 0, route = 0, write = 0, cpu = 0;
+  long peakKiB = 0;
+};
+
+// Runs tovalin-route as a child process; its summary's time line gives the phases.
+EngineRun RunCommand(const std::string& dir, int threads) {
+  const std::string out = dir + "/results.nc", log = dir + "/summary.txt";
+  std::vector<std::string> args = {TOVALIN_ROUTE_COMMAND,
+                                   "--network",
+                                   dir + "/network.nc",
+                                   "--forcing",
+                                   dir + "/forcing.nc",
+                                   "--output",
+                                   out,
+                                   "--threads",
+                                   std::to_string(threads)};
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log.c_str(),
+                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  const auto start = Clock::now();
+  pid_t pid = 0;
+  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
+    std::perror("posix_spawn");
+    std::exit(1);
+  }
+  int status = 0;
+  rusage usage{};
+  wait4(pid, &status, 0, &usage);
+  EngineRun r;
+  r.wall = std::chrono::duration<double>(Clock::now() - start).count();
+  r.peakKiB = usage.ru_maxrss;
+  r.cpu = usage.ru_utime.tv_sec + usage.ru_utime.tv_usec * 1e-6 + usage.ru_stime.tv_sec +
+          usage.ru_stime.tv_usec * 1e-6;
+  std::ifstream in(log);
+  std::string line;
+  while (std::getline(in, line))
+    if (line.rfind("time:", 0) == 0)
+      std::sscanf(line.c_str(), "time: read %lf s, route %lf s, write %lf s", &r.read, &r.route,
+                  &r.write);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) > 1) {
+    std::fprintf(stderr, "tovalin-route failed (status %d)\n", status);
+    std::exit(1);
+  }
+  return r;
+}
+
+// The same reaches routed one by one in routing order, in a plain loop; returns seconds.
+double PlainLoop(const std::string& dir) {
+  const Network net = ReadNetwork(dir + "/network.nc");
+  ForcingReader forcing(dir + "/forcing.nc");
+  const ForcingLayout layout = forcing.layout();
+  const std::size_t n = net.reaches.size(), nt = static_cast<std::size_t>(layout.timeCount);
+  std::vector<double> lateral;
+  forcing.ReadLateral(0, static_cast<std::int64_t>(n), lateral);
+  std::vector<std::vector<double>> boundaries(layout.boundaryReachIds.size());
+  for (std::size_t b = 0; b < boundaries.size(); ++b)
+    forcing.ReadBoundary(static_cast<std::int64_t>(b), boundaries[b]);
+  const Topology topo = BuildTopology(net);
+  std::vector<std::int64_t> boundaryOf(n, -1);
+  for (std::size_t b = 0; b < boundaries.size(); ++b)
+    for (std::size_t i = 0; i < n; ++i)
+      if (net.reaches[i].id == layout.boundaryReachIds[b])
+        boundaryOf[i] = static_cast<std::int64_t>(b);
+  // Lateral columns per reach, laid out before the clock starts.
+  std::vector<double> columns(n * nt);
+  for (std::size_t t = 0; t < nt; ++t)
+    for (std::size_t i = 0; i < n; ++i) columns[i * nt + t] = lateral[t * n + i];
+  std::vector<double>().swap(lateral);
+  std::vector<std::vector<double>> outflows(n);
+  std::vector<double> inflow(nt);
+  ReachWorkspace ws;
+  std::vector<double> cost(n);
+  const auto start = Clock::now();
+  for (std::int64_t reach : topo.order) {
+    std::fill(inflow.begin(), inflow.end(), 0.0);
+    for (std::int64_t k = topo.upstreamStart[reach]; k < topo.upstreamStart[reach + 1]; ++k) {
+      std::vector<double>& q = outflows[topo.upstream[k]];
+      for (std::size_t t = 0; t < nt; ++t)
+        inflow[t] = tovalin::isUndefinedDbl(inflow[t]) || tovalin::isUndefinedDbl(q[t])
+                        ? tovalin::undefinedDbl()
+                        : inflow[t] + q[t];
+    }
+    if (boundaryOf[reach] >= 0)
+      for (std::size_t t = 0; t < nt; ++t) inflow[t] += boundaries[boundaryOf[reach]][t];
+    outflows[reach].resize(nt);
+    ReachState state;
+    const auto reachStart = Clock::now();
+    RouteReach(net, net.reaches[reach], layout.intervalMinutes, inflow,
+               std::span<const double>(columns.data() + reach * nt, nt), outflows[reach], state,
+               ws);
+    cost[reach] = std::chrono::duration<double>(Clock::now() - reachStart).count();
+  }
+  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  // The engine's results must be these outflows to the last bit.
+  int id = -1, var = -1;
+  std::vector<int> ids(n);
+  std::vector<double> q(nt * n);
+  nc_open((dir + "/results.nc").c_str(), NC_NOWRITE, &id);
+  nc_inq_varid(id, "reach_id", &var), nc_get_var_int(id, var, ids.data());
+  nc_inq_varid(id, "outflow", &var), nc_get_var_double(id, var, q.data());
+  nc_close(id);
+  std::unordered_map<int, std::size_t> index;
+  for (std::size_t i = 0; i < n; ++i) index[net.reaches[i].id] = i;
+  std::size_t differing = 0;
+  for (std::size_t j = 0; j < n; ++j)
+    for (std::size_t t = 0; t < nt; ++t)
+      if (std::memcmp(&q[t * n + j], &outflows[index.at(ids[j])][t], sizeof(double)) != 0) {
+        ++differing;
+        break;
+      }
+  std::printf("plain loop and tovalin-route differ on %zu reaches\n", differing);
+  // The speed-up the engine's schedule allows on 2 cores, from each reach's cost: per block,
+  // the longer of its longest chain of dependent reaches and half its work.
+  const std::size_t block = static_cast<std::size_t>(RunOptions{}.blockReaches);
+  double work = 0.0, bound = 0.0;
+  std::vector<double> finish(n);
+  for (std::size_t b0 = 0; b0 < n; b0 += block) {
+    double blockWork = 0.0, chain = 0.0;
+    for (std::size_t p = b0; p < std::min(n, b0 + block); ++p) {
+      const std::int64_t reach = topo.order[p];
+      double ready = 0.0;
+      for (std::int64_t k = topo.upstreamStart[reach]; k < topo.upstreamStart[reach + 1]; ++k)
+        if (static_cast<std::size_t>(topo.position[topo.upstream[k]]) >= b0)
+          ready = std::max(ready, finish[topo.upstream[k]]);
+      finish[reach] = ready + cost[reach];
+      chain = std::max(chain, finish[reach]);
+      blockWork += cost[reach];
+    }
+    work += blockWork;
+    bound += std::max(chain, blockWork / 2.0);
+  }
+  std::printf("speed-up on 2 cores the schedule allows (longest chains per block): %.3f\n",
+              work / bound);
+  return seconds;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  GeneratorOptions g;
+  std::string dir = "bench-network", threadList = "1,2";
+  for (int i = 1; i + 1 < argc; i += 2) {
+    const std::string a = argv[i], v = argv[i + 1];
+    if (a == "--reaches")
+      g.reaches = std::atoll(v.c_str());
+    else if (a == "--steps")
+      g.steps = std::atoll(v.c_str());
+    else if (a == "--seed")
+      g.seed = std::strtoull(v.c_str(), nullptr, 10);
+    else if (a == "--methods")
+      g.methods = v == "mixed" ? MethodMix::kMixed : MethodMix::kMuskingumCungeTrapezoid;
+    else if (a == "--dir")
+      dir = v;
+    else if (a == "--threads")
+      threadList = v;
+  }
+  std::filesystem::create_directories(dir);
+  auto start = Clock::now();
+  {
+    const GeneratedNetwork net = GenerateNetwork(g);
+    WriteGenerated(g, net, dir + "/network.nc", dir + "/forcing.nc");
+  }
+  const double reachSteps = static_cast<double>(g.reaches) * static_cast<double>(g.steps);
+  std::printf("network: %lld reaches x %lld steps, %s (generated in %.1f s)\n",
+              static_cast<long long>(g.reaches), static_cast<long long>(g.steps),
+              g.methods == MethodMix::kMixed ? "mixed" : "mc-trapezoid",
+              std::chrono::duration<double>(Clock::now() - start).count());
+  double routeOne = 0.0, routeTwo = 0.0;
+  std::stringstream list(threadList);
+  for (std::string item; std::getline(list, item, ',');) {
+    const int threads = std::atoi(item.c_str());
+    const EngineRun r = RunCommand(dir, threads);
+    if (threads == 1) routeOne = r.route;
+    if (threads == 2) routeTwo = r.route;
+    std::printf(
+        "tovalin-route %d thread(s): wall %.2f s (read %.2f, route %.2f, write %.2f), "
+        "%.0f reach-steps/s per core, CPU %.2f s, peak RSS %.1f MiB\n",
+        threads, r.wall, r.read, r.route, r.write, reachSteps / r.route / threads, r.cpu,
+        r.peakKiB / 1024.0);
+  }
+  rusage before{}, after{};
+  getrusage(RUSAGE_SELF, &before);
+  const double plain = PlainLoop(dir);
+  getrusage(RUSAGE_SELF, &after);
+  const double plainCpu = (after.ru_utime.tv_sec - before.ru_utime.tv_sec) +
+                          (after.ru_utime.tv_usec - before.ru_utime.tv_usec) * 1e-6;
+  std::printf("plain loop CPU %.2f s (includes reading its inputs)\n", plainCpu);
+  std::printf("plain loop, 1 thread: route %.2f s, %.0f reach-steps/s\n", plain,
+              reachSteps / plain);
+  if (routeOne > 0)
+    std::printf("engine overhead on 1 thread: %+.1f %%\n", (routeOne / plain - 1.0) * 100.0);
+  if (routeOne > 0 && routeTwo > 0)
+    std::printf("speed-up 1 -> 2 threads: %.2f\n", routeOne / routeTwo);
+  return 0;
+}

@@ -1,0 +1,107 @@
+// The engine's files, netCDF-4 in the classic model, read and written from one thread only
+// (the NetCDF library is not thread-safe): the network, the forcing (read in blocks of
+// reaches), the results (written in blocks of reaches, chunked for that) and the restart.
+// Layouts and units are described in docs/network-files.md.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "network/network.h"
+#include "network/reach_routing.h"
+
+namespace tovalin::network {
+
+// A file that cannot be opened, read or written, or lacks what it must hold.
+class FileError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Reads a network file. A parameter variable that is absent reads as undefined (integers as
+// kMissingInteger), so that validation names the reaches that need it.
+inline constexpr std::int32_t kMissingInteger = -2147483647;
+Network ReadNetwork(const std::string& path);
+
+// Writes a network file (the generator's output).
+void WriteNetwork(const std::string& path, const Network& network);
+
+// An open forcing file.
+class ForcingReader {
+ public:
+  explicit ForcingReader(const std::string& path);
+  ~ForcingReader();
+  ForcingReader(const ForcingReader&) = delete;
+  ForcingReader& operator=(const ForcingReader&) = delete;
+
+  const ForcingLayout& layout() const noexcept { return layout_; }
+  // Lateral inflow of the reaches first..first+count-1 (forcing order) at every time,
+  // time-major: values[t * count + j]. A fill or missing value reads as undefined.
+  void ReadLateral(std::int64_t first, std::int64_t count, std::vector<double>& values);
+  // Boundary inflow of boundary b at every time.
+  void ReadBoundary(std::int64_t boundary, std::vector<double>& values);
+  // The time axis, minutes since the reference of layout().timeUnits.
+  std::vector<double> ReadTimes();
+
+ private:
+  int id_ = -1;
+  std::string path_;
+  int lateralVar_ = -1, boundaryVar_ = -1;
+  std::vector<double> lateralMarkers_, boundaryMarkers_;
+  ForcingLayout layout_;
+};
+
+// Writes a forcing file (the generator's output). lateralBlock(first, count, values) gives
+// the lateral inflow of reaches first..first+count-1 time-major (values[t * count + j]);
+// boundary holds the boundary hydrographs as boundary[t * boundaries + b].
+void WriteForcing(
+    const std::string& path, const ForcingLayout& layout, std::span<const double> times,
+    const std::function<void(std::int64_t, std::int64_t, std::vector<double>&)>& lateralBlock,
+    std::span<const double> boundary);
+
+// A results file being written, in blocks of consecutive reaches.
+class ResultsWriter {
+ public:
+  ResultsWriter(const std::string& path, std::span<const double> times,
+                const std::string& timeUnits, std::int64_t reachCount, std::int64_t chunkReaches);
+  ~ResultsWriter();
+  ResultsWriter(const ResultsWriter&) = delete;
+  ResultsWriter& operator=(const ResultsWriter&) = delete;
+
+  // Writes reaches first..first+count-1: their ids, outflows (time-major, as ReadLateral),
+  // outcomes and whether an upstream failure reached them.
+  void WriteBlock(std::int64_t first, std::span<const std::int32_t> ids,
+                  std::span<const double> outflows, std::span<const ReachOutcome> outcomes,
+                  std::span<const std::uint8_t> upstreamFailed);
+  // Global attributes of the summary, then closes the file.
+  void Close(const std::vector<std::pair<std::string, double>>& summary);
+
+ private:
+  int id_ = -1;
+  std::string path_;
+  std::int64_t times_ = 0;
+  int outflowVar_ = -1;
+};
+
+// Every reach's states at the end of a run.
+struct RestartData {
+  std::string timeUnits;
+  double timeMinutes = 0.0;  // the run's last time
+  std::int32_t intervalMinutes = 0;
+  std::vector<std::int32_t> reachIds;
+  std::vector<std::int32_t> methods;
+  std::vector<std::int64_t> stateStart;
+  std::vector<std::int32_t> stateCount;
+  std::vector<double> states;
+  std::vector<double> lastInflow;
+  std::vector<double> computationInterval;
+  std::vector<std::int32_t> subreachCount;
+};
+void WriteRestart(const std::string& path, const RestartData& restart);
+RestartData ReadRestart(const std::string& path);
+
+}  // namespace tovalin::network

@@ -1,0 +1,72 @@
+// A river network in memory: one record per reach, the ragged data (Puls tables, eight-point
+// sections) in flat arrays addressed by start and count, and the forcing of a run.
+// Flows m3/s, lengths m, slopes m/m, K in hours, times in whole minutes.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tovalin::network {
+
+// The routing method of a reach, as stored in the network file's `method` variable.
+enum class Method : std::int32_t {
+  kMuskingum = 1,
+  kPuls = 2,
+  kPulsWithLoss = 3,
+  kMuskingumCunge8Point = 4,
+  kMuskingumCungePrism = 5,
+};
+inline constexpr std::int32_t kFirstMethod = 1;
+inline constexpr std::int32_t kLastMethod = 5;
+// The flag_meanings attribute of `method`, in the order of the values above.
+inline constexpr const char* kMethodMeanings =
+    "muskingum puls puls_with_loss muskingum_cunge_8point muskingum_cunge_prism";
+
+// One reach. Parameters a method does not use hold whatever the file holds (its fill value).
+struct Reach {
+  std::int32_t id = 0;
+  std::int32_t toId = 0;  // 0: an outlet
+  Method method = Method::kMuskingum;
+  // Muskingum and Puls
+  double muskingumK = 0.0;  // h
+  double muskingumX = 0.0;
+  std::int32_t stepCount = 1;
+  // Puls: pairs [tableStart, tableStart + tableCount) of the flat tables
+  std::int64_t tableStart = 0;
+  std::int32_t tableCount = 0;
+  double lossElevation = 0.0;  // m
+  double lossRate = 0.0;       // m/s
+  // Muskingum-Cunge
+  double reachLength = 0.0;            // m
+  double channelSlope = 0.0;           // m/m
+  double manningN = 0.0;               // main channel (both sections)
+  double leftOverbankManningN = 0.0;   // eight-point section only
+  double rightOverbankManningN = 0.0;  // eight-point section only
+  bool circle = false;                 // sectionShape "CIRCLE"
+  double bottomWidth = 0.0;            // m (diameter of a circle)
+  double sideSlope = 0.0;              // z, horizontal per vertical
+  std::int64_t sectionStart = 0;       // first of the eight points in the flat section arrays
+};
+
+inline constexpr int kSectionPoints = 8;
+
+struct Network {
+  std::vector<Reach> reaches;  // in file order
+  // Flat Puls tables (storage m3, outflow m3/s, elevation m) shared by all Puls reaches.
+  std::vector<double> storageTable, outflowTable, elevationTable;
+  // Flat eight-point sections (station m, elevation m), eight values per section.
+  std::vector<double> sectionStations, sectionElevations;
+};
+
+// The time axis and boundary layout of a forcing file; the flows are read in blocks.
+struct ForcingLayout {
+  std::int32_t intervalMinutes = 0;
+  std::int64_t timeCount = 0;
+  double firstTimeMinutes = 0.0;               // minutes since the reference of `timeUnits`
+  std::string timeUnits;                       // "minutes since ..."
+  std::vector<std::int32_t> reachIds;          // the forcing's reach order
+  std::vector<std::int32_t> boundaryReachIds;  // reaches with an upstream boundary hydrograph
+};
+
+}  // namespace tovalin::network

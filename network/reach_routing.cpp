@@ -1,0 +1,176 @@
+// Routing of one reach over a run through the C++ API: the reach's description and
+// hydrograph built from the network's record, one call, and the result's status, volume
+// account, diagnostics and state taken over into the outcome. Restart values per method:
+// Muskingum each step's outflow; Puls each step's outflow then its storage indicator (and,
+// with loss, its outflow before the loss); Muskingum-Cunge the flow then the depth at each of
+// the NSUB + 1 nodes.
+#include "network/reach_routing.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "hydro/messages/message_text.h"
+#include "hydro/messages/status_code.h"
+#include "tovalin/core.hpp"
+
+namespace tovalin::network {
+namespace {
+
+// Sum of two flows; undefined when either is.
+double AddFlows(double a, double b) noexcept {
+  return isUndefinedDbl(a) || isUndefinedDbl(b) ? undefinedDbl() : a + b;
+}
+
+// The state values of a step method laid end to end: outflows, indicators, gross outflows.
+void SaveSteps(const StepStateView& view, ReachState& state) {
+  state.values.assign(view.outflows.begin(), view.outflows.end());
+  state.values.insert(state.values.end(), view.storageIndicators.begin(),
+                      view.storageIndicators.end());
+  state.values.insert(state.values.end(), view.grossOutflows.begin(), view.grossOutflows.end());
+  state.lastInflow = view.lastInflow;
+}
+
+StepStateView StepView(const ReachState& state, std::size_t steps, bool indicators, bool gross) {
+  const std::span<const double> v(state.values);
+  StepStateView view;
+  view.outflows = v.first(steps);
+  if (indicators) view.storageIndicators = v.subspan(steps, steps);
+  if (gross) view.grossOutflows = v.subspan(2 * steps, steps);
+  view.lastInflow = state.lastInflow;
+  return view;
+}
+
+template <typename Result>
+void TakeStatus(const Result& result, ReachOutcome& outcome) {
+  outcome.routine = result.status.routine;
+  outcome.messageNumber = result.status.messageNumber;
+  outcome.severity = static_cast<std::int32_t>(result.status.severity);
+  outcome.message.assign(result.text.begin(), result.text.end());
+  outcome.inflowVolume = result.volume.inflow;
+  outcome.outflowVolume = result.volume.outflow;
+  outcome.storageStart = result.volume.storageStart;
+  outcome.storageEnd = result.volume.storageEnd;
+  outcome.loss = result.volume.loss;
+  outcome.balanceError = result.volume.balanceError;
+}
+
+}  // namespace
+
+std::int32_t StateCount(const Reach& reach, std::int32_t subreachCount) noexcept {
+  switch (reach.method) {
+    case Method::kMuskingum:
+      return reach.stepCount;
+    case Method::kPuls:
+      return 2 * reach.stepCount;
+    case Method::kPulsWithLoss:
+      return 3 * reach.stepCount;
+    case Method::kMuskingumCunge8Point:
+    case Method::kMuskingumCungePrism:
+      return 2 * (subreachCount + 1);
+  }
+  return 0;
+}
+
+ReachOutcome RouteReach(const Network& network, const Reach& reach, std::int32_t intervalMinutes,
+                        std::span<const double> upstreamInflows,
+                        std::span<const double> lateralInflows, std::span<double> outflows,
+                        ReachState& state, ReachWorkspace& workspace) {
+  ReachOutcome outcome;
+  const std::size_t n = upstreamInflows.size();
+  const bool warm = !state.values.empty();
+  const RouteOptions options{{}, outflows.first(n)};
+  outcome.computationInterval = outcome.courantMin = outcome.courantMax = undefinedDbl();
+  switch (reach.method) {
+    case Method::kMuskingum:
+    case Method::kPuls:
+    case Method::kPulsWithLoss: {
+      // The lateral inflow joins the reach's inflow.
+      std::vector<double>& inflows = workspace.inflows;
+      inflows.resize(n);
+      for (std::size_t t = 0; t < n; ++t)
+        inflows[t] = AddFlows(upstreamInflows[t], lateralInflows[t]);
+      const Hydrograph hydrograph{intervalMinutes, inflows, {}};
+      const auto steps = static_cast<std::size_t>(reach.stepCount);
+      if (reach.method == Method::kMuskingum) {
+        const MuskingumReach description{reach.muskingumK, reach.muskingumX, reach.stepCount};
+        const MuskingumResult r =
+            warm ? Route(description, hydrograph, StepView(state, steps, false, false),
+                         workspace.api, options)
+                 : Route(description, hydrograph, workspace.api, options);
+        TakeStatus(r, outcome);
+        SaveSteps(r.state, state);
+      } else {
+        const auto first = static_cast<std::size_t>(reach.tableStart);
+        const auto count = static_cast<std::size_t>(reach.tableCount);
+        const bool loss = reach.method == Method::kPulsWithLoss;
+        PulsReach description;
+        description.storage = std::span(network.storageTable).subspan(first, count);
+        description.outflow = std::span(network.outflowTable).subspan(first, count);
+        description.steps = reach.stepCount;
+        description.withLoss = loss;
+        if (loss) description.elevation = std::span(network.elevationTable).subspan(first, count);
+        description.lossElevation = reach.lossElevation;
+        description.lossRate = reach.lossRate;
+        const PulsResult r = warm
+                                 ? Route(description, hydrograph,
+                                         StepView(state, steps, true, loss), workspace.api, options)
+                                 : Route(description, hydrograph, workspace.api, options);
+        TakeStatus(r, outcome);
+        SaveSteps(r.state, state);
+      }
+      break;
+    }
+    case Method::kMuskingumCunge8Point:
+    case Method::kMuskingumCungePrism: {
+      // The lateral inflow enters along the reach, per metre.
+      std::vector<double>& lateral = workspace.lateralPerMetre;
+      lateral.resize(n);
+      for (std::size_t t = 0; t < n; ++t)
+        lateral[t] = isUndefinedDbl(lateralInflows[t]) ? undefinedDbl()
+                                                       : lateralInflows[t] / reach.reachLength;
+      MuskingumCungeReach description{reach.reachLength, reach.channelSlope, {}};
+      if (reach.method == Method::kMuskingumCunge8Point) {
+        EightPointSection section;
+        const auto first = static_cast<std::size_t>(reach.sectionStart);
+        std::copy_n(network.sectionStations.begin() + first, kSectionPoints,
+                    section.stations.begin());
+        std::copy_n(network.sectionElevations.begin() + first, kSectionPoints,
+                    section.elevations.begin());
+        section.manningN = {reach.leftOverbankManningN, reach.manningN,
+                            reach.rightOverbankManningN};
+        description.section = section;
+      } else if (reach.circle) {
+        description.section = CircleSection{reach.bottomWidth, reach.manningN};
+      } else {
+        description.section = TrapezoidSection{reach.bottomWidth, reach.sideSlope, reach.manningN};
+      }
+      const Hydrograph hydrograph{intervalMinutes, upstreamInflows, lateral};
+      MuskingumCungeResult r;
+      if (warm) {
+        const std::size_t nodes = state.values.size() / 2;
+        const std::span<const double> v(state.values);
+        const MuskingumCungeStateView start{state.computationInterval, state.subreachCount,
+                                            v.first(nodes), v.subspan(nodes, nodes),
+                                            state.lastInflow};
+        r = Route(description, hydrograph, start, workspace.api, options);
+      } else {
+        r = Route(description, hydrograph, workspace.api, options);
+      }
+      TakeStatus(r, outcome);
+      const MuskingumCungeDiagnostics& d = r.diagnostics;
+      outcome.computationInterval = d.intervalWritten ? d.computationInterval : undefinedDbl();
+      outcome.subreachCount = d.subreachCount;
+      outcome.courantMin = std::isnan(d.courantMin) ? undefinedDbl() : d.courantMin;
+      outcome.courantMax = std::isnan(d.courantMax) ? undefinedDbl() : d.courantMax;
+      state.values.assign(r.state.nodeFlows.begin(), r.state.nodeFlows.end());
+      state.values.insert(state.values.end(), r.state.nodeDepths.begin(), r.state.nodeDepths.end());
+      state.lastInflow = r.state.lastInflow;
+      state.computationInterval = r.state.computationInterval;
+      state.subreachCount = r.state.subreachCount;
+      break;
+    }
+  }
+  return outcome;
+}
+
+}  // namespace tovalin::network

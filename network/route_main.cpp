@@ -1,0 +1,115 @@
+// tovalin-route: routes a river network from NetCDF files (see man/tovalin-route.1).
+// Exit status: 0 every reach routed (warnings allowed), 1 a reach failed or lies below a
+// failure, 2 bad command line, 3 input refused by validation, 4 a file could not be read
+// or written, or memory ran out.
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <string>
+#include <string_view>
+
+#include "network/engine.h"
+
+namespace {
+
+constexpr int kExitFailedReaches = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitRefused = 3;
+constexpr int kExitFile = 4;
+constexpr int kBarWidth = 30;
+
+constexpr const char* kUsage =
+    "usage: tovalin-route --network FILE --forcing FILE --output FILE [--restart-in FILE]\n"
+    "                     [--restart-out FILE] [--threads N] [--quiet]\n";
+
+// A progress bar on standard error, redrawn in place: reaches done, rate, time left.
+class ProgressBar {
+ public:
+  void Draw(std::int64_t done, std::int64_t total) {
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+    const double rate = seconds > 0.0 ? done / seconds : 0.0;
+    const double left = rate > 0.0 ? (total - done) / rate : 0.0;
+    const int filled = total > 0 ? static_cast<int>(kBarWidth * done / total) : kBarWidth;
+    std::fprintf(stderr, "\r[%.*s%*s] %lld/%lld reaches  %.0f reaches/s  %ld:%02ld left ", filled,
+                 "##############################", kBarWidth - filled, "",
+                 static_cast<long long>(done), static_cast<long long>(total), rate,
+                 static_cast<long>(left) / 60, static_cast<long>(left) % 60);
+    if (done >= total) std::fputc('\n', stderr);
+    std::fflush(stderr);
+  }
+
+ private:
+  std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  tovalin::network::RunOptions options;
+  bool quiet = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    const auto value = [&](std::string& into) {
+      if (i + 1 >= argc) return false;
+      into = argv[++i];
+      return true;
+    };
+    std::string threads;
+    bool ok = true;
+    if (arg == "--network")
+      ok = value(options.networkPath);
+    else if (arg == "--forcing")
+      ok = value(options.forcingPath);
+    else if (arg == "--output")
+      ok = value(options.outputPath);
+    else if (arg == "--restart-in")
+      ok = value(options.restartInPath);
+    else if (arg == "--restart-out")
+      ok = value(options.restartOutPath);
+    else if (arg == "--quiet")
+      quiet = true;
+    else if (arg == "--threads") {
+      ok = value(threads);
+      char* end = nullptr;
+      const long n = ok ? std::strtol(threads.c_str(), &end, 10) : 0;
+      ok = ok && *end == '\0' && n >= 1 && n <= 1024;
+      options.threads = static_cast<int>(n);
+    } else if (arg == "--help" || arg == "-h") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    } else {
+      ok = false;
+    }
+    if (!ok) {
+      std::fprintf(stderr, "tovalin-route: bad or incomplete option '%s'\n%s", argv[i], kUsage);
+      return kExitUsage;
+    }
+  }
+  if (options.networkPath.empty() || options.forcingPath.empty() || options.outputPath.empty()) {
+    std::fprintf(stderr, "tovalin-route: --network, --forcing and --output are required\n%s",
+                 kUsage);
+    return kExitUsage;
+  }
+  ProgressBar bar;
+  if (!quiet && isatty(STDERR_FILENO))
+    options.progress = [&bar](std::int64_t done, std::int64_t total) { bar.Draw(done, total); };
+  try {
+    const tovalin::network::RunSummary summary = tovalin::network::Run(options);
+    if (!summary.refusal.empty()) {
+      std::fprintf(stderr, "tovalin-route: %s", summary.BriefReport().c_str());
+      return kExitRefused;
+    }
+    if (!quiet) std::fputs(summary.BriefReport().c_str(), stdout);
+    return summary.Failed() ? kExitFailedReaches : 0;
+  } catch (const tovalin::network::FileError& e) {
+    std::fprintf(stderr, "tovalin-route: %s\n", e.what());
+    return kExitFile;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "tovalin-route: %s\n", e.what());
+    return kExitFile;
+  }
+}
