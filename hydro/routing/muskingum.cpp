@@ -35,30 +35,60 @@ Coefficients MuskingumCoefficients(double dt, double k, double x, std::int32_t n
   return {(dt / d) * 2.0, ((x / steps) * k * (-2.0) + dt) / d};
 }
 
+// One step's routing: its last outflow and the trapezoidal sums of its inflows and of its
+// outflows over their intervals, (Q1 + Q2)/2 added in time order, an interval with an
+// undefined end left out (flow units; times the interval, the step's volumes).
+struct StepRouting {
+  double lastOutflow;
+  double inflowSum = 0.0;
+  double outflowSum = 0.0;
+};
+
 // Routes the working hydrograph (inflow to the step on entry, its outflow on return) through
-// one step starting from initialOutflow; returns the step's last outflow.
-double RouteStep(Coefficients c, double initialOutflow, std::span<double> hydrograph) noexcept {
-  if (hydrograph.empty()) return initialOutflow;
-  const double undefined = undefinedDbl();
+// one step starting from initialOutflow. An outflow is undefined when I1, I2 or O1 is, so from
+// the first undefined flow on every later outflow of the step is undefined.
+StepRouting RouteStep(Coefficients c, double initialOutflow,
+                      std::span<double> hydrograph) noexcept {
+  StepRouting step{initialOutflow};
+  if (hydrograph.empty()) return step;
+  const std::size_t n = hydrograph.size();
   const double previousWeight = c.ca - c.cb;
   const double outflowWeight = 1.0 - c.ca;
   double inflow1 = hydrograph[0];
   double outflow1 = initialOutflow;
   hydrograph[0] = outflow1;
-  for (std::size_t t = 1; t < hydrograph.size(); ++t) {
-    const double inflow2 = hydrograph[t];
-    double outflow2;
-    if (isUndefinedDbl(inflow1) || isUndefinedDbl(inflow2) || isUndefinedDbl(outflow1)) {
-      outflow2 = undefined;
-    } else {
+  std::size_t t = 1;
+  // I1 and O1 defined: the recurrence, until a flow turns undefined.
+  if (!isUndefinedDbl(inflow1) && !isUndefinedDbl(outflow1)) {
+    for (; t < n; ++t) {
+      const double inflow2 = hydrograph[t];
+      if (isUndefinedDbl(inflow2)) break;
       // O2 = (Ca - Cb) I1 + (1 - Ca) O1 + Cb I2, evaluated left to right.
-      outflow2 = previousWeight * inflow1 + outflowWeight * outflow1 + c.cb * inflow2;
+      const double outflow2 = previousWeight * inflow1 + outflowWeight * outflow1 + c.cb * inflow2;
+      hydrograph[t] = outflow2;
+      // Inflow sum += (I1 + I2)/2.
+      step.inflowSum += (inflow1 + inflow2) * 0.5;
+      inflow1 = inflow2;
+      if (isUndefinedDbl(outflow2)) {
+        ++t;
+        break;
+      }
+      // Outflow sum += (O1 + O2)/2.
+      step.outflowSum += (outflow1 + outflow2) * 0.5;
+      outflow1 = outflow2;
     }
-    hydrograph[t] = outflow2;
-    inflow1 = inflow2;
-    outflow1 = outflow2;
   }
-  return outflow1;
+  // From the first undefined flow on: undefined outflows, and the inflow sum goes on over the
+  // intervals whose ends are both defined.
+  for (; t < n; ++t) {
+    const double inflow2 = hydrograph[t];
+    if (!isUndefinedDbl(inflow1) && !isUndefinedDbl(inflow2))
+      step.inflowSum += (inflow1 + inflow2) * 0.5;
+    hydrograph[t] = undefinedDbl();
+    inflow1 = inflow2;
+  }
+  step.lastOutflow = hydrograph[n - 1];
+  return step;
 }
 
 // Storage of the reach, summed over the steps: S = K/n (x I + (1 - x) O) with I the inflow to
@@ -135,18 +165,24 @@ MuskingumResult Route(const MuskingumReach& reach, const Hydrograph& hydrograph,
     std::fill(outflows.begin(), outflows.end(), undefinedDbl());
     std::fill(finals.begin(), finals.end(), undefinedDbl());
   } else {
-    // Volume account in flow unit x seconds; the inflows are read before the outflows, which
-    // may be the same array, are written.
+    // Volume account in flow unit x seconds: the inflow volume from the first step's inflows
+    // and the outflow volume from the last step's outflows. The inflows are read before the
+    // outflows, which may be the same array, are written; outflows shorter than the hydrograph
+    // route only their ordinates, so the inflow volume is then taken over all of them first.
     const double stepK = k / static_cast<double>(stepCount) * kSecondsPerHour;
     const double seconds = hydrograph.intervalMinutes * kSecondsPerMinute;
+    const bool shortOutflows = outflows.size() < n;
     VolumeAccount& v = result.volume;
-    v.inflow = TrapezoidVolume(inflows, seconds);
+    if (shortOutflows) v.inflow = TrapezoidVolume(inflows, seconds);
     if (n > 0) v.storageStart = ReachStorage(stepK, x, inflows[0], start.outflows);
     FaultSeam(inflows);
     if (!outflows.empty()) std::memmove(outflows.data(), inflows.data(), outflows.size_bytes());
-    for (std::size_t s = 0; s < steps; ++s)
-      finals[s] = RouteStep(c, start.outflows[s], outflows);
-    v.outflow = TrapezoidVolume(outflows, seconds);
+    for (std::size_t s = 0; s < steps; ++s) {
+      const StepRouting step = RouteStep(c, start.outflows[s], outflows);
+      finals[s] = step.lastOutflow;
+      if (s == 0 && !shortOutflows) v.inflow = step.inflowSum * seconds;
+      if (s + 1 == steps) v.outflow = step.outflowSum * seconds;
+    }
     if (n > 0) v.storageEnd = ReachStorage(stepK, x, lastInflowOf, finals);
     CloseBalance(v);
   }

@@ -33,6 +33,20 @@ TEST(RouteApi, MuskingumWorkedExampleAccountsItsVolume) {
   EXPECT_EQ(r.state.lastInflow, 10.0);
 }
 
+// An undefined third inflow leaves its two intervals out of the inflow volume, (15 + 15) x
+// 3600, and undefines every outflow from the third on, so that the outflow volume is that of
+// the first interval alone, through one step and through two.
+TEST(RouteApi, MuskingumVolumesLeaveOutUndefinedIntervals) {
+  Workspace w;
+  const std::vector<double> inflows{10, 20, kUndefined, 20, 10};
+  for (const int steps : {1, 2}) {
+    const MuskingumResult r = Route(MuskingumReach{1.0, 0.2, steps}, {60, inflows, {}}, w);
+    EXPECT_EQ(r.outflows[4], kUndefined) << steps;
+    EXPECT_EQ(r.volume.inflow, 108000.0) << steps;
+    EXPECT_EQ(r.volume.outflow, (r.outflows[0] + r.outflows[1]) * 0.5 * 3600.0) << steps;
+  }
+}
+
 TEST(RouteApi, StatusesAreNamedFields) {
   Workspace w;
   const std::vector<double> inflows{10, 20}, lateral{1, 1};
