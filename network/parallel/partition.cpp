@@ -89,6 +89,11 @@ std::string Partition::Report() const {
   double total = 0.0;
   for (double c : cost) total += c;
   for (std::size_t r = 0; r < cost.size(); ++r) {
+    if (first[r + 1] == first[r]) {  // more processes than reaches
+      std::snprintf(line, sizeof line, "  process %zu: no reaches\n", r);
+      s += line;
+      continue;
+    }
     std::snprintf(line, sizeof line,
                   "  process %zu: %lld reaches (routing positions %lld-%lld), work %.2f%%, "
                   "%lld boundary reaches out, %lld reaches (%.2f%% of its work) wait for "
