@@ -17,6 +17,7 @@
 
 #include "hydro/messages/message_text.h"
 #include "hydro/messages/status_code.h"
+#include "network/reach_step.h"
 
 namespace tovalin::network {
 namespace {
@@ -24,10 +25,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 double Seconds(Clock::time_point since) {
   return std::chrono::duration<double>(Clock::now() - since).count();
-}
-
-double AddFlows(double a, double b) noexcept {
-  return isUndefinedDbl(a) || isUndefinedDbl(b) ? undefinedDbl() : a + b;
 }
 
 // Everything a block's routing reads and writes, owned by the run.
@@ -40,50 +37,17 @@ struct RunState {
   std::vector<ReachState> states;             // by file index
   std::vector<std::int64_t> boundaryOf;       // file index -> boundary series, -1 none
   std::vector<std::vector<double>> boundaries;
-  std::vector<std::uint8_t> failed;  // 1: failed, 2: a reach upstream failed
-};
-
-// Per-thread scratch of the routing tasks.
-struct Scratch {
-  ReachWorkspace reach;
-  std::vector<double> upstream, lateral;
+  std::vector<std::uint8_t> failed;  // failure marks by file index
 };
 
 // Routes one reach: the fixed-order sum of its inputs, then the routine.
 ReachOutcome RouteOne(RunState& run, std::int64_t reach, const double* lateralBlock,
-                      std::size_t lateralStride, Scratch& scratch) {
-  const Topology& topo = run.topology;
-  const std::size_t n = run.times;
-  // Inflow: the upstream outflows in ascending reach_id, then the boundary inflow.
-  scratch.upstream.assign(n, 0.0);
-  std::uint8_t upstreamFailure = 0;
-  for (std::int64_t k = topo.upstreamStart[reach]; k < topo.upstreamStart[reach + 1]; ++k) {
-    const std::int64_t up = topo.upstream[k];
-    const std::vector<double>& q = run.outflows[up];
-    for (std::size_t t = 0; t < n; ++t) scratch.upstream[t] = AddFlows(scratch.upstream[t], q[t]);
-    if (run.failed[up] != 0) upstreamFailure = 2;
-  }
-  if (const std::int64_t b = run.boundaryOf[reach]; b >= 0)
-    for (std::size_t t = 0; t < n; ++t)
-      scratch.upstream[t] = AddFlows(scratch.upstream[t], run.boundaries[b][t]);
-  scratch.lateral.resize(n);
-  for (std::size_t t = 0; t < n; ++t) scratch.lateral[t] = lateralBlock[t * lateralStride];
-  std::vector<double>& out = run.outflows[reach];
-  out.assign(n, 0.0);
-  ReachOutcome outcome =
-      RouteReach(run.network, run.network.reaches[reach], run.intervalMinutes, scratch.upstream,
-                 scratch.lateral, out, run.states[reach], scratch.reach);
-  ReachState& state = run.states[reach];
-  const Reach& description = run.network.reaches[reach];
-  if (state.values.size() != static_cast<std::size_t>(StateCount(description, state.subreachCount)))
-    state.values.assign(static_cast<std::size_t>(StateCount(description, state.subreachCount)),
-                        undefinedDbl());  // a call that stopped early left no state
-  if (outcome.severity >= kSeverityError) {
-    run.failed[reach] = 1;
-  } else {
-    run.failed[reach] = upstreamFailure;
-  }
-  return outcome;
+                      std::size_t lateralStride, StepScratch& scratch) {
+  const std::int64_t b = run.boundaryOf[reach];
+  return RouteInNetwork(
+      run.network, run.topology, run.intervalMinutes, run.times, reach,
+      [](std::int64_t i) { return i; }, ReachSlots{run.outflows, run.failed}, run.states[reach],
+      b >= 0 ? &run.boundaries[b] : nullptr, lateralBlock, lateralStride, scratch);
 }
 
 std::string Figure(double v) {
@@ -173,12 +137,12 @@ RunSummary Run(const RunOptions& options) {
   tbb::global_control parallelism(tbb::global_control::max_allowed_parallelism,
                                   static_cast<std::size_t>(threads));
   tbb::task_arena arena(threads);
-  tbb::enumerable_thread_specific<Scratch> scratch;
+  tbb::enumerable_thread_specific<StepScratch> scratch;
   std::vector<double> lateral, written;
   std::vector<ReachOutcome> outcomes;
   std::vector<std::int32_t> ids;
   std::vector<std::uint8_t> flags;
-  double in = 0.0, out = 0.0, change = 0.0, lost = 0.0, residual = 0.0;
+  VolumeAccount account(reaches);
   const bool keepStates = !options.restartOutPath.empty();
 
   for (std::size_t b0 = 0; b0 < reaches; b0 += static_cast<std::size_t>(block)) {
@@ -229,8 +193,8 @@ RunSummary Run(const RunOptions& options) {
     });
     summary.routeSeconds += Seconds(clock);
 
-    // Write: the block's outflows time-major, its outcomes; then the account in routing
-    // order, and the outflows nobody needs any more are freed.
+    // Write: the block's outflows time-major, its outcomes; then its counts and volumes are
+    // kept, and the outflows nobody needs any more are freed.
     clock = Clock::now();
     written.resize(times * count);
     ids.resize(count);
@@ -238,37 +202,16 @@ RunSummary Run(const RunOptions& options) {
     for (std::size_t j = 0; j < count; ++j) {
       const std::int64_t reach = topology.order[b0 + j];
       ids[j] = network.reaches[reach].id;
-      flags[j] = run.failed[reach] == 2 ? 1 : 0;
+      flags[j] = run.failed[reach] == kUpstreamFailed ? 1 : 0;
       const std::vector<double>& q = run.outflows[reach];
       for (std::size_t t = 0; t < times; ++t) written[t * count + j] = q[t];
     }
     writer.WriteBlock(static_cast<std::int64_t>(b0), ids, written, outcomes, flags);
     for (std::size_t j = 0; j < count; ++j) {
       const std::int64_t reach = topology.order[b0 + j];
-      const ReachOutcome& o = outcomes[j];
-      if (run.failed[reach] == 1)
-        ++summary.failed;
-      else if (run.failed[reach] == 2)
-        ++summary.upstreamFailed;
-      else if (o.severity > 0)
-        ++summary.withWarnings;
-      else
-        ++summary.clean;
+      CountReach(run.failed[reach], outcomes[j], summary);
+      account.Keep(reach, outcomes[j]);
       const bool outlet = topology.downstream[reach] < 0;
-      const double loss = isUndefinedDbl(o.loss) ? 0.0 : o.loss;
-      if (isUndefinedDbl(o.inflowVolume) || isUndefinedDbl(o.outflowVolume) ||
-          isUndefinedDbl(o.storageStart) || isUndefinedDbl(o.storageEnd)) {
-        ++summary.undefinedAccounts;
-      } else {
-        // Inflow from outside the network: every reach's inflow less every outflow that
-        // becomes another reach's inflow.
-        in += o.inflowVolume;
-        if (!outlet) in -= o.outflowVolume;
-        if (outlet) out += o.outflowVolume;
-        change += o.storageEnd - o.storageStart;
-        lost += loss;
-        residual += o.inflowVolume - o.outflowVolume - (o.storageEnd - o.storageStart) - loss;
-      }
       for (std::int64_t k = topology.upstreamStart[reach]; k < topology.upstreamStart[reach + 1];
            ++k)
         std::vector<double>().swap(run.outflows[topology.upstream[k]]);
@@ -280,20 +223,8 @@ RunSummary Run(const RunOptions& options) {
   }
 
   clock = Clock::now();
-  summary.inflowVolume = in;
-  summary.outletVolume = out;
-  summary.storageChange = change;
-  summary.lossVolume = lost;
-  summary.balanceError = in != 0.0 ? residual / in : residual;
-  writer.Close({{"reaches_routed", static_cast<double>(summary.clean)},
-                {"reaches_with_warnings", static_cast<double>(summary.withWarnings)},
-                {"reaches_failed", static_cast<double>(summary.failed)},
-                {"reaches_below_failure", static_cast<double>(summary.upstreamFailed)},
-                {"network_inflow_volume", in},
-                {"network_outflow_volume", out},
-                {"network_storage_change", change},
-                {"network_loss_volume", lost},
-                {"network_volume_balance_error", summary.balanceError}});
+  account.Sum(network, topology, summary);
+  writer.Close(SummaryAttributes(summary));
   if (keepStates) {
     RestartData next;
     next.timeUnits = layout.timeUnits;

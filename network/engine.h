@@ -34,8 +34,8 @@ struct RunSummary {
   std::int64_t upstreamFailed = 0;  // routed, but a reach upstream failed
   // Network volumes, m3: what entered (boundary and lateral), what left at the outlets, the
   // change of storage, the channel loss, and the balance error (in - out - change - loss) / in
-  // over the reaches whose account is defined (summed in routing order, so the same for any
-  // thread count).
+  // over the reaches whose account is defined (summed in ascending reach_id, so the same for any
+  // thread count and process count).
   double inflowVolume = 0.0, outletVolume = 0.0, storageChange = 0.0, lossVolume = 0.0;
   double balanceError = 0.0;
   std::int64_t undefinedAccounts = 0;

@@ -23,6 +23,7 @@
 #include "hydro/messages/message_text.h"
 #include "hydro/messages/status_code.h"
 #include "network/parallel/partition.h"
+#include "network/reach_step.h"
 
 namespace tovalin::network {
 namespace {
@@ -38,10 +39,6 @@ thread_local std::int32_t tReach = 0;
 using Clock = std::chrono::steady_clock;
 double Seconds(Clock::time_point since) {
   return std::chrono::duration<double>(Clock::now() - since).count();
-}
-
-double AddFlows(double a, double b) noexcept {
-  return isUndefinedDbl(a) || isUndefinedDbl(b) ? undefinedDbl() : a + b;
 }
 
 // The first fault raised by a routing task: its reach and what went wrong.
@@ -150,46 +147,15 @@ struct Share {
   }
 };
 
-struct Scratch {
-  ReachWorkspace reach;
-  std::vector<double> upstream, lateral;
-};
-
-// One reach, as the engine routes it: the upstream outflows in ascending reach_id, then the
-// boundary inflow; the routine; a failed reach's states undefined.
+// One reach, as the engine routes it.
 void RouteOne(Share& share, std::int64_t reach, const double* lateral, std::size_t stride,
-              Scratch& scratch) {
-  const Topology& topo = share.topology;
-  const std::size_t n = share.times;
+              StepScratch& scratch) {
   const std::int64_t slot = share.Slot(reach);
-  scratch.upstream.assign(n, 0.0);
-  std::uint8_t upstreamFailure = 0;
-  for (std::int64_t k = topo.upstreamStart[reach]; k < topo.upstreamStart[reach + 1]; ++k) {
-    const std::int64_t up = share.Slot(topo.upstream[k]);
-    const std::vector<double>& q = share.outflows[up];
-    for (std::size_t t = 0; t < n; ++t) scratch.upstream[t] = AddFlows(scratch.upstream[t], q[t]);
-    if (share.failed[up] != 0) upstreamFailure = 2;
-  }
-  if (const std::int64_t b = share.boundaryOf[slot]; b >= 0)
-    for (std::size_t t = 0; t < n; ++t)
-      scratch.upstream[t] = AddFlows(scratch.upstream[t], share.boundaries[b][t]);
-  scratch.lateral.resize(n);
-  for (std::size_t t = 0; t < n; ++t) scratch.lateral[t] = lateral[t * stride];
-  std::vector<double>& out = share.outflows[slot];
-  out.assign(n, 0.0);
-  ReachState& state = share.states[slot];
-  share.outcomes[slot] =
-      RouteReach(share.network, share.network.reaches[reach], share.intervalMinutes,
-                 scratch.upstream, scratch.lateral, out, state, scratch.reach);
-  const auto stateCount =
-      static_cast<std::size_t>(StateCount(share.network.reaches[reach], state.subreachCount));
-  if (state.values.size() != stateCount)
-    state.values.assign(stateCount, undefinedDbl());  // a call that stopped early left no state
-  if (share.outcomes[slot].severity >= kSeverityError) {
-    share.failed[slot] = 1;
-  } else {
-    share.failed[slot] = upstreamFailure;
-  }
+  const std::int64_t b = share.boundaryOf[slot];
+  share.outcomes[slot] = RouteInNetwork(
+      share.network, share.topology, share.intervalMinutes, share.times, reach,
+      [&share](std::int64_t i) { return share.Slot(i); }, ReachSlots{share.outflows, share.failed},
+      share.states[slot], b >= 0 ? &share.boundaries[b] : nullptr, lateral, stride, scratch);
 }
 
 // Packs the share's slots [from, to) for process 0: per reach its id, failure, outcome and
@@ -223,11 +189,11 @@ void PackResults(const Share& share, std::int64_t from, std::int64_t to, bool wi
 // What process 0 does with the blocks in routing order: the engine's writing and accounting.
 struct Gatherer {
   const Topology& topology;
+  VolumeAccount& account;
   std::size_t times;
   ResultsWriter& writer;
   RunSummary& summary;
   RestartData* restart;  // null: no restart
-  double in = 0.0, out = 0.0, change = 0.0, lost = 0.0, residual = 0.0;
   std::vector<std::int32_t> ids;
   std::vector<std::uint8_t> failed, flags;
   std::vector<ReachOutcome> outcomes;
@@ -241,7 +207,7 @@ struct Gatherer {
       ReachOutcome& o = outcomes[j];
       ids[j] = un.Get<std::int32_t>();
       failed[j] = un.Get<std::uint8_t>();
-      flags[j] = failed[j] == 2 ? 1 : 0;
+      flags[j] = failed[j] == kUpstreamFailed ? 1 : 0;
       o.routine = un.Get<std::int32_t>(), o.messageNumber = un.Get<std::int32_t>();
       o.severity = un.Get<std::int32_t>();
       o.message.resize(static_cast<std::size_t>(un.Get<std::int32_t>()));
@@ -268,28 +234,8 @@ struct Gatherer {
     writer.WriteBlock(firstPosition, ids, outflows, outcomes, flags);
     for (std::size_t j = 0; j < c; ++j) {
       const std::int64_t reach = topology.order[firstPosition + static_cast<std::int64_t>(j)];
-      const ReachOutcome& o = outcomes[j];
-      if (failed[j] == 1)
-        ++summary.failed;
-      else if (failed[j] == 2)
-        ++summary.upstreamFailed;
-      else if (o.severity > 0)
-        ++summary.withWarnings;
-      else
-        ++summary.clean;
-      const bool outlet = topology.downstream[reach] < 0;
-      const double loss = isUndefinedDbl(o.loss) ? 0.0 : o.loss;
-      if (isUndefinedDbl(o.inflowVolume) || isUndefinedDbl(o.outflowVolume) ||
-          isUndefinedDbl(o.storageStart) || isUndefinedDbl(o.storageEnd)) {
-        ++summary.undefinedAccounts;
-      } else {
-        in += o.inflowVolume;
-        if (!outlet) in -= o.outflowVolume;
-        if (outlet) out += o.outflowVolume;
-        change += o.storageEnd - o.storageStart;
-        lost += loss;
-        residual += o.inflowVolume - o.outflowVolume - (o.storageEnd - o.storageStart) - loss;
-      }
+      CountReach(failed[j], outcomes[j], summary);
+      account.Keep(reach, outcomes[j]);
     }
   }
 };
@@ -477,7 +423,7 @@ RunSummary RunDistributed(const RunOptions& options, MPI_Comm comm, std::FILE* r
   tbb::global_control parallelism(tbb::global_control::max_allowed_parallelism,
                                   static_cast<std::size_t>(threads));
   tbb::task_arena arena(threads);
-  tbb::enumerable_thread_specific<Scratch> scratch;
+  tbb::enumerable_thread_specific<StepScratch> scratch;
   std::vector<std::vector<double>> sent;
   std::vector<MPI_Request> sends;
   sent.reserve(outbound.size());
@@ -623,9 +569,9 @@ RunSummary RunDistributed(const RunOptions& options, MPI_Comm comm, std::FILE* r
   std::int64_t bytesGathered = 0;
   RestartData next;
   if (rank == 0) {
-    Gatherer gather{topology, times, *writer, summary, keepStates ? &next : nullptr,
-                    0.0,      0.0,   0.0,     0.0,     0.0,
-                    {},       {},    {},      {},      {}};
+    VolumeAccount account(static_cast<std::size_t>(reaches));
+    Gatherer gather{topology, account, times, *writer, summary, keepStates ? &next : nullptr,
+                    {},       {},      {},    {},      {}};
     std::vector<char> bytes;
     try {
       for (int r = 0; r < size; ++r)
@@ -648,20 +594,8 @@ RunSummary RunDistributed(const RunOptions& options, MPI_Comm comm, std::FILE* r
           }
           gather.Take(p, count, bytes);
         }
-      summary.inflowVolume = gather.in;
-      summary.outletVolume = gather.out;
-      summary.storageChange = gather.change;
-      summary.lossVolume = gather.lost;
-      summary.balanceError = gather.in != 0.0 ? gather.residual / gather.in : gather.residual;
-      writer->Close({{"reaches_routed", static_cast<double>(summary.clean)},
-                     {"reaches_with_warnings", static_cast<double>(summary.withWarnings)},
-                     {"reaches_failed", static_cast<double>(summary.failed)},
-                     {"reaches_below_failure", static_cast<double>(summary.upstreamFailed)},
-                     {"network_inflow_volume", gather.in},
-                     {"network_outflow_volume", gather.out},
-                     {"network_storage_change", gather.change},
-                     {"network_loss_volume", gather.lost},
-                     {"network_volume_balance_error", summary.balanceError}});
+      account.Sum(network, topology, summary);
+      writer->Close(SummaryAttributes(summary));
       if (keepStates) {
         next.timeUnits = layout.timeUnits;
         next.timeMinutes = timeAxis.back();

@@ -16,6 +16,7 @@
 #include "network/generator.h"
 #include "network/netcdf_io.h"
 #include "network/reach_routing.h"
+#include "network/reach_step.h"
 
 namespace tovalin::network {
 namespace {
@@ -280,6 +281,29 @@ TEST(NetworkEngine, FailedReachMarksEveryReachBelowIt) {
   const Results r = ReadResults(dir / "out.nc");
   EXPECT_EQ(r.severity.at(1), 4);
   for (std::size_t j = 0; j < 3; ++j) EXPECT_EQ(marked[j], ids[j] == 2 ? 1 : 0) << ids[j];
+}
+
+// The volume account is summed in ascending reach_id, whatever order the reaches were kept
+// in: ids 3, 1, 2 in the file with inflows 1, 1e16, -1e16 give 1 (in file order, 0); a reach
+// without a defined account is counted apart.
+TEST(NetworkEngine, VolumeAccountSummedInReachIdOrder) {
+  Network net;
+  net.reaches = {MuskingumReach(3, 0, 1.0), MuskingumReach(1, 0, 1.0), MuskingumReach(2, 0, 1.0),
+                 MuskingumReach(4, 0, 1.0)};
+  Topology topo;
+  topo.downstream.assign(4, -1);
+  VolumeAccount account(4);
+  const double inflows[] = {1.0, 1e16, -1e16, undefinedDbl()};
+  for (std::int64_t i : {3, 2, 0, 1}) {
+    ReachOutcome o;
+    o.inflowVolume = inflows[i], o.outflowVolume = 0.0, o.storageStart = o.storageEnd = 0.0;
+    o.loss = 0.0;
+    account.Keep(i, o);
+  }
+  RunSummary s;
+  account.Sum(net, topo, s);
+  EXPECT_EQ(s.inflowVolume, 1.0);
+  EXPECT_EQ(s.undefinedAccounts, 1);
 }
 
 // Each refused input is named by reach, and nothing is written.
