@@ -45,7 +45,7 @@ ReachOutcome RouteOne(RunState& run, std::int64_t reach, const double* lateralBl
                       std::size_t lateralStride, StepScratch& scratch) {
   const std::int64_t b = run.boundaryOf[reach];
   return RouteInNetwork(
-      run.network, run.topology, run.intervalMinutes, run.times, reach,
+      run.network, run.network.reaches[reach], run.topology, run.intervalMinutes, run.times, reach,
       [](std::int64_t i) { return i; }, ReachSlots{run.outflows, run.failed}, run.states[reach],
       b >= 0 ? &run.boundaries[b] : nullptr, lateralBlock, lateralStride, scratch);
 }

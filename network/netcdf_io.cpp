@@ -112,20 +112,23 @@ void MarkUndefined(const std::vector<double>& markers, double* values, std::size
       if (values[i] == marker) values[i] = undefinedDbl();
 }
 
-std::vector<double> ReadDoubles(const File& f, const char* name, std::size_t n, bool required) {
+// Values first..first+n-1 of a one-dimensional variable (all undefined when it is absent).
+std::vector<double> ReadDoubles(const File& f, const char* name, std::size_t n, bool required,
+                                std::size_t first = 0) {
   std::vector<double> values(n, undefinedDbl());
   const int v = f.VarId(name, required);
   if (v < 0 || n == 0) return values;
-  Check(nc_get_var_double(f.id, v, values.data()), f.path, name);
+  Check(nc_get_vara_double(f.id, v, &first, &n, values.data()), f.path, name);
   MarkUndefined(Markers(f.id, v), values.data(), n);
   return values;
 }
 
-std::vector<std::int32_t> ReadInts(const File& f, const char* name, std::size_t n, bool required) {
+std::vector<std::int32_t> ReadInts(const File& f, const char* name, std::size_t n, bool required,
+                                   std::size_t first = 0) {
   std::vector<std::int32_t> values(n, kMissingInteger);
   const int v = f.VarId(name, required);
   if (v < 0 || n == 0) return values;
-  Check(nc_get_var_int(f.id, v, values.data()), f.path, name);
+  Check(nc_get_vara_int(f.id, v, &first, &n, values.data()), f.path, name);
   int fill = NC_FILL_INT;
   int noFill = 0;
   nc_inq_var_fill(f.id, v, &noFill, &fill);
@@ -146,43 +149,102 @@ std::int32_t UniformInterval(const std::vector<double>& times) {
 
 }  // namespace
 
-Network ReadNetwork(const std::string& path) {
+namespace {
+
+// What a read of a network file takes.
+enum class NetworkRead { kWhole, kLinks, kPart };
+
+// The span [lo, hi) of a flat array that the ranges [start, start + count) within
+// [0, points) cover; empty when none does.
+template <class Start, class Count>
+std::pair<std::size_t, std::size_t> Span(const std::vector<Start>& start,
+                                         const std::vector<Count>& count, std::size_t points) {
+  std::size_t lo = points, hi = 0;
+  for (std::size_t i = 0; i < start.size(); ++i) {
+    if (start[i] < 0 || count[i] <= 0) continue;
+    const auto a = static_cast<std::size_t>(start[i]), b = a + static_cast<std::size_t>(count[i]);
+    if (b > points) continue;
+    lo = std::min(lo, a), hi = std::max(hi, b);
+  }
+  return lo < hi ? std::pair{lo, hi} : std::pair{std::size_t{0}, std::size_t{0}};
+}
+
+Network ReadNetworkFile(const std::string& path, NetworkRead what, std::size_t first,
+                        std::size_t count) {
   const File f(path, false);
-  const std::size_t n = f.DimLength("reach", true);
+  const std::size_t reaches = f.DimLength("reach", true);
+  if (what != NetworkRead::kPart) first = 0, count = reaches;
+  if (first > reaches || count > reaches - first)
+    throw FileError(path + ": reaches " + std::to_string(first) + " to " +
+                    std::to_string(first + count) + " beyond the file's " +
+                    std::to_string(reaches));
+  const std::size_t n = count;
+  const bool all = what != NetworkRead::kLinks;
+  const std::size_t m = all ? n : 0;  // parameters read for m reaches
   const std::size_t tablePoints = f.DimLength("table_point", false);
   const std::size_t sectionPoints = f.DimLength("section_point", false);
   Network net;
-  const auto ids = ReadInts(f, "reach_id", n, true);
-  const auto to = ReadInts(f, "to_id", n, true);
-  const auto method = ReadInts(f, "method", n, true);
-  const auto steps = ReadInts(f, "stepCount", n, false);
-  const auto tableStart = ReadInts(f, "table_start", n, false);
-  const auto tableCount = ReadInts(f, "table_count", n, false);
-  const auto sectionStart = ReadInts(f, "section_start", n, false);
-  const auto k = ReadDoubles(f, "muskingumK", n, false);
-  const auto x = ReadDoubles(f, "muskingumX", n, false);
-  const auto lossElevation = ReadDoubles(f, "lossElevation", n, false);
-  const auto lossRate = ReadDoubles(f, "lossRate", n, false);
-  const auto length = ReadDoubles(f, "reachLength", n, false);
-  const auto slope = ReadDoubles(f, "channelSlope", n, false);
-  const auto manning = ReadDoubles(f, "manningN", n, false);
-  const auto left = ReadDoubles(f, "leftOverbankManningN", n, false);
-  const auto right = ReadDoubles(f, "rightOverbankManningN", n, false);
-  const auto width = ReadDoubles(f, "bottomWidth", n, false);
-  const auto side = ReadDoubles(f, "sideSlope", n, false);
-  std::vector<char> shapes(n * kShapeChars, ' ');
+  const auto ids = ReadInts(f, "reach_id", n, true, first);
+  const auto to = ReadInts(f, "to_id", n, true, first);
+  const auto method = ReadInts(f, "method", n, true, first);
+  const auto steps = ReadInts(f, "stepCount", n, false, first);
+  const auto length = ReadDoubles(f, "reachLength", n, false, first);
+  auto tableStart = ReadInts(f, "table_start", m, false, first);
+  const auto tableCount = ReadInts(f, "table_count", m, false, first);
+  auto sectionStart = ReadInts(f, "section_start", m, false, first);
+  const auto k = ReadDoubles(f, "muskingumK", m, false, first);
+  const auto x = ReadDoubles(f, "muskingumX", m, false, first);
+  const auto lossElevation = ReadDoubles(f, "lossElevation", m, false, first);
+  const auto lossRate = ReadDoubles(f, "lossRate", m, false, first);
+  const auto slope = ReadDoubles(f, "channelSlope", m, false, first);
+  const auto manning = ReadDoubles(f, "manningN", m, false, first);
+  const auto left = ReadDoubles(f, "leftOverbankManningN", m, false, first);
+  const auto right = ReadDoubles(f, "rightOverbankManningN", m, false, first);
+  const auto width = ReadDoubles(f, "bottomWidth", m, false, first);
+  const auto side = ReadDoubles(f, "sideSlope", m, false, first);
+  std::vector<char> shapes(m * kShapeChars, ' ');
   std::size_t shapeChars = f.DimLength("shape_char", false);
-  if (const int v = f.VarId("sectionShape", false); v >= 0 && shapeChars > 0 && n > 0) {
-    shapes.assign(n * shapeChars, ' ');
-    Check(nc_get_var_text(f.id, v, shapes.data()), path, "sectionShape");
+  if (const int v = f.VarId("sectionShape", false); v >= 0 && shapeChars > 0 && m > 0) {
+    shapes.assign(m * shapeChars, ' ');
+    const std::size_t start[2] = {first, 0}, extent[2] = {m, shapeChars};
+    Check(nc_get_vara_text(f.id, v, start, extent, shapes.data()), path, "sectionShape");
   } else {
     shapeChars = kShapeChars;
   }
-  net.storageTable = ReadDoubles(f, "storageTable", tablePoints, false);
-  net.outflowTable = ReadDoubles(f, "outflowTable", tablePoints, false);
-  net.elevationTable = ReadDoubles(f, "elevationTable", tablePoints, false);
-  net.sectionStations = ReadDoubles(f, "stations", sectionPoints, false);
-  net.sectionElevations = ReadDoubles(f, "elevations", sectionPoints, false);
+  // The Puls tables and sections: whole, or the span the part's reaches use, their starts
+  // then counted from the span's first point (a start outside the arrays stays as it is, and
+  // outside the span).
+  std::pair<std::size_t, std::size_t> tables{0, what == NetworkRead::kWhole ? tablePoints : 0};
+  std::pair<std::size_t, std::size_t> sections{0,
+                                               what == NetworkRead::kWhole ? sectionPoints : 0};
+  if (what == NetworkRead::kPart) {
+    // Only the reaches whose method uses them.
+    std::vector<std::int32_t> tableUse(m, 0), sectionUse(m, 0);
+    for (std::size_t i = 0; i < m; ++i) {
+      const auto use = static_cast<Method>(method[i]);
+      if (use == Method::kPuls || use == Method::kPulsWithLoss) tableUse[i] = tableCount[i];
+      if (use == Method::kMuskingumCunge8Point) sectionUse[i] = kSectionPoints;
+    }
+    tables = Span(tableStart, tableUse, tablePoints);
+    sections = Span(sectionStart, sectionUse, sectionPoints);
+    for (std::size_t i = 0; i < m; ++i) {
+      const auto shift = [](std::int32_t& start, std::int32_t points,
+                            std::pair<std::size_t, std::size_t> span) {
+        if (start >= 0 && points > 0 && static_cast<std::size_t>(start) >= span.first &&
+            static_cast<std::size_t>(start) + static_cast<std::size_t>(points) <= span.second)
+          start -= static_cast<std::int32_t>(span.first);
+      };
+      shift(tableStart[i], tableUse[i], tables);
+      shift(sectionStart[i], sectionUse[i], sections);
+    }
+  }
+  const std::size_t tableN = tables.second - tables.first;
+  const std::size_t sectionN = sections.second - sections.first;
+  net.storageTable = ReadDoubles(f, "storageTable", tableN, false, tables.first);
+  net.outflowTable = ReadDoubles(f, "outflowTable", tableN, false, tables.first);
+  net.elevationTable = ReadDoubles(f, "elevationTable", tableN, false, tables.first);
+  net.sectionStations = ReadDoubles(f, "stations", sectionN, false, sections.first);
+  net.sectionElevations = ReadDoubles(f, "elevations", sectionN, false, sections.first);
 
   net.reaches.resize(n);
   for (std::size_t i = 0; i < n; ++i) {
@@ -190,14 +252,15 @@ Network ReadNetwork(const std::string& path) {
     r.id = ids[i];
     r.toId = to[i];
     r.method = static_cast<Method>(method[i]);
+    r.stepCount = steps[i];
+    r.reachLength = length[i];
+    if (!all) continue;
     r.muskingumK = k[i];
     r.muskingumX = x[i];
-    r.stepCount = steps[i];
     r.tableStart = tableStart[i];
     r.tableCount = tableCount[i];
     r.lossElevation = lossElevation[i];
     r.lossRate = lossRate[i];
-    r.reachLength = length[i];
     r.channelSlope = slope[i];
     r.manningN = manning[i];
     r.leftOverbankManningN = left[i];
@@ -210,6 +273,22 @@ Network ReadNetwork(const std::string& path) {
     r.circle = shape == "CIRCLE";
   }
   return net;
+}
+
+}  // namespace
+
+Network ReadNetwork(const std::string& path) {
+  return ReadNetworkFile(path, NetworkRead::kWhole, 0, 0);
+}
+
+Network ReadNetworkLinks(const std::string& path) {
+  return ReadNetworkFile(path, NetworkRead::kLinks, 0, 0);
+}
+
+Network ReadNetworkPart(const std::string& path, std::int64_t first, std::int64_t count) {
+  if (first < 0 || count < 0) throw FileError(path + ": a negative range of reaches");
+  return ReadNetworkFile(path, NetworkRead::kPart, static_cast<std::size_t>(first),
+                         static_cast<std::size_t>(count));
 }
 
 void WriteNetwork(const std::string& path, const Network& net) {

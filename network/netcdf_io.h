@@ -26,6 +26,14 @@ class FileError : public std::runtime_error {
 // kMissingInteger), so that validation names the reaches that need it.
 inline constexpr std::int32_t kMissingInteger = -2147483647;
 Network ReadNetwork(const std::string& path);
+// Every reach's reach_id, to_id, method, stepCount and reachLength (what the routing order,
+// the partition's cost model and a restart's check need), no other parameter, table or
+// section.
+Network ReadNetworkLinks(const std::string& path);
+// The reaches first..first+count-1 (file order) with every parameter, and of the Puls tables
+// and eight-point sections only the span those reaches use, their starts counted from the
+// span's first point (a start outside the file's arrays is left as it is).
+Network ReadNetworkPart(const std::string& path, std::int64_t first, std::int64_t count);
 
 // Writes a network file (the generator's output).
 void WriteNetwork(const std::string& path, const Network& network);

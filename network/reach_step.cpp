@@ -7,9 +7,9 @@
 
 namespace tovalin::network {
 
-ReachOutcome RouteSlots(const Network& network, std::int32_t intervalMinutes, std::size_t times,
-                        std::int64_t reach, std::int64_t slot, ReachSlots slots,
-                        ReachState& state, const std::vector<double>* boundary,
+ReachOutcome RouteSlots(const Network& parameters, const Reach& description,
+                        std::int32_t intervalMinutes, std::size_t times, std::int64_t slot,
+                        ReachSlots slots, ReachState& state, const std::vector<double>* boundary,
                         const double* lateral, std::size_t stride, StepScratch& scratch) {
   const std::size_t n = times;
   scratch.upstream.assign(n, 0.0);
@@ -26,8 +26,7 @@ ReachOutcome RouteSlots(const Network& network, std::int32_t intervalMinutes, st
   for (std::size_t t = 0; t < n; ++t) scratch.lateral[t] = lateral[t * stride];
   std::vector<double>& out = slots.outflows[slot];
   out.assign(n, 0.0);
-  const Reach& description = network.reaches[reach];
-  ReachOutcome outcome = RouteReach(network, description, intervalMinutes, scratch.upstream,
+  ReachOutcome outcome = RouteReach(parameters, description, intervalMinutes, scratch.upstream,
                                     scratch.lateral, out, state, scratch.reach);
   const auto stateCount = static_cast<std::size_t>(StateCount(description, state.subreachCount));
   if (state.values.size() != stateCount)

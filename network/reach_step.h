@@ -36,25 +36,27 @@ inline double AddFlows(double a, double b) noexcept {
   return isUndefinedDbl(a) || isUndefinedDbl(b) ? undefinedDbl() : a + b;
 }
 
-// Routes the reach of file index `reach`, held in slot `slot` (the caller's numbering): its
-// inflow is the outflows of its upstream reaches in ascending reach_id (slotOf(file index)
-// gives their slots), then the boundary inflow (null: none); its lateral inflow is
-// lateral[t * stride]. Writes its outflow and failure mark into its slot and its state
-// (undefined when the call stopped early).
-ReachOutcome RouteSlots(const Network& network, std::int32_t intervalMinutes, std::size_t times,
-                        std::int64_t reach, std::int64_t slot, ReachSlots slots,
-                        ReachState& state, const std::vector<double>* boundary,
+// Routes the reach of file index `reach`, described by `description` (whose tables and
+// sections are those of `parameters`) and held in slot slotOf(reach): its inflow is the
+// outflows of its upstream reaches (slotOf(file index) gives their slots) in ascending
+// reach_id, then the boundary inflow (null: none); its lateral inflow is lateral[t * stride].
+// Writes its outflow and failure mark into its slot and its state (undefined when the call
+// stopped early).
+ReachOutcome RouteSlots(const Network& parameters, const Reach& description,
+                        std::int32_t intervalMinutes, std::size_t times, std::int64_t slot,
+                        ReachSlots slots, ReachState& state, const std::vector<double>* boundary,
                         const double* lateral, std::size_t stride, StepScratch& scratch);
 template <class SlotOf>
-ReachOutcome RouteInNetwork(const Network& network, const Topology& topology,
-                            std::int32_t intervalMinutes, std::size_t times, std::int64_t reach,
-                            const SlotOf& slotOf, ReachSlots slots, ReachState& state,
+ReachOutcome RouteInNetwork(const Network& parameters, const Reach& description,
+                            const Topology& topology, std::int32_t intervalMinutes,
+                            std::size_t times, std::int64_t reach, const SlotOf& slotOf,
+                            ReachSlots slots, ReachState& state,
                             const std::vector<double>* boundary, const double* lateral,
                             std::size_t stride, StepScratch& scratch) {
   scratch.upstreamSlots.clear();
   for (std::int64_t k = topology.upstreamStart[reach]; k < topology.upstreamStart[reach + 1]; ++k)
     scratch.upstreamSlots.push_back(slotOf(topology.upstream[k]));
-  return RouteSlots(network, intervalMinutes, times, reach, slotOf(reach), slots, state,
+  return RouteSlots(parameters, description, intervalMinutes, times, slotOf(reach), slots, state,
                     boundary, lateral, stride, scratch);
 }
 

@@ -108,9 +108,7 @@ std::string ParameterProblem(const Network& net, const Reach& r) {
   return "method not 1 to 5";
 }
 
-}  // namespace
-
-Problems ValidateNetwork(const Network& net) {
+Problems Validate(const Network& net, bool withParameters) {
   Problems problems;
   Finding duplicate("duplicate reach_id"), badId("reach_id not positive"),
       unknown("to_id names no reach"), self("to_id names the reach itself"),
@@ -121,6 +119,7 @@ Problems ValidateNetwork(const Network& net) {
     const Reach& r = net.reaches[i];
     if (r.id <= 0) badId.Add(r.id);
     if (!index.emplace(r.id, static_cast<std::int64_t>(i)).second) duplicate.Add(r.id);
+    if (!withParameters) continue;
     if (const std::string p = ParameterProblem(net, r); !p.empty()) parameters.Add(r.id, p);
   }
   for (const Reach& r : net.reaches) {
@@ -158,6 +157,18 @@ Problems ValidateNetwork(const Network& net) {
   for (const Finding* f : {&badId, &duplicate, &unknown, &self, &cycle, &parameters})
     f->AppendTo(problems);
   return problems;
+}
+
+}  // namespace
+
+Problems ValidateNetwork(const Network& net) { return Validate(net, true); }
+
+Problems ValidateLinks(const Network& net) { return Validate(net, false); }
+
+bool ParametersSound(const Network& net) {
+  for (const Reach& r : net.reaches)
+    if (!ParameterProblem(net, r).empty()) return false;
+  return true;
 }
 
 Problems ValidateForcing(const Network& net, const ForcingLayout& forcing) {

@@ -19,6 +19,10 @@ using Problems = std::vector<std::string>;
 // Unknown to_id, cycles, duplicate or non-positive ids, unknown methods and each method's
 // parameters missing or invalid.
 Problems ValidateNetwork(const Network& network);
+// The same without the parameters: of a network read as links only.
+Problems ValidateLinks(const Network& network);
+// Whether every reach's method parameters are sound (of a part of a network).
+bool ParametersSound(const Network& network);
 // The forcing's reaches (same ids in the same order as the network), its time axis
 // (uniform, whole minutes, at least two times) and its boundary reaches (known, once each).
 Problems ValidateForcing(const Network& network, const ForcingLayout& forcing);

@@ -125,11 +125,20 @@ class Unpacker {
 // The part of the run one process holds, by slot: its share's reaches at routing position
 // minus the share's first, then the remote upstream reaches it receives.
 struct Share {
-  Share(const Network& n, const Topology& t, std::int32_t interval, std::size_t count,
-        std::int64_t from, std::int64_t to)
-      : network(n), topology(t), intervalMinutes(interval), times(count), first(from), end(to) {}
-  const Network& network;
+  Share(const Network& n, const Topology& t, const Network& p, std::int64_t pFirst,
+        std::int32_t interval, std::size_t count, std::int64_t from, std::int64_t to)
+      : network(n),
+        topology(t),
+        parameters(p),
+        parametersFirst(pFirst),
+        intervalMinutes(interval),
+        times(count),
+        first(from),
+        end(to) {}
+  const Network& network;     // the links
   const Topology& topology;
+  const Network& parameters;  // the reaches from file index parametersFirst on
+  std::int64_t parametersFirst;
   std::int32_t intervalMinutes;
   std::size_t times;
   std::int64_t first, end;                                    // routing positions
@@ -153,7 +162,8 @@ void RouteOne(Share& share, std::int64_t reach, const double* lateral, std::size
   const std::int64_t slot = share.Slot(reach);
   const std::int64_t b = share.boundaryOf[slot];
   share.outcomes[slot] = RouteInNetwork(
-      share.network, share.topology, share.intervalMinutes, share.times, reach,
+      share.parameters, share.parameters.reaches[reach - share.parametersFirst], share.topology,
+      share.intervalMinutes, share.times, reach,
       [&share](std::int64_t i) { return share.Slot(i); }, ReachSlots{share.outflows, share.failed},
       share.states[slot], b >= 0 ? &share.boundaries[b] : nullptr, lateral, stride, scratch);
 }
@@ -258,53 +268,95 @@ RunSummary RunDistributed(const RunOptions& options, MPI_Comm comm, std::FILE* r
   RunSummary summary;
   auto clock = Clock::now();
 
-  // Input: read and validated alike on every process, so that a refusal is the same
-  // everywhere; a file that fails everywhere is one error, on one process a fault.
-  Network network;
+  // Input: every process reads the network's links (what the routing order, the partition
+  // and the checks of the forcing and restart need), the forcing's layout and the restart,
+  // and validates them alike, so that a refusal is the same everywhere; then the parameters
+  // of its own share only. Where anything is refused, the whole network is read and validated
+  // as one process does it, so that the refusal reads the same. A file that fails everywhere
+  // is one error, on one process a fault.
+  Network network;  // the links (the whole network where the input is refused)
   std::unique_ptr<ForcingReader> forcing;
   RestartData restart;
-  std::string readError;
-  try {
-    network = ReadNetwork(options.networkPath);
-    forcing = std::make_unique<ForcingReader>(options.forcingPath);
-    summary.refusal = ValidateNetwork(network);
+  const auto validate = [&](Problems networkProblems) {
+    summary.refusal = std::move(networkProblems);
     for (std::string& p : ValidateForcing(network, forcing->layout()))
       summary.refusal.push_back(std::move(p));
-    if (!options.restartInPath.empty()) {
-      restart = ReadRestart(options.restartInPath);
-      if (summary.refusal.empty())
-        for (std::string& p : ValidateRestart(network, forcing->layout(), restart))
-          summary.refusal.push_back(std::move(p));
+    if (!options.restartInPath.empty() && summary.refusal.empty())
+      for (std::string& p : ValidateRestart(network, forcing->layout(), restart))
+        summary.refusal.push_back(std::move(p));
+  };
+  const auto refuse = [&] {
+    network = ReadNetwork(options.networkPath);
+    validate(ValidateNetwork(network));
+  };
+  const auto agree = [&](const std::string& error) {
+    int bad = error.empty() ? 0 : 1, everywhere = 0, anywhere = 0;
+    MPI_Allreduce(&bad, &everywhere, 1, MPI_INT, MPI_MIN, comm);
+    MPI_Allreduce(&bad, &anywhere, 1, MPI_INT, MPI_MAX, comm);
+    if (everywhere) throw FileError(error);
+    if (anywhere) {
+      if (bad) abort(Where(rank, 0) + error, kExitFile);
+      MPI_Barrier(comm);  // never completes: the failing process ends the job
     }
+  };
+  std::string readError;
+  try {
+    network = ReadNetworkLinks(options.networkPath);
+    forcing = std::make_unique<ForcingReader>(options.forcingPath);
+    if (!options.restartInPath.empty()) restart = ReadRestart(options.restartInPath);
+    validate(ValidateLinks(network));
+    if (!summary.refusal.empty()) refuse();
   } catch (const std::exception& e) {
     readError = e.what();
   }
-  int bad = readError.empty() ? 0 : 1, everywhere = 0, anywhere = 0;
-  MPI_Allreduce(&bad, &everywhere, 1, MPI_INT, MPI_MIN, comm);
-  MPI_Allreduce(&bad, &anywhere, 1, MPI_INT, MPI_MAX, comm);
-  if (everywhere) throw FileError(readError);
-  if (anywhere) {
-    if (bad) abort(Where(rank, 0) + readError, kExitFile);
-    MPI_Barrier(comm);  // never completes: the failing process ends the job
-  }
+  agree(readError);
   if (!summary.refusal.empty()) return summary;
 
   const ForcingLayout& layout = forcing->layout();
   const Topology topology = BuildTopology(network);
   const auto reaches = static_cast<std::int64_t>(network.reaches.size());
   const auto times = static_cast<std::size_t>(layout.timeCount);
-  summary.reaches = reaches;
-  summary.timeCount = layout.timeCount;
   const Partition part =
       PartitionNetwork(network, topology, layout.intervalMinutes, layout.timeCount, size);
+
+  // The share's parameters: the reaches of the span of file positions its reaches cover (the
+  // share itself where the file is in routing order, as the generator writes it).
+  std::int64_t parametersFirst = reaches, parametersLast = -1;
+  for (std::int64_t p = part.first[rank]; p < part.first[rank + 1]; ++p)
+    parametersFirst = std::min(parametersFirst, topology.order[p]),
+    parametersLast = std::max(parametersLast, topology.order[p]);
+  if (parametersLast < 0) parametersFirst = 0;
+  Network parameters;
+  int sound = 1, soundEverywhere = 0;
+  try {
+    parameters = ReadNetworkPart(options.networkPath, parametersFirst,
+                                 parametersLast - parametersFirst + 1);
+    sound = ParametersSound(parameters) ? 1 : 0;
+  } catch (const std::exception& e) {
+    readError = e.what();
+  }
+  agree(readError);
+  MPI_Allreduce(&sound, &soundEverywhere, 1, MPI_INT, MPI_MIN, comm);
+  if (!soundEverywhere) {
+    try {
+      refuse();
+    } catch (const std::exception& e) {
+      readError = e.what();
+    }
+    agree(readError);
+    return summary;
+  }
+
+  summary.reaches = reaches;
+  summary.timeCount = layout.timeCount;
   if (rank == 0 && report) {
     std::fputs(part.Report().c_str(), report);
     std::fflush(report);
   }
   const InjectedFault injected = ReadInjectedFault();
 
-  Share share(network, topology, layout.intervalMinutes, times, part.first[rank],
-              part.first[rank + 1]);
+  Share share(network, topology, parameters, parametersFirst, layout.intervalMinutes, times,
+              part.first[rank], part.first[rank + 1]);
   const std::int64_t shareSize = share.end - share.first;
 
   // Boundaries: a receive per upstream reach routed elsewhere, tagged by its rank among

@@ -17,6 +17,7 @@
 #include "network/netcdf_io.h"
 #include "network/reach_routing.h"
 #include "network/reach_step.h"
+#include "network/topology.h"
 
 namespace tovalin::network {
 namespace {
@@ -304,6 +305,38 @@ TEST(NetworkEngine, VolumeAccountSummedInReachIdOrder) {
   account.Sum(net, topo, s);
   EXPECT_EQ(s.inflowVolume, 1.0);
   EXPECT_EQ(s.undefinedAccounts, 1);
+}
+
+// A part of a network file holds its reaches as the whole file does, with only the tables and
+// sections they use (starts counted from the part's first point); the links hold no more.
+TEST(NetworkEngine, PartOfNetworkReadsItsReachesAlone) {
+  TempDir dir;
+  GeneratorOptions g;
+  g.reaches = 120, g.steps = 2;
+  WriteNetwork(dir / "network.nc", GenerateNetwork(g).network);
+  const Network whole = ReadNetwork(dir / "network.nc");
+  const Network part = ReadNetworkPart(dir / "network.nc", 40, 50);
+  const Network links = ReadNetworkLinks(dir / "network.nc");
+  ASSERT_EQ(part.reaches.size(), 50u);
+  EXPECT_LT(part.storageTable.size() + part.sectionStations.size(),
+            whole.storageTable.size() + whole.sectionStations.size());
+  EXPECT_TRUE(ParametersSound(part));
+  EXPECT_TRUE(links.storageTable.empty() && links.sectionStations.empty());
+  for (std::size_t i = 0; i < part.reaches.size(); ++i) {
+    const Reach &p = part.reaches[i], &w = whole.reaches[40 + i];
+    EXPECT_EQ(links.reaches[40 + i].reachLength, w.reachLength);
+    EXPECT_EQ(p.muskingumK, w.muskingumK);
+    EXPECT_EQ(p.manningN, w.manningN);
+    if (p.method == Method::kPuls || p.method == Method::kPulsWithLoss) {
+      for (std::int32_t k = 0; k < p.tableCount; ++k)
+        EXPECT_EQ(part.storageTable.at(p.tableStart + k), whole.storageTable[w.tableStart + k]);
+    }
+    if (p.method == Method::kMuskingumCunge8Point) {
+      for (int k = 0; k < kSectionPoints; ++k)
+        EXPECT_EQ(part.sectionElevations.at(p.sectionStart + k),
+                  whole.sectionElevations[w.sectionStart + k]);
+    }
+  }
 }
 
 // Each refused input is named by reach, and nothing is written.

@@ -3,7 +3,10 @@
 // two with one ordinate of overlap (first.nc, second.nc), and a second part whose first
 // lateral inflow of every seventh reach is not the first part's last (shifted.nc: those of
 // Muskingum and Puls fail against the restart, and their failures travel downstream).
-// Prints the outlet's reach_id.
+// Also the network with its reaches in reverse file order and its forcing (reversed.nc,
+// reversed-forcing.nc), and the network with the parameters of one reach late in the routing
+// order broken (refused.nc). Prints the outlet's reach_id.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -61,6 +64,14 @@ int main(int argc, char** argv) {
   Write(dir + "/first.nc", g, 0, kSplit + 1);
   Write(dir + "/second.nc", g, kSplit, kTimes - kSplit);
   Write(dir + "/shifted.nc", g, kSplit, kTimes - kSplit, 1.0);
+  GeneratedNetwork reversed = g;
+  std::reverse(reversed.network.reaches.begin(), reversed.network.reaches.end());
+  WriteNetwork(dir + "/reversed.nc", reversed.network);
+  Write(dir + "/reversed-forcing.nc", reversed, 0, kTimes);
+  GeneratedNetwork refused = g;
+  Reach& broken = refused.network.reaches[refused.network.reaches.size() * 5 / 6];
+  broken.method = Method::kMuskingum, broken.muskingumK = -1.0;
+  WriteNetwork(dir + "/refused.nc", refused.network);
   for (const Reach& r : g.network.reaches)
     if (r.toId == 0) std::printf("%d\n", r.id);
   return 0;

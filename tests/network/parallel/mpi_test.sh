@@ -3,7 +3,8 @@
 # process; a fault on one process ends the job with a message naming it and the reach; a
 # restart written by 2 processes continues on 3 as one process continues its own, and reaches
 # that fail against it (and those their failure reaches, across processes) are marked as in
-# one process.
+# one process; a network not in routing order, each process reading its share of it, and a
+# refused one give what one process gives.
 set -u
 route=$1 case=$2 mpiexec=$3 faults=$4
 dir=$(mktemp -d)
@@ -59,4 +60,17 @@ same "$dir/b1.nc" "$dir/b3.nc"
 mpi 3 1 --forcing "$dir/shifted.nc" --output "$dir/f3.nc" --restart-in "$dir/r2.nc"
 [[ $? -eq 1 ]] || { echo "FAIL: shifted restart on 3 processes: no failure"; fail=1; }
 same "$dir/f1.nc" "$dir/f3.nc"
+"$route" --network "$dir/reversed.nc" --forcing "$dir/reversed-forcing.nc" --output "$dir/v1.nc" \
+  --quiet && mpi 3 1 --forcing "$dir/reversed-forcing.nc" --output "$dir/v3.nc" \
+  --network "$dir/reversed.nc" || { echo "FAIL: reversed network"; fail=1; }
+same "$dir/v1.nc" "$dir/v3.nc"
+"$route" --network "$dir/refused.nc" --forcing "$dir/whole.nc" --output "$dir/x1.nc" \
+  --quiet 2>"$dir/refused1"
+status1=$?
+mpi 3 1 --forcing "$dir/whole.nc" --output "$dir/x3.nc" --network "$dir/refused.nc" \
+  2>"$dir/refused3"
+status3=$?
+[[ $status1 -eq 3 && $status3 -eq 3 ]] && grep -q "muskingumK" "$dir/refused1" &&
+  cmp -s "$dir/refused1" <(head -n "$(wc -l <"$dir/refused1")" "$dir/refused3") ||
+  { echo "FAIL: refusal on 3 processes ($status3) differs from one ($status1)"; fail=1; }
 exit $fail
