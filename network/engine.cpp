@@ -3,11 +3,7 @@
 // and it has been written; the forcing is read one block at a time.
 #include "network/engine.h"
 
-#include <oneapi/tbb/enumerable_thread_specific.h>
 #include <oneapi/tbb/flow_graph.h>
-#include <oneapi/tbb/global_control.h>
-#include <oneapi/tbb/info.h>
-#include <oneapi/tbb/task_arena.h>
 
 #include <algorithm>
 #include <chrono>
@@ -130,14 +126,8 @@ RunSummary Run(const RunOptions& options) {
                        static_cast<std::int64_t>(reaches), std::min<std::int64_t>(block, 4096));
   summary.readSeconds += Seconds(clock);
 
-  const int threads = options.threads > 0 ? options.threads : tbb::info::default_concurrency();
-  summary.threads = threads;
-  // As many threads as asked, even beyond the cores (oneTBB otherwise caps its workers at the
-  // core count); the limit holds in this process while the run lasts.
-  tbb::global_control parallelism(tbb::global_control::max_allowed_parallelism,
-                                  static_cast<std::size_t>(threads));
-  tbb::task_arena arena(threads);
-  tbb::enumerable_thread_specific<StepScratch> scratch;
+  RoutingThreads threads(options.threads);
+  summary.threads = threads.count;
   std::vector<double> lateral, written;
   std::vector<ReachOutcome> outcomes;
   std::vector<std::int32_t> ids;
@@ -162,7 +152,7 @@ RunSummary Run(const RunOptions& options) {
     // Route: one flow-graph node per reach, an edge from each upstream reach in the block.
     clock = Clock::now();
     outcomes.assign(count, ReachOutcome{});
-    arena.execute([&] {
+    threads.arena.execute([&] {
       tbb::flow::graph graph;
       using Node = tbb::flow::continue_node<tbb::flow::continue_msg>;
       std::vector<std::unique_ptr<Node>> nodes;
@@ -171,7 +161,7 @@ RunSummary Run(const RunOptions& options) {
         const std::int64_t reach = topology.order[p];
         nodes.push_back(std::make_unique<Node>(graph, [&, p, reach](tbb::flow::continue_msg) {
           outcomes[p - b0] =
-              RouteOne(run, reach, lateral.data() + (reach - lo), stride, scratch.local());
+              RouteOne(run, reach, lateral.data() + (reach - lo), stride, threads.scratch.local());
         }));
       }
       std::vector<std::size_t> sources;

@@ -1,11 +1,18 @@
 #include "network/reach_step.h"
 
+#include <oneapi/tbb/info.h>
+
 #include <algorithm>
 #include <numeric>
 
 #include "hydro/messages/status_code.h"
 
 namespace tovalin::network {
+
+RoutingThreads::RoutingThreads(int asked)
+    : count(asked > 0 ? asked : tbb::info::default_concurrency()),
+      parallelism(tbb::global_control::max_allowed_parallelism, static_cast<std::size_t>(count)),
+      arena(count) {}
 
 ReachOutcome RouteSlots(const Network& parameters, const Reach& description,
                         std::int32_t intervalMinutes, std::size_t times, std::int64_t slot,

@@ -3,6 +3,10 @@
 // counts of the summary and the network's volume account.
 #pragma once
 
+#include <oneapi/tbb/enumerable_thread_specific.h>
+#include <oneapi/tbb/global_control.h>
+#include <oneapi/tbb/task_arena.h>
+
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -19,6 +23,16 @@ struct StepScratch {
   ReachWorkspace reach;
   std::vector<double> upstream, lateral;
   std::vector<std::int64_t> upstreamSlots;  // in ascending reach_id
+};
+
+// The routing threads of a run while it lasts: as many as asked (0: every core), even beyond
+// the cores (oneTBB otherwise caps its workers at the core count), and their scratch.
+struct RoutingThreads {
+  explicit RoutingThreads(int asked);
+  int count;
+  tbb::global_control parallelism;
+  tbb::task_arena arena;
+  tbb::enumerable_thread_specific<StepScratch> scratch;
 };
 
 // A reach's failure mark: 0 sound, 1 its routine failed, 2 a reach upstream failed.

@@ -1,10 +1,6 @@
 #include "network/parallel/distributed_run.h"
 
-#include <oneapi/tbb/enumerable_thread_specific.h>
 #include <oneapi/tbb/flow_graph.h>
-#include <oneapi/tbb/global_control.h>
-#include <oneapi/tbb/info.h>
-#include <oneapi/tbb/task_arena.h>
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -469,13 +465,8 @@ RunSummary RunDistributed(const RunOptions& options, MPI_Comm comm, std::FILE* r
   for (std::size_t i = 0; i < outbound.size(); ++i)
     outboundOf.emplace(topology.position[outbound[i].reach] - share.first, i);
 
-  const int threads = options.threads > 0 ? options.threads : tbb::info::default_concurrency();
-  summary.threads = threads;
-  // As many threads as asked, even beyond the cores this process is bound to.
-  tbb::global_control parallelism(tbb::global_control::max_allowed_parallelism,
-                                  static_cast<std::size_t>(threads));
-  tbb::task_arena arena(threads);
-  tbb::enumerable_thread_specific<StepScratch> scratch;
+  RoutingThreads threads(options.threads);
+  summary.threads = threads.count;
   std::vector<std::vector<double>> sent;
   std::vector<MPI_Request> sends;
   sent.reserve(outbound.size());
@@ -538,7 +529,7 @@ RunSummary RunDistributed(const RunOptions& options, MPI_Comm comm, std::FILE* r
 
     clock = Clock::now();
     Fault fault;
-    arena.execute([&] {
+    threads.arena.execute([&] {
       tbb::flow::graph graph;
       using Node = tbb::flow::continue_node<tbb::flow::continue_msg>;
       std::vector<std::unique_ptr<Node>> nodes;
@@ -552,7 +543,7 @@ RunSummary RunDistributed(const RunOptions& options, MPI_Comm comm, std::FILE* r
           tReach = id;
           try {
             Inject(injected, rank, id);
-            RouteOne(share, reach, in, stride, scratch.local());
+            RouteOne(share, reach, in, stride, threads.scratch.local());
           } catch (const std::bad_alloc&) {
             fault.Record(id, "out of memory");
           } catch (const std::exception& e) {
