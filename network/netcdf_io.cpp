@@ -625,7 +625,8 @@ void WriteRestart(const std::string& path, const RestartData& r) {
   f.Close();
 }
 
-RestartData ReadRestart(const std::string& path) {
+RestartData ReadRestart(const std::string& path,
+                        const std::function<bool(std::int32_t reachId)>& wanted) {
   const File f(path, false);
   RestartData r;
   const std::size_t n = f.DimLength("reach", true);
@@ -639,7 +640,6 @@ RestartData ReadRestart(const std::string& path) {
   const auto starts = ReadInts(f, "state_start", n, true);
   r.stateStart.assign(starts.begin(), starts.end());
   r.stateCount = ReadInts(f, "state_count", n, true);
-  r.states = ReadDoubles(f, "state", values, true);
   r.lastInflow = ReadDoubles(f, "last_inflow", n, true);
   r.computationInterval = ReadDoubles(f, "computation_interval", n, true);
   r.subreachCount = ReadInts(f, "subreach_count", n, true);
@@ -648,6 +648,21 @@ RestartData ReadRestart(const std::string& path) {
         static_cast<std::size_t>(r.stateStart[i]) + r.stateCount[i] > values)
       throw FileError(path + ": states of reach " + std::to_string(r.reachIds[i]) +
                       " lie outside the state array");
+  if (!wanted) {
+    r.states = ReadDoubles(f, "state", values, true);
+    return r;
+  }
+  // The span of the wanted reaches' states, their starts then counted from its first value.
+  std::size_t lo = values, hi = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (!wanted(r.reachIds[i])) continue;
+    lo = std::min(lo, static_cast<std::size_t>(r.stateStart[i]));
+    hi = std::max(hi, static_cast<std::size_t>(r.stateStart[i]) + r.stateCount[i]);
+  }
+  if (lo > hi) lo = hi = 0;
+  for (std::size_t i = 0; i < n; ++i)
+    r.stateStart[i] = wanted(r.reachIds[i]) ? r.stateStart[i] - static_cast<std::int64_t>(lo) : -1;
+  r.states = ReadDoubles(f, "state", hi - lo, true, lo);
   return r;
 }
 

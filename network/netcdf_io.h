@@ -110,6 +110,10 @@ struct RestartData {
   std::vector<std::int32_t> subreachCount;
 };
 void WriteRestart(const std::string& path, const RestartData& restart);
-RestartData ReadRestart(const std::string& path);
+// Reads a restart file. With `wanted`, only the states of the reaches it accepts (by
+// reach_id) are read, their stateStart then counted from the first value read, and the other
+// reaches' stateStart is -1.
+RestartData ReadRestart(const std::string& path,
+                        const std::function<bool(std::int32_t reachId)>& wanted = nullptr);
 
 }  // namespace tovalin::network

@@ -299,7 +299,9 @@ RunSummary RunDistributed(const RunOptions& options, MPI_Comm comm, std::FILE* r
   try {
     network = ReadNetworkLinks(options.networkPath);
     forcing = std::make_unique<ForcingReader>(options.forcingPath);
-    if (!options.restartInPath.empty()) restart = ReadRestart(options.restartInPath);
+    // The restart's layout here, for its check; its share's states once the share is known.
+    if (!options.restartInPath.empty())
+      restart = ReadRestart(options.restartInPath, [](std::int32_t) { return false; });
     validate(ValidateLinks(network));
     if (!summary.refusal.empty()) refuse();
   } catch (const std::exception& e) {
@@ -421,6 +423,9 @@ RunSummary RunDistributed(const RunOptions& options, MPI_Comm comm, std::FILE* r
       share.boundaries.emplace_back();
       forcing->ReadBoundary(static_cast<std::int64_t>(b), share.boundaries.back());
     }
+    if (!options.restartInPath.empty())
+      restart = ReadRestart(options.restartInPath,
+                            [&](std::int32_t id) { return inShare(index.at(id)); });
     for (std::size_t i = 0; i < restart.reachIds.size(); ++i) {
       const std::int64_t reach = index.at(restart.reachIds[i]);
       if (!inShare(reach)) continue;

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <set>
 
 #include "hydro/messages/message_text.h"
 #include "network/engine.h"
@@ -226,6 +227,21 @@ TEST(NetworkEngine, RestartContinuesMuskingumAndPulsBitForBit) {
   for (const auto& [id, q] : whole.outflow)
     EXPECT_TRUE(std::equal(b.outflow.at(id).begin(), b.outflow.at(id).end(), q.begin() + kSplit))
         << "reach " << id;
+
+  // The states of some reaches alone (here the restart's 100th to 199th) read as the whole
+  // restart holds them, and no more.
+  const RestartData all = ReadRestart(dir / "restart.nc");
+  const std::set<std::int32_t> ids(all.reachIds.begin() + 100, all.reachIds.begin() + 200);
+  const RestartData some =
+      ReadRestart(dir / "restart.nc", [&](std::int32_t id) { return ids.contains(id); });
+  EXPECT_EQ(some.states.size(),
+            static_cast<std::size_t>(all.stateStart[200] - all.stateStart[100]));
+  for (std::size_t i = 0; i < all.reachIds.size(); ++i) {
+    const bool wanted = ids.contains(all.reachIds[i]);
+    EXPECT_EQ(some.stateStart[i] >= 0, wanted);
+    for (std::int32_t k = 0; wanted && k < all.stateCount[i]; ++k)
+      EXPECT_EQ(some.states.at(some.stateStart[i] + k), all.states[all.stateStart[i] + k]);
+  }
 
   // A forcing that does not start at the restart's time is refused.
   WriteCaseForcing(second.forcingPath, net.network, 5, lateral, 60.0 * (kSplit + 1));
