@@ -6,6 +6,7 @@
 
 #include <initializer_list>
 
+#include "native/jni_cunge_results.h"
 #include "native/jni_frame.h"
 
 using tovalin::jni::Frame;
@@ -151,28 +152,17 @@ JNIEXPORT jstring JNICALL Java_varn_quorl_bench_EmptyNatives_frameCunge8pt(
     jdoubleArray initialStorage, jdoubleArray finalStorage, jdoubleArray inflowVolume,
     jdoubleArray outflowVolume, jint, jbyteArray message, jint) {
   Frame frame(env, "frameCunge8pt");
-  double* slots[19] = {};
+  double* slots[5] = {};
   frame.doubles("reachLength", reachLength, 1, slots[0]);
   frame.doubles("channelSlope", channelSlope, 1, slots[1]);
   frame.doubles("stations", stations, kSectionPoints, slots[2]);
   frame.doubles("elevations", elevations, kSectionPoints, slots[3]);
   frame.doubles("manningN", manningN, kRoughnessValues, slots[4]);
-  frame.count("initialFlowCount", initialFlowCount);
-  frame.doubles("initialFlows", initialFlows, initialFlowCount, slots[5]);
-  frame.results("finalFlows", finalFlows, initialFlowCount, slots[6]);
-  frame.count("ordinateCount", ordinateCount);
-  frame.doubles("inflows", inflows, ordinateCount, slots[7]);
-  frame.doubles("lateralInflows", lateralInflows, ordinateCount, slots[8]);
-  frame.results("outflows", outflows, ordinateCount, slots[9]);
-  frame.results("computationInterval", computationInterval, 1, slots[10]);
-  frame.results("subreachLength", subreachLength, 1, slots[11]);
-  frame.results("peakOutflow", peakOutflow, 1, slots[12]);
-  frame.results("peakTimeMinutes", peakTimeMinutes, 1, slots[13]);
-  frame.results("maxCelerity", maxCelerity, 1, slots[14]);
-  frame.results("initialStorage", initialStorage, 1, slots[15]);
-  frame.results("finalStorage", finalStorage, 1, slots[16]);
-  frame.results("inflowVolume", inflowVolume, 1, slots[17]);
-  frame.results("outflowVolume", outflowVolume, 1, slots[18]);
+  tovalin::jni::CungeArrays flows;
+  flows.declare(frame, initialFlowCount, initialFlows, finalFlows, ordinateCount, inflows,
+                lateralInflows, outflows, computationInterval, subreachLength, peakOutflow,
+                peakTimeMinutes, maxCelerity, initialStorage, finalStorage, inflowVolume,
+                outflowVolume);
   frame.message(message, MessageWidth::kFixed80);
   return frame.run(kNoRoutine);
 }
@@ -212,7 +202,7 @@ JNIEXPORT jstring JNICALL Java_varn_quorl_bench_EmptyNatives_frameCungePrism(
     jdoubleArray inflowVolume, jdoubleArray outflowVolume, jint, jbyteArray message, jint,
     jint) {
   Frame frame(env, "frameCungePrism");
-  double* slots[19] = {};
+  double* slots[5] = {};
   const jchar* shape = nullptr;
   jsize shapeLength = 0;
   frame.doubles("reachLength", reachLength, 1, slots[0]);
@@ -221,22 +211,11 @@ JNIEXPORT jstring JNICALL Java_varn_quorl_bench_EmptyNatives_frameCungePrism(
   frame.chars("sectionShape", sectionShape, 0, shape, shapeLength);
   frame.doubles("bottomWidth", bottomWidth, 1, slots[3]);
   frame.doubles("sideSlope", sideSlope, 1, slots[4]);
-  frame.count("initialFlowCount", initialFlowCount);
-  frame.doubles("initialFlows", initialFlows, initialFlowCount, slots[5]);
-  frame.results("finalFlows", finalFlows, initialFlowCount, slots[6]);
-  frame.count("ordinateCount", ordinateCount);
-  frame.doubles("inflows", inflows, ordinateCount, slots[7]);
-  frame.doubles("lateralInflows", lateralInflows, ordinateCount, slots[8]);
-  frame.results("outflows", outflows, ordinateCount, slots[9]);
-  frame.results("computationInterval", computationInterval, 1, slots[10]);
-  frame.results("subreachLength", subreachLength, 1, slots[11]);
-  frame.results("peakOutflow", peakOutflow, 1, slots[12]);
-  frame.results("peakTimeMinutes", peakTimeMinutes, 1, slots[13]);
-  frame.results("maxCelerity", maxCelerity, 1, slots[14]);
-  frame.results("initialStorage", initialStorage, 1, slots[15]);
-  frame.results("finalStorage", finalStorage, 1, slots[16]);
-  frame.results("inflowVolume", inflowVolume, 1, slots[17]);
-  frame.results("outflowVolume", outflowVolume, 1, slots[18]);
+  tovalin::jni::CungeArrays flows;
+  flows.declare(frame, initialFlowCount, initialFlows, finalFlows, ordinateCount, inflows,
+                lateralInflows, outflows, computationInterval, subreachLength, peakOutflow,
+                peakTimeMinutes, maxCelerity, initialStorage, finalStorage, inflowVolume,
+                outflowVolume);
   frame.message(message, MessageWidth::kLengthMinusOne);
   return frame.run(kNoRoutine);
 }
