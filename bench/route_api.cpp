@@ -3,31 +3,13 @@
 // with the allocations per call counted; and the Muskingum recurrence as a plain loop.
 #include <benchmark/benchmark.h>
 
-#include <atomic>
 #include <cmath>
-#include <cstdlib>
-#include <new>
 #include <string>
 #include <vector>
 
 #include "tovalin/core.hpp"
+#include "tests/support/counting_allocator.h"
 #include "tovalin/tovalin.h"
-
-// Every allocation of the program is counted. (g++ takes the replaced pair, inlined into the
-// standard allocator, for a mismatch.)
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
-namespace {
-std::atomic<long> allocations{0};
-}  // namespace
-void* operator new(std::size_t size) {
-  allocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-  throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -56,10 +38,11 @@ struct Table {
 template <class Body>
 void Measure(benchmark::State& state, std::size_t ordinates, const Body& body) {
   body();  // warm: the workspace reaches its size
-  const long before = allocations.load();
+  const long before = tovalin::testing::allocations.load();
   for (auto _ : state) body();
   state.counters["allocations_per_call"] = benchmark::Counter(
-      static_cast<double>(allocations.load() - before) / static_cast<double>(state.iterations()));
+      static_cast<double>(tovalin::testing::allocations.load() - before) /
+      static_cast<double>(state.iterations()));
   state.counters["ordinates_per_s"] = benchmark::Counter(
       static_cast<double>(ordinates), benchmark::Counter::kIsIterationInvariantRate);
 }

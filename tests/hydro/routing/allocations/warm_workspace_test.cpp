@@ -2,30 +2,12 @@
 // program of its own (a memory checker that replaces the allocator cannot run it).
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
 #include <functional>
-#include <new>
 #include <vector>
 
 #include "hydro/routing/route_api_fixtures.h"
+#include "support/counting_allocator.h"
 #include "tovalin/core.hpp"
-
-// Every allocation of the test program is counted. (g++ takes the replaced pair, inlined into
-// the standard allocator, for a mismatch.)
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
-namespace {
-std::atomic<long> allocations{0};
-}  // namespace
-void* operator new(std::size_t size) {
-  allocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-  throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace tovalin {
 namespace {
