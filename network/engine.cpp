@@ -103,7 +103,7 @@ RunSummary Run(const RunOptions& options) {
   run.failed.assign(reaches, 0);
   run.boundaryOf.assign(reaches, -1);
   {
-    std::unordered_map<std::int32_t, std::int64_t> index;
+    std::unordered_map<ReachId, std::int64_t> index;
     for (std::size_t i = 0; i < reaches; ++i) index.emplace(network.reaches[i].id, i);
     run.boundaries.resize(layout.boundaryReachIds.size());
     for (std::size_t b = 0; b < layout.boundaryReachIds.size(); ++b) {
@@ -130,7 +130,7 @@ RunSummary Run(const RunOptions& options) {
   summary.threads = threads.count;
   std::vector<double> lateral, written;
   std::vector<ReachOutcome> outcomes;
-  std::vector<std::int32_t> ids;
+  std::vector<ReachId> ids;
   std::vector<std::uint8_t> flags;
   VolumeAccount account(reaches);
   const bool keepStates = !options.restartOutPath.empty();

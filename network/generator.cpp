@@ -110,7 +110,7 @@ GeneratedNetwork GenerateNetwork(const GeneratorOptions& options) {
     }
   }
   // Distinct ids in random order, so that junction sums do not follow creation order.
-  std::vector<std::int32_t> ids(n);
+  std::vector<ReachId> ids(n);
   std::iota(ids.begin(), ids.end(), 1);
   for (std::int64_t i = n - 1; i > 0; --i)
     std::swap(ids[i], ids[static_cast<std::int64_t>(random.Uniform() * (i + 1))]);

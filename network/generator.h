@@ -26,7 +26,7 @@ struct GeneratorOptions {
 struct GeneratedNetwork {
   Network network;
   std::vector<std::int32_t> strahlerOrder;  // by file index
-  std::vector<std::int32_t> boundaryReachIds;
+  std::vector<ReachId> boundaryReachIds;
 };
 GeneratedNetwork GenerateNetwork(const GeneratorOptions& options);
 

@@ -14,7 +14,8 @@
 namespace tovalin::network {
 namespace {
 
-constexpr int kCreateMode = NC_NETCDF4 | NC_CLASSIC_MODEL | NC_CLOBBER;
+// The enhanced model: reach ids are 64-bit integers, which the classic model cannot hold.
+constexpr int kCreateMode = NC_NETCDF4 | NC_CLOBBER;
 constexpr std::size_t kShapeChars = 16;
 constexpr std::size_t kMessageChars = kMessageWidth;
 // Reaches per chunk of the (time, reach) variables: whole columns of a block of reaches.
@@ -137,6 +138,35 @@ std::vector<std::int32_t> ReadInts(const File& f, const char* name, std::size_t 
   return values;
 }
 
+// Reach ids first..first+n-1 as 64-bit integers (0 where the variable's fill value stands).
+std::vector<ReachId> ReadIds(const File& f, const char* name, std::size_t n, bool required,
+                             std::size_t first = 0) {
+  std::vector<ReachId> values(n, 0);
+  const int v = f.VarId(name, required);
+  if (v < 0 || n == 0) return values;
+  std::vector<long long> read(n);
+  Check(nc_get_vara_longlong(f.id, v, &first, &n, read.data()), f.path, name);
+  long long fill = NC_FILL_INT64;
+  int noFill = 0;
+  nc_type type = NC_NAT;
+  nc_inq_vartype(f.id, v, &type);
+  if (type == NC_INT64) nc_inq_var_fill(f.id, v, &noFill, &fill);
+  else if (type == NC_INT) {
+    int fill32 = NC_FILL_INT;
+    nc_inq_var_fill(f.id, v, &noFill, &fill32);
+    fill = fill32;
+  }
+  for (std::size_t i = 0; i < n; ++i) values[i] = read[i] == fill ? 0 : read[i];
+  return values;
+}
+
+void PutIds(const File& f, int var, std::span<const ReachId> ids, const char* name) {
+  static_assert(sizeof(long long) == sizeof(ReachId));
+  if (ids.empty()) return;
+  Check(nc_put_var_longlong(f.id, var, reinterpret_cast<const long long*>(ids.data())), f.path,
+        name);
+}
+
 // Parses the interval of a uniform time axis; 0 when it is not whole, positive minutes.
 std::int32_t UniformInterval(const std::vector<double>& times) {
   if (times.size() < 2) return 0;
@@ -184,8 +214,8 @@ Network ReadNetworkFile(const std::string& path, NetworkRead what, std::size_t f
   const std::size_t tablePoints = f.DimLength("table_point", false);
   const std::size_t sectionPoints = f.DimLength("section_point", false);
   Network net;
-  const auto ids = ReadInts(f, "reach_id", n, true, first);
-  const auto to = ReadInts(f, "to_id", n, true, first);
+  const auto ids = ReadIds(f, "reach_id", n, true, first);
+  const auto to = ReadIds(f, "to_id", n, true, first);
   const auto method = ReadInts(f, "method", n, true, first);
   const auto steps = ReadInts(f, "stepCount", n, false, first);
   const auto length = ReadDoubles(f, "reachLength", n, false, first);
@@ -302,8 +332,8 @@ void WriteNetwork(const std::string& path, const Network& net) {
   const int sectionPoint = sections ? f.Dim("section_point", net.sectionStations.size()) : -1;
   f.Text(NC_GLOBAL, "Conventions", "CF-1.8");
   f.Text(NC_GLOBAL, "title", "River network for tovalin-route");
-  const int vId = f.Var("reach_id", NC_INT, {reach}, nullptr, "reach identifier");
-  const int vTo = f.Var("to_id", NC_INT, {reach}, nullptr, "downstream reach (0: outlet)");
+  const int vId = f.Var("reach_id", NC_INT64, {reach}, nullptr, "reach identifier");
+  const int vTo = f.Var("to_id", NC_INT64, {reach}, nullptr, "downstream reach (0: outlet)");
   const int vMethod = f.Var("method", NC_INT, {reach}, nullptr, "routing method");
   const int values[] = {1, 2, 3, 4, 5};
   Check(nc_put_att_int(f.id, vMethod, "flag_values", NC_INT, 5, values), path, "method");
@@ -354,8 +384,11 @@ void WriteNetwork(const std::string& path, const Network& net) {
     for (std::size_t i = 0; i < n; ++i) ints[i] = get(net.reaches[i]);
     if (n) Check(nc_put_var_int(f.id, var, ints.data()), path, "integers");
   };
-  putInts(vId, [](const Reach& r) { return r.id; });
-  putInts(vTo, [](const Reach& r) { return r.toId; });
+  std::vector<ReachId> ids(n);
+  for (std::size_t i = 0; i < n; ++i) ids[i] = net.reaches[i].id;
+  PutIds(f, vId, ids, "reach_id");
+  for (std::size_t i = 0; i < n; ++i) ids[i] = net.reaches[i].toId;
+  PutIds(f, vTo, ids, "to_id");
   putInts(vMethod, [](const Reach& r) { return static_cast<std::int32_t>(r.method); });
   putInts(vSteps, [](const Reach& r) { return r.stepCount; });
   putInts(vTs, [](const Reach& r) { return static_cast<std::int32_t>(r.tableStart); });
@@ -395,11 +428,11 @@ ForcingReader::ForcingReader(const std::string& path) : path_(path) {
   const std::vector<double> t = ReadDoubles(f, "time", times, true);
   layout_.firstTimeMinutes = times ? t[0] : 0.0;
   layout_.intervalMinutes = UniformInterval(t);
-  layout_.reachIds = ReadInts(f, "reach_id", reaches, true);
+  layout_.reachIds = ReadIds(f, "reach_id", reaches, true);
   lateralVar_ = f.VarId("lateral_inflow", true);
   lateralMarkers_ = Markers(f.id, lateralVar_);
   if (boundaries > 0) {
-    layout_.boundaryReachIds = ReadInts(f, "boundary_reach_id", boundaries, true);
+    layout_.boundaryReachIds = ReadIds(f, "boundary_reach_id", boundaries, true);
     boundaryVar_ = f.VarId("boundary_inflow", true);
     boundaryMarkers_ = Markers(f.id, boundaryVar_);
   }
@@ -451,7 +484,7 @@ void WriteForcing(
   const int vTime = f.Var("time", NC_DOUBLE, {time}, layout.timeUnits.c_str(), "time");
   f.Text(vTime, "standard_name", "time");
   f.Text(vTime, "calendar", "standard");
-  const int vId = f.Var("reach_id", NC_INT, {reach}, nullptr, "reach identifier");
+  const int vId = f.Var("reach_id", NC_INT64, {reach}, nullptr, "reach identifier");
   const int vLat = f.Var("lateral_inflow", NC_DOUBLE, {time, reach}, "m3 s-1",
                          "lateral inflow over the whole reach");
   const std::size_t chunk[2] = {nt, std::min<std::size_t>(nr, kChunkReaches)};
@@ -459,12 +492,12 @@ void WriteForcing(
   int vB = -1, vBid = -1;
   if (nb) {
     const int b = f.Dim("boundary", nb);
-    vBid = f.Var("boundary_reach_id", NC_INT, {b}, nullptr, "reach receiving the boundary inflow");
+    vBid = f.Var("boundary_reach_id", NC_INT64, {b}, nullptr, "reach receiving the boundary inflow");
     vB = f.Var("boundary_inflow", NC_DOUBLE, {time, b}, "m3 s-1", "upstream boundary inflow");
   }
   f.EndDefine();
   if (nt) Check(nc_put_var_double(f.id, vTime, times.data()), path, "time");
-  if (nr) Check(nc_put_var_int(f.id, vId, layout.reachIds.data()), path, "reach_id");
+  PutIds(f, vId, layout.reachIds, "reach_id");
   std::vector<double> block;
   for (std::size_t first = 0; nt && first < nr; first += kChunkReaches) {
     const std::size_t count = std::min(kChunkReaches, nr - first);
@@ -473,7 +506,7 @@ void WriteForcing(
     Check(nc_put_vara_double(f.id, vLat, start, extent, block.data()), path, "lateral_inflow");
   }
   if (nb) {
-    Check(nc_put_var_int(f.id, vBid, layout.boundaryReachIds.data()), path, "boundary_reach_id");
+    PutIds(f, vBid, layout.boundaryReachIds, "boundary_reach_id");
     if (nt) Check(nc_put_var_double(f.id, vB, boundary.data()), path, "boundary_inflow");
   }
   f.Close();
@@ -492,7 +525,7 @@ ResultsWriter::ResultsWriter(const std::string& path, std::span<const double> ti
   f.Text(NC_GLOBAL, "title", "Results of tovalin-route");
   const int vTime = f.Var("time", NC_DOUBLE, {time}, timeUnits.c_str(), "time");
   f.Text(vTime, "standard_name", "time");
-  f.Var("reach_id", NC_INT, {reach}, nullptr, "reach identifier");
+  f.Var("reach_id", NC_INT64, {reach}, nullptr, "reach identifier");
   outflowVar_ = f.Var("outflow", NC_DOUBLE, {time, reach}, "m3 s-1", "outflow of the reach");
   const std::size_t chunk[2] = {std::max<std::size_t>(nt, 1),
                                 std::max<std::size_t>(1, std::min<std::size_t>(nr, chunkReaches))};
@@ -523,7 +556,7 @@ ResultsWriter::~ResultsWriter() {
   if (id_ >= 0) nc_close(id_);
 }
 
-void ResultsWriter::WriteBlock(std::int64_t first, std::span<const std::int32_t> ids,
+void ResultsWriter::WriteBlock(std::int64_t first, std::span<const ReachId> ids,
                                std::span<const double> outflows,
                                std::span<const ReachOutcome> outcomes,
                                std::span<const std::uint8_t> upstreamFailed) {
@@ -536,8 +569,9 @@ void ResultsWriter::WriteBlock(std::int64_t first, std::span<const std::int32_t>
     Check(nc_inq_varid(id_, name, &v), path_, name);
     return v;
   };
-  Check(nc_put_vara_int(id_, var("reach_id"), start + 1, extent + 1, ids.data()), path_,
-        "reach_id");
+  Check(nc_put_vara_longlong(id_, var("reach_id"), start + 1, extent + 1,
+                            reinterpret_cast<const long long*>(ids.data())),
+        path_, "reach_id");
   if (times_)
     Check(nc_put_vara_double(id_, outflowVar_, start, extent, outflows.data()), path_, "outflow");
   std::vector<std::int32_t> ints(n);
@@ -592,7 +626,7 @@ void WriteRestart(const std::string& path, const RestartData& r) {
   f.Text(NC_GLOBAL, "title", "Restart of tovalin-route");
   const int vTime = f.Var("time", NC_DOUBLE, {}, r.timeUnits.c_str(), "time of the states");
   const int vInterval = f.Var("interval", NC_INT, {}, "min", "interval of the run");
-  const int vId = f.Var("reach_id", NC_INT, {reach}, nullptr, "reach identifier");
+  const int vId = f.Var("reach_id", NC_INT64, {reach}, nullptr, "reach identifier");
   const int vMethod = f.Var("method", NC_INT, {reach}, nullptr, "routing method");
   f.Text(vMethod, "flag_meanings", kMethodMeanings);
   const int vStart = f.Var("state_start", NC_INT, {reach}, "1", "first state of the reach");
@@ -613,7 +647,7 @@ void WriteRestart(const std::string& path, const RestartData& r) {
   Check(nc_put_var_int(f.id, vInterval, &r.intervalMinutes), path, "interval");
   if (n) {
     std::vector<std::int32_t> starts(r.stateStart.begin(), r.stateStart.end());
-    Check(nc_put_var_int(f.id, vId, r.reachIds.data()), path, "reach_id");
+    PutIds(f, vId, r.reachIds, "reach_id");
     Check(nc_put_var_int(f.id, vMethod, r.methods.data()), path, "method");
     Check(nc_put_var_int(f.id, vStart, starts.data()), path, "state_start");
     Check(nc_put_var_int(f.id, vCount, r.stateCount.data()), path, "state_count");
@@ -626,7 +660,7 @@ void WriteRestart(const std::string& path, const RestartData& r) {
 }
 
 RestartData ReadRestart(const std::string& path,
-                        const std::function<bool(std::int32_t reachId)>& wanted) {
+                        const std::function<bool(ReachId reachId)>& wanted) {
   const File f(path, false);
   RestartData r;
   const std::size_t n = f.DimLength("reach", true);
@@ -635,7 +669,7 @@ RestartData ReadRestart(const std::string& path,
   r.timeUnits = f.TextAttribute(vTime, "units");
   Check(nc_get_var_double(f.id, vTime, &r.timeMinutes), path, "time");
   Check(nc_get_var_int(f.id, f.VarId("interval", true), &r.intervalMinutes), path, "interval");
-  r.reachIds = ReadInts(f, "reach_id", n, true);
+  r.reachIds = ReadIds(f, "reach_id", n, true);
   r.methods = ReadInts(f, "method", n, true);
   const auto starts = ReadInts(f, "state_start", n, true);
   r.stateStart.assign(starts.begin(), starts.end());

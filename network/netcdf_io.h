@@ -1,5 +1,5 @@
-// The engine's files, netCDF-4 in the classic model, read and written from one thread only
-// (the NetCDF library is not thread-safe): the network, the forcing (read in blocks of
+// The engine's files, netCDF-4 in the enhanced model (64-bit reach ids), read and written from
+// one thread only (the NetCDF library is not thread-safe): the network, the forcing (read in blocks of
 // reaches), the results (written in blocks of reaches, chunked for that) and the restart.
 // Layouts and units are described in docs/network-files.md.
 #pragma once
@@ -82,7 +82,7 @@ class ResultsWriter {
 
   // Writes reaches first..first+count-1: their ids, outflows (time-major, as ReadLateral),
   // outcomes and whether an upstream failure reached them.
-  void WriteBlock(std::int64_t first, std::span<const std::int32_t> ids,
+  void WriteBlock(std::int64_t first, std::span<const ReachId> ids,
                   std::span<const double> outflows, std::span<const ReachOutcome> outcomes,
                   std::span<const std::uint8_t> upstreamFailed);
   // Global attributes of the summary, then closes the file.
@@ -100,7 +100,7 @@ struct RestartData {
   std::string timeUnits;
   double timeMinutes = 0.0;  // the run's last time
   std::int32_t intervalMinutes = 0;
-  std::vector<std::int32_t> reachIds;
+  std::vector<ReachId> reachIds;
   std::vector<std::int32_t> methods;
   std::vector<std::int64_t> stateStart;
   std::vector<std::int32_t> stateCount;
@@ -114,6 +114,6 @@ void WriteRestart(const std::string& path, const RestartData& restart);
 // reach_id) are read, their stateStart then counted from the first value read, and the other
 // reaches' stateStart is -1.
 RestartData ReadRestart(const std::string& path,
-                        const std::function<bool(std::int32_t reachId)>& wanted = nullptr);
+                        const std::function<bool(ReachId reachId)>& wanted = nullptr);
 
 }  // namespace tovalin::network

@@ -9,6 +9,9 @@
 
 namespace tovalin::network {
 
+// A reach's identifier: any positive 64-bit integer (the national models' ids pass 2^31).
+using ReachId = std::int64_t;
+
 // The routing method of a reach, as stored in the network file's `method` variable.
 enum class Method : std::int32_t {
   kMuskingum = 1,
@@ -25,8 +28,8 @@ inline constexpr const char* kMethodMeanings =
 
 // One reach. Parameters a method does not use hold whatever the file holds (its fill value).
 struct Reach {
-  std::int32_t id = 0;
-  std::int32_t toId = 0;  // 0: an outlet
+  ReachId id = 0;
+  ReachId toId = 0;  // 0: an outlet
   Method method = Method::kMuskingum;
   // Muskingum and Puls
   double muskingumK = 0.0;  // h
@@ -65,8 +68,8 @@ struct ForcingLayout {
   std::int64_t timeCount = 0;
   double firstTimeMinutes = 0.0;               // minutes since the reference of `timeUnits`
   std::string timeUnits;                       // "minutes since ..."
-  std::vector<std::int32_t> reachIds;          // the forcing's reach order
-  std::vector<std::int32_t> boundaryReachIds;  // reaches with an upstream boundary hydrograph
+  std::vector<ReachId> reachIds;          // the forcing's reach order
+  std::vector<ReachId> boundaryReachIds;  // reaches with an upstream boundary hydrograph
 };
 
 }  // namespace tovalin::network

@@ -22,7 +22,7 @@ constexpr std::int32_t kMaxStepCount = 1000;
 class Finding {
  public:
   explicit Finding(std::string what) : what_(std::move(what)) {}
-  void Add(std::int32_t id, const std::string& detail = {}) {
+  void Add(ReachId id, const std::string& detail = {}) {
     if (named_.size() < kNamedReaches)
       named_.push_back(std::to_string(id) + (detail.empty() ? "" : " (" + detail + ")"));
     ++count_;
@@ -113,7 +113,7 @@ Problems Validate(const Network& net, bool withParameters) {
   Finding duplicate("duplicate reach_id"), badId("reach_id not positive"),
       unknown("to_id names no reach"), self("to_id names the reach itself"),
       cycle("reaches on a cycle"), parameters("parameters missing or invalid");
-  std::unordered_map<std::int32_t, std::int64_t> index;
+  std::unordered_map<ReachId, std::int64_t> index;
   index.reserve(net.reaches.size());
   for (std::size_t i = 0; i < net.reaches.size(); ++i) {
     const Reach& r = net.reaches[i];
@@ -187,10 +187,10 @@ Problems ValidateForcing(const Network& net, const ForcingLayout& forcing) {
     problems.push_back("forcing time axis is not uniform in whole minutes");
   if (forcing.timeUnits.rfind("minutes since ", 0) != 0)
     problems.push_back("forcing time units are not 'minutes since ...'");
-  std::unordered_set<std::int32_t> ids, seen;
+  std::unordered_set<ReachId> ids, seen;
   for (const Reach& r : net.reaches) ids.insert(r.id);
   Finding unknown("boundary_reach_id names no reach"), twice("boundary given twice");
-  for (std::int32_t b : forcing.boundaryReachIds) {
+  for (ReachId b : forcing.boundaryReachIds) {
     if (!ids.contains(b))
       unknown.Add(b);
     else if (!seen.insert(b).second)
@@ -210,7 +210,7 @@ Problems ValidateRestart(const Network& net, const ForcingLayout& forcing,
   if (restart.intervalMinutes != forcing.intervalMinutes)
     problems.push_back("forcing interval differs from the restart's (" +
                        std::to_string(restart.intervalMinutes) + " min)");
-  std::unordered_map<std::int32_t, std::size_t> at;
+  std::unordered_map<ReachId, std::size_t> at;
   for (std::size_t i = 0; i < restart.reachIds.size(); ++i) at.emplace(restart.reachIds[i], i);
   Finding missing("no states in the restart"), method("method differs from the restart's"),
       count("state count differs from the restart's");
@@ -235,7 +235,7 @@ Problems ValidateRestart(const Network& net, const ForcingLayout& forcing,
 Topology BuildTopology(const Network& net) {
   const std::size_t n = net.reaches.size();
   Topology t;
-  std::unordered_map<std::int32_t, std::int64_t> index;
+  std::unordered_map<ReachId, std::int64_t> index;
   index.reserve(n);
   for (std::size_t i = 0; i < n; ++i)
     index.emplace(net.reaches[i].id, static_cast<std::int64_t>(i));

@@ -30,7 +30,7 @@ constexpr int kTagBoundaryFirst = 16;
 // A results message carries at most about this many bytes of outflows.
 constexpr std::size_t kResultsMessageBytes = std::size_t{32} << 20;
 
-thread_local std::int32_t tReach = 0;
+thread_local ReachId tReach = 0;
 
 using Clock = std::chrono::steady_clock;
 double Seconds(Clock::time_point since) {
@@ -41,9 +41,9 @@ double Seconds(Clock::time_point since) {
 struct Fault {
   std::atomic<bool> raised{false};  // the rest of the block is not routed then
   std::mutex mutex;
-  std::int32_t reach = 0;
+  ReachId reach = 0;
   std::string what;
-  void Record(std::int32_t id, const char* text) {
+  void Record(ReachId id, const char* text) {
     std::lock_guard lock(mutex);
     if (what.empty()) reach = id, what = text;
     raised = true;
@@ -54,7 +54,7 @@ struct Fault {
 // = "PROCESS:REACH_ID:io|alloc|signal" (builds with TOVALIN_FAULT_INJECTION only).
 struct InjectedFault {
   int process = -1;
-  std::int32_t reach = 0;
+  ReachId reach = 0;
   std::string kind;
 };
 InjectedFault ReadInjectedFault() {
@@ -62,15 +62,16 @@ InjectedFault ReadInjectedFault() {
 #ifdef TOVALIN_FAULT_INJECTION
   if (const char* text = std::getenv("TOVALIN_FAULT_INJECT")) {
     char kind[16] = {};
-    if (std::sscanf(text, "%d:%d:%15s", &f.process, &f.reach, kind) == 3)
-      f.kind = kind;
+    long long reach = 0;
+    if (std::sscanf(text, "%d:%lld:%15s", &f.process, &reach, kind) == 3)
+      f.kind = kind, f.reach = reach;
     else
       f.process = -1;
   }
 #endif
   return f;
 }
-void Inject(const InjectedFault& f, int process, std::int32_t reach) {
+void Inject(const InjectedFault& f, int process, ReachId reach) {
   if (f.process != process || f.reach != reach) return;
   if (f.kind == "io") throw FileError("injected read fault");
   if (f.kind == "alloc") throw std::bad_alloc();
@@ -200,7 +201,7 @@ struct Gatherer {
   ResultsWriter& writer;
   RunSummary& summary;
   RestartData* restart;  // null: no restart
-  std::vector<std::int32_t> ids;
+  std::vector<ReachId> ids;
   std::vector<std::uint8_t> failed, flags;
   std::vector<ReachOutcome> outcomes;
   std::vector<double> outflows;
@@ -211,7 +212,7 @@ struct Gatherer {
     ids.resize(c), failed.resize(c), flags.resize(c), outcomes.assign(c, ReachOutcome{});
     for (std::size_t j = 0; j < c; ++j) {
       ReachOutcome& o = outcomes[j];
-      ids[j] = un.Get<std::int32_t>();
+      ids[j] = un.Get<ReachId>();
       failed[j] = un.Get<std::uint8_t>();
       flags[j] = failed[j] == kUpstreamFailed ? 1 : 0;
       o.routine = un.Get<std::int32_t>(), o.messageNumber = un.Get<std::int32_t>();
@@ -246,7 +247,7 @@ struct Gatherer {
   }
 };
 
-std::string Where(int rank, std::int32_t reach) {
+std::string Where(int rank, ReachId reach) {
   std::string s = "process " + std::to_string(rank);
   if (reach != 0) s += ", reach " + std::to_string(reach);
   return s + ": ";
@@ -254,7 +255,7 @@ std::string Where(int rank, std::int32_t reach) {
 
 }  // namespace
 
-std::int32_t ReachInProgress() noexcept { return tReach; }
+ReachId ReachInProgress() noexcept { return tReach; }
 
 RunSummary RunDistributed(const RunOptions& options, MPI_Comm comm, std::FILE* report,
                           AbortJob abort) {
@@ -301,7 +302,7 @@ RunSummary RunDistributed(const RunOptions& options, MPI_Comm comm, std::FILE* r
     forcing = std::make_unique<ForcingReader>(options.forcingPath);
     // The restart's layout here, for its check; its share's states once the share is known.
     if (!options.restartInPath.empty())
-      restart = ReadRestart(options.restartInPath, [](std::int32_t) { return false; });
+      restart = ReadRestart(options.restartInPath, [](ReachId) { return false; });
     validate(ValidateLinks(network));
     if (!summary.refusal.empty()) refuse();
   } catch (const std::exception& e) {
@@ -409,7 +410,7 @@ RunSummary RunDistributed(const RunOptions& options, MPI_Comm comm, std::FILE* r
   std::unique_ptr<ResultsWriter> writer;
   std::vector<double> timeAxis;
   try {
-    std::unordered_map<std::int32_t, std::int64_t> index;
+    std::unordered_map<ReachId, std::int64_t> index;
     index.reserve(static_cast<std::size_t>(reaches));
     for (std::int64_t i = 0; i < reaches; ++i) index.emplace(network.reaches[i].id, i);
     const auto inShare = [&](std::int64_t reach) {
@@ -425,7 +426,7 @@ RunSummary RunDistributed(const RunOptions& options, MPI_Comm comm, std::FILE* r
     }
     if (!options.restartInPath.empty())
       restart = ReadRestart(options.restartInPath,
-                            [&](std::int32_t id) { return inShare(index.at(id)); });
+                            [&](ReachId id) { return inShare(index.at(id)); });
     for (std::size_t i = 0; i < restart.reachIds.size(); ++i) {
       const std::int64_t reach = index.at(restart.reachIds[i]);
       if (!inShare(reach)) continue;
@@ -543,7 +544,7 @@ RunSummary RunDistributed(const RunOptions& options, MPI_Comm comm, std::FILE* r
         const std::int64_t reach = topology.order[share.first + list[i]];
         const double* in = lateral.data() + lateralAt[i - b0];
         nodes.push_back(std::make_unique<Node>(graph, [&, reach, in](tbb::flow::continue_msg) {
-          const std::int32_t id = network.reaches[reach].id;
+          const ReachId id = network.reaches[reach].id;
           if (fault.raised) return;
           tReach = id;
           try {

@@ -26,6 +26,6 @@ RunSummary RunDistributed(const RunOptions& options, MPI_Comm comm, std::FILE* r
                           AbortJob abort);
 
 // The reach the calling thread is routing (0 when none), for the fault messages of signals.
-std::int32_t ReachInProgress() noexcept;
+ReachId ReachInProgress() noexcept;
 
 }  // namespace tovalin::network

@@ -51,7 +51,7 @@ extern "C" void OnFatalSignal(int signal) {
   char text[160] = "tovalin-route: process ";
   char* at = text + std::strlen(text);
   AppendNumber(at, gRank);
-  const std::int32_t reach = ReachInProgress();
+  const ReachId reach = ReachInProgress();
   const char* reachText = reach ? ", reach " : ", outside routing";
   for (const char* c = reachText; *c; ++c) *at++ = *c;
   if (reach) AppendNumber(at, reach);

@@ -37,8 +37,8 @@ struct TempDir {
 
 // Outflows of a results file by reach id, and the status severities.
 struct Results {
-  std::map<std::int32_t, std::vector<double>> outflow;
-  std::map<std::int32_t, std::int32_t> severity;
+  std::map<ReachId, std::vector<double>> outflow;
+  std::map<ReachId, std::int32_t> severity;
   std::vector<double> raw;
 };
 Results ReadResults(const std::string& path) {
@@ -62,7 +62,7 @@ Results ReadResults(const std::string& path) {
   return r;
 }
 
-Reach MuskingumReach(std::int32_t id, std::int32_t to, double k) {
+Reach MuskingumReach(ReachId id, ReachId to, double k) {
   Reach r;
   r.id = id, r.toId = to, r.method = Method::kMuskingum;
   r.muskingumK = k, r.muskingumX = 0.2, r.stepCount = 2;
@@ -231,9 +231,9 @@ TEST(NetworkEngine, RestartContinuesMuskingumAndPulsBitForBit) {
   // The states of some reaches alone (here the restart's 100th to 199th) read as the whole
   // restart holds them, and no more.
   const RestartData all = ReadRestart(dir / "restart.nc");
-  const std::set<std::int32_t> ids(all.reachIds.begin() + 100, all.reachIds.begin() + 200);
+  const std::set<ReachId> ids(all.reachIds.begin() + 100, all.reachIds.begin() + 200);
   const RestartData some =
-      ReadRestart(dir / "restart.nc", [&](std::int32_t id) { return ids.contains(id); });
+      ReadRestart(dir / "restart.nc", [&](ReachId id) { return ids.contains(id); });
   EXPECT_EQ(some.states.size(),
             static_cast<std::size_t>(all.stateStart[200] - all.stateStart[100]));
   for (std::size_t i = 0; i < all.reachIds.size(); ++i) {

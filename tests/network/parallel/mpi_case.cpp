@@ -73,6 +73,6 @@ int main(int argc, char** argv) {
   broken.method = Method::kMuskingum, broken.muskingumK = -1.0;
   WriteNetwork(dir + "/refused.nc", refused.network);
   for (const Reach& r : g.network.reaches)
-    if (r.toId == 0) std::printf("%d\n", r.id);
+    if (r.toId == 0) std::printf("%lld\n", static_cast<long long>(r.id));
   return 0;
 }
