@@ -9,7 +9,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "hydro/messages/message_text.h"
+#include "tovalin/result.hpp"
 
 namespace tovalin::network {
 namespace {
@@ -65,7 +65,7 @@ struct File {
     if (units) Text(v, "units", units);
     if (longName) Text(v, "long_name", longName);
     if (type == NC_DOUBLE) {
-      const double undefined = undefinedDbl();
+      const double undefined = kUndefined;
       Check(nc_def_var_fill(id, v, 0, &undefined), path, name);
       Check(nc_put_att_double(id, v, "missing_value", NC_DOUBLE, 1, &undefined), path, name);
     }
@@ -110,13 +110,13 @@ std::vector<double> Markers(int file, int var) {
 void MarkUndefined(const std::vector<double>& markers, double* values, std::size_t n) {
   for (double marker : markers)
     for (std::size_t i = 0; i < n; ++i)
-      if (values[i] == marker) values[i] = undefinedDbl();
+      if (values[i] == marker) values[i] = kUndefined;
 }
 
 // Values first..first+n-1 of a one-dimensional variable (all undefined when it is absent).
 std::vector<double> ReadDoubles(const File& f, const char* name, std::size_t n, bool required,
                                 std::size_t first = 0) {
-  std::vector<double> values(n, undefinedDbl());
+  std::vector<double> values(n, kUndefined);
   const int v = f.VarId(name, required);
   if (v < 0 || n == 0) return values;
   Check(nc_get_vara_double(f.id, v, &first, &n, values.data()), f.path, name);

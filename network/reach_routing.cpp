@@ -9,17 +9,10 @@
 #include <algorithm>
 #include <cmath>
 
-#include "hydro/messages/message_text.h"
-#include "hydro/messages/status_code.h"
 #include "tovalin/core.hpp"
 
 namespace tovalin::network {
 namespace {
-
-// Sum of two flows; undefined when either is.
-double AddFlows(double a, double b) noexcept {
-  return isUndefinedDbl(a) || isUndefinedDbl(b) ? undefinedDbl() : a + b;
-}
 
 // The state values of a step method laid end to end: outflows, indicators, gross outflows.
 void SaveSteps(const StepStateView& view, ReachState& state) {
@@ -79,7 +72,7 @@ ReachOutcome RouteReach(const Network& network, const Reach& reach, std::int32_t
   const std::size_t n = upstreamInflows.size();
   const bool warm = !state.values.empty();
   const RouteOptions options{{}, outflows.first(n)};
-  outcome.computationInterval = outcome.courantMin = outcome.courantMax = undefinedDbl();
+  outcome.computationInterval = outcome.courantMin = outcome.courantMax = kUndefined;
   switch (reach.method) {
     case Method::kMuskingum:
     case Method::kPuls:
@@ -126,7 +119,7 @@ ReachOutcome RouteReach(const Network& network, const Reach& reach, std::int32_t
       std::vector<double>& lateral = workspace.lateralPerMetre;
       lateral.resize(n);
       for (std::size_t t = 0; t < n; ++t)
-        lateral[t] = isUndefinedDbl(lateralInflows[t]) ? undefinedDbl()
+        lateral[t] = IsUndefined(lateralInflows[t]) ? kUndefined
                                                        : lateralInflows[t] / reach.reachLength;
       MuskingumCungeReach description{reach.reachLength, reach.channelSlope, {}};
       if (reach.method == Method::kMuskingumCunge8Point) {
@@ -158,10 +151,10 @@ ReachOutcome RouteReach(const Network& network, const Reach& reach, std::int32_t
       }
       TakeStatus(r, outcome);
       const MuskingumCungeDiagnostics& d = r.diagnostics;
-      outcome.computationInterval = d.intervalWritten ? d.computationInterval : undefinedDbl();
+      outcome.computationInterval = d.intervalWritten ? d.computationInterval : kUndefined;
       outcome.subreachCount = d.subreachCount;
-      outcome.courantMin = std::isnan(d.courantMin) ? undefinedDbl() : d.courantMin;
-      outcome.courantMax = std::isnan(d.courantMax) ? undefinedDbl() : d.courantMax;
+      outcome.courantMin = std::isnan(d.courantMin) ? kUndefined : d.courantMin;
+      outcome.courantMax = std::isnan(d.courantMax) ? kUndefined : d.courantMax;
       state.values.assign(r.state.nodeFlows.begin(), r.state.nodeFlows.end());
       state.values.insert(state.values.end(), r.state.nodeDepths.begin(), r.state.nodeDepths.end());
       state.lastInflow = r.state.lastInflow;

@@ -14,6 +14,11 @@
 
 namespace tovalin::network {
 
+// The sum of two flows; undefined when either is.
+inline double AddFlows(double a, double b) noexcept {
+  return IsUndefined(a) || IsUndefined(b) ? kUndefined : a + b;
+}
+
 // Characters kept of a routine's message text.
 inline constexpr int kMessageWidth = Workspace::kMessageWidth;
 

@@ -15,6 +15,8 @@ namespace tovalin {
 // The undefined value that marks a missing real value: single-precision -1.0E38 widened to
 // double (bits C7D2CED320000000). A NaN is treated the same way wherever a value is tested.
 inline constexpr double kUndefined = -99999996802856924650656260769173209088.0;
+// Whether a value is undefined: the undefined value itself or any NaN.
+constexpr bool IsUndefined(double value) noexcept { return value == kUndefined || value != value; }
 
 enum class Severity : std::int32_t { kNone = 0, kWarning = 2, kError = 4 };
 

@@ -12,12 +12,11 @@
 #include <map>
 #include <set>
 
-#include "hydro/messages/message_text.h"
 #include "network/engine.h"
 #include "network/generator.h"
 #include "network/netcdf_io.h"
 #include "network/reach_routing.h"
-#include "network/reach_step.h"
+#include "network/summary.h"
 #include "network/topology.h"
 
 namespace tovalin::network {
@@ -268,9 +267,9 @@ TEST(NetworkEngine, UndefinedInflowPassesThroughJunction) {
   RunFiles(dir, 2);
   const Results got = ReadResults(dir / "out.nc");
   for (std::size_t t = 0; t < 12; ++t) {
-    EXPECT_EQ(isUndefinedDbl(got.outflow.at(1)[t]), t >= 5);
-    EXPECT_FALSE(isUndefinedDbl(got.outflow.at(2)[t]));
-    EXPECT_EQ(isUndefinedDbl(got.outflow.at(3)[t]), t >= 5);
+    EXPECT_EQ(IsUndefined(got.outflow.at(1)[t]), t >= 5);
+    EXPECT_FALSE(IsUndefined(got.outflow.at(2)[t]));
+    EXPECT_EQ(IsUndefined(got.outflow.at(3)[t]), t >= 5);
   }
 }
 
@@ -307,18 +306,16 @@ TEST(NetworkEngine, VolumeAccountSummedInReachIdOrder) {
   Network net;
   net.reaches = {MuskingumReach(3, 0, 1.0), MuskingumReach(1, 0, 1.0), MuskingumReach(2, 0, 1.0),
                  MuskingumReach(4, 0, 1.0)};
-  Topology topo;
-  topo.downstream.assign(4, -1);
-  VolumeAccount account(4);
-  const double inflows[] = {1.0, 1e16, -1e16, undefinedDbl()};
+  NetworkAccount account(4);
+  const double inflows[] = {1.0, 1e16, -1e16, kUndefined};
   for (std::int64_t i : {3, 2, 0, 1}) {
     ReachOutcome o;
     o.inflowVolume = inflows[i], o.outflowVolume = 0.0, o.storageStart = o.storageEnd = 0.0;
     o.loss = 0.0;
-    account.Keep(i, o);
+    account.Keep(i, o, true);
   }
   RunSummary s;
-  account.Sum(net, topo, s);
+  account.Sum(net, s);
   EXPECT_EQ(s.inflowVolume, 1.0);
   EXPECT_EQ(s.undefinedAccounts, 1);
 }
@@ -369,7 +366,7 @@ TEST(NetworkEngine, RefusalsNameTheReach) {
        "to_id names no reach: reach 2 (to_id 99)"},
       {"cycle", [](Network& n) { n.reaches[3].toId = 2; }, false,
        "reaches on a cycle: reaches 2, 3, 4"},
-      {"parameter", [](Network& n) { n.reaches[0].muskingumK = undefinedDbl(); }, false,
+      {"parameter", [](Network& n) { n.reaches[0].muskingumK = kUndefined; }, false,
        "parameters missing or invalid: reach 1 (muskingumK"},
       {"method", [](Network& n) { n.reaches[0].method = static_cast<Method>(9); }, false,
        "parameters missing or invalid: reach 1 (method"},
