@@ -110,18 +110,20 @@ Status StatusFromCode(std::int32_t code) noexcept {
           static_cast<Severity>(u % 8U)};
 }
 
-// The scalar results of one call, where the routine writes them.
+// The scalar results of one call, where the routine writes them (the routine's own figures,
+// which the fixed-width interface returns), and the volume account the API reports.
 struct Scalars {
   double computationInterval = 0.0, subreachLength = 0.0, peakOutflow = 0.0,
          peakTimeMinutes = 0.0, maxCelerity = 0.0, initialStorage = 0.0, finalStorage = 0.0,
          inflowVolume = 0.0, outflowVolume = 0.0;
   std::int32_t status = 0;
   MuskingumCungeResults::Written written;
+  AccountFigures account;
 
   MuskingumCungeResults results(TextField message) noexcept {
     return {computationInterval, subreachLength, peakOutflow, peakTimeMinutes, maxCelerity,
             initialStorage, finalStorage, inflowVolume, outflowVolume, status, message,
-            written};
+            written, account};
   }
 };
 
@@ -160,10 +162,11 @@ void Complete(MuskingumCungeResult& result, const Scalars& scalars, const SweepS
   result.status = StatusFromCode(scalars.status);
   result.text = message.text();
   VolumeAccount& v = result.volume;
-  v.inflow = scalars.inflowVolume;
-  v.outflow = scalars.outflowVolume;
-  v.storageStart = scalars.written.initialStorage ? scalars.initialStorage : 0.0;
-  v.storageEnd = scalars.finalStorage;
+  v.inflow = scalars.account.inflow;
+  v.outflow = scalars.account.outflow;
+  v.storageStart = scalars.account.storageStart;
+  v.storageEnd = scalars.account.storageEnd;
+  v.loss = scalars.written.routed ? 0.0 : undefinedDbl();
   CloseBalance(v);
   MuskingumCungeDiagnostics& d = result.diagnostics;
   d.computationInterval = scalars.written.interval ? scalars.computationInterval : 0.0;
@@ -195,8 +198,8 @@ void Complete(MuskingumCungeResult& result, const Scalars& scalars, const SweepS
   d.routed = scalars.written.routed;
 }
 
-// A call refused before the routine ran (the workspace could not be sized, or the state does
-// not continue the call): every outflow undefined.
+// A call refused before the routine ran (the workspace could not be sized): every outflow and
+// every figure of the account undefined.
 MuskingumCungeResult Refused(int routineNumber, int number, std::string_view text,
                              const CallMessage& message, std::span<double> outflows) noexcept {
   MuskingumCungeResult result;
@@ -205,7 +208,6 @@ MuskingumCungeResult Refused(int routineNumber, int number, std::string_view tex
   result.outflows = outflows;
   result.status = {routineNumber, number, Severity::kError};
   result.text = message.text();
-  result.volume.inflow = result.volume.outflow = result.volume.storageEnd = undefinedDbl();
   return result;
 }
 
@@ -329,6 +331,7 @@ void Continue(const NormalFlowAt& normalFlow, const MuskingumCungeScheme& scheme
 
   results.initialStorage = NodeStorage(depthAt, nodeFlows, nodeDepths, dx);
   results.written.initialStorage = true;
+  results.account.storageStart = results.initialStorage;
   outflowWork[0] = nodeFlows[nodes - 1];
   SweepSums sums;
   sums.outflow = 0.5 * outflowWork[0];
@@ -343,6 +346,9 @@ void Continue(const NormalFlowAt& normalFlow, const MuskingumCungeScheme& scheme
   results.outflowVolume = dt * sums.outflow;
   // With one step the sweep computes no end storage: the reach is as it started.
   results.finalStorage = periods > 1 ? dx * sums.endArea : results.initialStorage;
+  AccountVolumes(dt, reach.length, inflowWork, lateralWork, outflowWork, results.account);
+  results.account.storageEnd =
+      periods == 1 || sums.endDefined ? results.finalStorage : undefinedDbl();
   for (std::size_t i = 0; i < n; ++i) outflows[i] = outflowWork[i * static_cast<std::size_t>(k)];
   state = {dt, subreaches, nodeFlows, nodeDepths, inflows[n - 1]};
   results.status = report.status(scheme.routine);
@@ -370,17 +376,17 @@ MuskingumCungeResult RouteContinued(const MuskingumCungeReach& reach, const Hydr
   return result;
 }
 
-}  // namespace
-
-MuskingumCungeResult Route(const MuskingumCungeReach& reach, const Hydrograph& hydrograph,
-                           const FlowProfile& initial, Workspace& workspace,
-                           const RouteOptions& options) {
+// The one-call run; scalars receives the routine's own figures as well as the account.
+MuskingumCungeResult RouteOneCall(const MuskingumCungeReach& reach, const Hydrograph& hydrograph,
+                                  const FlowProfile& initial, Workspace& workspace,
+                                  const RouteOptions& options, Scalars& scalars) {
   const detail::WorkspaceAccess work{workspace};
   const CallMessage message = MessageFor(options, workspace);
   const CallArrays arrays = ArraysFor(hydrograph, options, work);
-  if (!arrays.stored || !Fit(work.profile(), initial.flows.size()))
+  if (!arrays.stored || !Fit(work.profile(), initial.flows.size())) {
+    scalars.inflowVolume = scalars.outflowVolume = scalars.finalStorage = undefinedDbl();
     return Refused(RoutineOf(reach), kMessageNoStorage, kNoStorageText, message, arrays.outflows);
-  Scalars scalars;
+  }
   SweepStats stats;
   const MuskingumCungeResults results = scalars.results(message.field);
   const Buffers buffers{work.seriesInflow(), work.seriesLateral(), work.seriesOutflow(),
@@ -404,6 +410,15 @@ MuskingumCungeResult Route(const MuskingumCungeReach& reach, const Hydrograph& h
   if (scalars.written.routed) result.finalFlows = work.profile();
   Complete(result, scalars, stats, message);
   return result;
+}
+
+}  // namespace
+
+MuskingumCungeResult Route(const MuskingumCungeReach& reach, const Hydrograph& hydrograph,
+                           const FlowProfile& initial, Workspace& workspace,
+                           const RouteOptions& options) {
+  Scalars scalars;
+  return RouteOneCall(reach, hydrograph, initial, workspace, options, scalars);
 }
 
 MuskingumCungeResult Route(const MuskingumCungeReach& reach, const Hydrograph& hydrograph,
@@ -442,24 +457,26 @@ void RouteFixedWidth(const MuskingumCungeReach& reach, const MuskingumCungeSchem
     return;
   }
   Workspace workspace;
-  const MuskingumCungeResult result =
-      Route(reach, {intervalMinutes, inflows.first(n), lateralInflows.first(n)},
-            FlowProfile{initialFlows.first(m), subreachesFromInitialFlows != 0}, workspace,
-            {{out.message.data(), static_cast<std::size_t>(out.message.width())},
-             outflows.first(n)});
+  Scalars scalars;
+  const MuskingumCungeResult result = RouteOneCall(
+      reach, {intervalMinutes, inflows.first(n), lateralInflows.first(n)},
+      FlowProfile{initialFlows.first(m), subreachesFromInitialFlows != 0}, workspace,
+      {{out.message.data(), static_cast<std::size_t>(out.message.width())}, outflows.first(n)},
+      scalars);
   const MuskingumCungeDiagnostics& d = result.diagnostics;
   if (d.intervalWritten) out.computationInterval = d.computationInterval;
   if (d.subreachLengthWritten) out.subreachLength = d.subreachLength;
-  if (d.initialStorageWritten) out.initialStorage = result.volume.storageStart;
+  if (d.initialStorageWritten) out.initialStorage = scalars.initialStorage;
   if (d.routed) {
     out.peakOutflow = d.peakOutflow;
     out.maxCelerity = d.maxCelerity;
     std::copy(result.finalFlows.begin(), result.finalFlows.end(), finalFlows.begin());
   }
   if (d.peakFound) out.peakTimeMinutes = d.peakTimeMinutes;
-  out.finalStorage = result.volume.storageEnd;
-  out.inflowVolume = result.volume.inflow;
-  out.outflowVolume = result.volume.outflow;
+  // The routine's own figures, not the account's.
+  out.finalStorage = scalars.finalStorage;
+  out.inflowVolume = scalars.inflowVolume;
+  out.outflowVolume = scalars.outflowVolume;
   out.status = result.status.code();
 }
 
@@ -481,12 +498,13 @@ void RouteMuskingumCunge8Point(
   std::copy(elevations.begin(), elevations.end(), section.elevations.begin());
   std::copy(manningN.begin(), manningN.end(), section.manningN.begin());
   MuskingumCungeResults::Written written;
+  AccountFigures account;
   RouteFixedWidth({reachLength, channelSlope, section}, kEightPointScheme, intervalMinutes,
                   initialFlowCount, subreachesFromInitialFlows, initialFlows, finalFlows,
                   ordinateCount, inflows, lateralInflows, outflows,
                   {computationInterval, subreachLength, peakOutflow, peakTimeMinutes,
                    maxCelerity, initialStorage, finalStorage, inflowVolume, outflowVolume,
-                   status, message, written});
+                   status, message, written, account});
 }
 
 void RouteMuskingumCungePrism(
@@ -503,12 +521,13 @@ void RouteMuskingumCungePrism(
   ChannelSection section = TrapezoidSection{bottomWidth, sideSlope, manningN};
   if (IsCircleShape(sectionShape)) section = CircleSection{bottomWidth, manningN};
   MuskingumCungeResults::Written written;
+  AccountFigures account;
   RouteFixedWidth({reachLength, channelSlope, section}, kPrismScheme, intervalMinutes,
                   initialFlowCount, subreachesFromInitialFlows, initialFlows, finalFlows,
                   ordinateCount, inflows, lateralInflows, outflows,
                   {computationInterval, subreachLength, peakOutflow, peakTimeMinutes,
                    maxCelerity, initialStorage, finalStorage, inflowVolume, outflowVolume,
-                   status, message, written});
+                   status, message, written, account});
 }
 
 }  // namespace tovalin

@@ -137,10 +137,10 @@ struct StepEnd {
   double lossVolume;
 };
 
-// Storage of one step held at indicator SI with gross outflow Q: S = (SI - Q/2) dt; nothing
-// for an undefined value.
+// Storage of one step held at indicator SI with gross outflow Q: S = (SI - Q/2) dt; undefined
+// when either is.
 double StepStorage(const Reach& reach, double indicator, double outflow) noexcept {
-  if (isUndefinedDbl(indicator) || isUndefinedDbl(outflow)) return 0.0;
+  if (isUndefinedDbl(indicator) || isUndefinedDbl(outflow)) return undefinedDbl();
   return (outflow * -kHalf + indicator) / reach.inverseInterval;
 }
 
@@ -340,14 +340,17 @@ PulsResult RouteCall(const PulsReach& reach, const Hydrograph& hydrograph,
                      message.field, report, tally};
   const ChannelLoss loss{reach.lossElevation, reach.lossRate};
   const double carriedNothing = std::numeric_limits<double>::quiet_NaN();
+  volume.storageStart = volume.storageEnd = volume.loss = 0.0;
   for (std::size_t s = 0; s < steps; ++s) {
     const StepStart from{start.outflows[s],
                          carriesGross ? start.grossOutflows[s] : start.outflows[s],
                          carriesIndicators ? start.storageIndicators[s] : carriedNothing,
                          carriesIndicators};
     const StepEnd end = RouteStep<kWithLoss>(routed, loss, from, static_cast<std::int32_t>(s), outflows);
-    volume.storageStart += StepStorage(routed, end.startIndicator, end.startGross);
-    volume.storageEnd += StepStorage(routed, end.indicator, end.grossOutflow);
+    volume.storageStart =
+        AddDefined(volume.storageStart, StepStorage(routed, end.startIndicator, end.startGross));
+    volume.storageEnd =
+        AddDefined(volume.storageEnd, StepStorage(routed, end.indicator, end.grossOutflow));
     volume.loss += end.lossVolume;
     finals[s] = outflows.empty() ? start.outflows[s] : outflows.back();
     if constexpr (kWithLoss) gross[s] = end.grossOutflow;
