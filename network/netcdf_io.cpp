@@ -540,12 +540,16 @@ ResultsWriter::ResultsWriter(const std::string& path, std::span<const double> ti
   f.Var("storage_start", NC_DOUBLE, {reach}, "m3", "storage at the first time");
   f.Var("storage_end", NC_DOUBLE, {reach}, "m3", "storage at the last time");
   f.Var("loss_volume", NC_DOUBLE, {reach}, "m3", "channel loss over the run (Puls with loss)");
-  f.Var("volume_balance_error", NC_DOUBLE, {reach}, "1",
-        "(in - out - storage change - loss) / in; absolute (m3) when in is 0");
+  f.Var("volume_balance_error", NC_DOUBLE, {reach}, "m3", "in - out - storage change - loss");
+  f.Var("volume_balance_relative", NC_DOUBLE, {reach}, "1",
+        "volume_balance_error / (in + storage at the start); undefined below 1 m3");
   f.Var("computation_interval", NC_DOUBLE, {reach}, "s", "Muskingum-Cunge computation interval");
   f.Var("subreach_count", NC_INT, {reach}, "1", "Muskingum-Cunge subreaches");
   f.Var("courant_min", NC_DOUBLE, {reach}, "1", "smallest Courant number ck dt / dx");
   f.Var("courant_max", NC_DOUBLE, {reach}, "1", "largest Courant number ck dt / dx");
+  f.Var("reynolds_min", NC_DOUBLE, {reach}, "1",
+        "smallest cell Reynolds number Q / (S T ck dx)");
+  f.Var("reynolds_max", NC_DOUBLE, {reach}, "1", "largest cell Reynolds number Q / (S T ck dx)");
   f.EndDefine();
   if (nt) Check(nc_put_var_double(f.id, vTime, times.data()), path, "time");
   id_ = f.id;
@@ -594,9 +598,12 @@ void ResultsWriter::WriteBlock(std::int64_t first, std::span<const ReachId> ids,
   putReal("storage_start", &ReachOutcome::storageStart);
   putReal("storage_end", &ReachOutcome::storageEnd);
   putReal("volume_balance_error", &ReachOutcome::balanceError);
+  putReal("volume_balance_relative", &ReachOutcome::balanceRelative);
   putReal("computation_interval", &ReachOutcome::computationInterval);
   putReal("courant_min", &ReachOutcome::courantMin);
   putReal("courant_max", &ReachOutcome::courantMax);
+  putReal("reynolds_min", &ReachOutcome::reynoldsMin);
+  putReal("reynolds_max", &ReachOutcome::reynoldsMax);
   putReal("loss_volume", &ReachOutcome::loss);
   std::vector<char> text(n * kMessageChars, '\0');
   for (std::size_t i = 0; i < n; ++i)

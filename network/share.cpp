@@ -39,6 +39,14 @@ Share::Share(const Topology& topology_, Network parameters_, std::int64_t parame
     if (dependent[s]) sequence.push_back(s);
 }
 
+double TrapezoidVolume(std::span<const double> flows, double dt) noexcept {
+  // V = dt (q(t) + q(t+1)) / 2 summed over the intervals whose ends are both defined.
+  double sum = 0.0;
+  for (std::size_t t = 1; t < flows.size(); ++t)
+    if (!IsUndefined(flows[t - 1]) && !IsUndefined(flows[t])) sum += flows[t - 1] + flows[t];
+  return 0.5 * dt * sum;
+}
+
 bool Share::Holds(std::int64_t reach) const noexcept {
   const std::int64_t p = topology.position[reach];
   return p >= first && p < end;
@@ -77,8 +85,15 @@ void Share::Route(std::int64_t slot, LateralColumn lateral, RoutingScratch& scra
   std::vector<double>& out = outflows[slot];
   out.assign(n, 0.0);
   ReachState& state = states[slot];
-  ReachOutcome outcome = RouteReach(parameters, description, intervalMinutes, scratch.upstream,
-                                    scratch.lateral, out, state, scratch.reach);
+  ReachOutcome outcome =
+      RouteReach(parameters, description, intervalMinutes,
+                 ReachInflow{scratch.upstream, scratch.lateral, upstreamFailure != 0}, out, state,
+                 scratch.reach);
+  const double dt = 60.0 * intervalMinutes;
+  outcome.forcingVolume = TrapezoidVolume(scratch.lateral, dt);
+  if (const std::int64_t b = boundaryOf[slot]; b >= 0)
+    outcome.forcingVolume += TrapezoidVolume(boundaries[b], dt);
+  outcome.writtenOutflowVolume = TrapezoidVolume(out, dt);
   const auto stateCount = static_cast<std::size_t>(StateCount(description, state.subreachCount));
   if (state.values.size() != stateCount)
     state.values.assign(stateCount, kUndefined);  // a call that stopped early left no state

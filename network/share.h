@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <unordered_map>
 #include <vector>
 
@@ -29,6 +30,10 @@ struct LateralColumn {
   const double* first = nullptr;
   std::size_t stride = 1;
 };
+
+// The volume of a series of flows at intervals of dt seconds, trapezoidal; an interval with
+// an undefined end adds nothing.
+double TrapezoidVolume(std::span<const double> flows, double dt) noexcept;
 
 struct Share {
   // The share of routing positions [first, end); `parameters` holds the reaches of file

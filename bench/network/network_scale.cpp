@@ -128,9 +128,9 @@ double PlainLoop(const std::string& dir) {
     outflows[reach].resize(nt);
     ReachState state;
     const auto reachStart = Clock::now();
-    RouteReach(net, net.reaches[reach], layout.intervalMinutes, inflow,
-               std::span<const double>(columns.data() + reach * nt, nt), outflows[reach], state,
-               ws);
+    RouteReach(net, net.reaches[reach], layout.intervalMinutes,
+               ReachInflow{inflow, std::span<const double>(columns.data() + reach * nt, nt)},
+               outflows[reach], state, ws);
     cost[reach] = std::chrono::duration<double>(Clock::now() - reachStart).count();
   }
   const double seconds = std::chrono::duration<double>(Clock::now() - start).count();

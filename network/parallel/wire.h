@@ -90,7 +90,9 @@ void BlockFields(Archive& a, Block& b) {
   a.Each(b.outcomes, [&a](auto& o) {
     a.Value(o.routine), a.Value(o.messageNumber), a.Value(o.severity), a.Array(o.message);
     for (auto* v : {&o.inflowVolume, &o.outflowVolume, &o.storageStart, &o.storageEnd, &o.loss,
-                    &o.balanceError, &o.computationInterval, &o.courantMin, &o.courantMax})
+                    &o.balanceError, &o.balanceRelative, &o.forcingVolume,
+                    &o.writtenOutflowVolume, &o.computationInterval, &o.courantMin, &o.courantMax,
+                    &o.reynoldsMin, &o.reynoldsMax})
       a.Value(*v);
     a.Value(o.subreachCount);
   });
