@@ -165,8 +165,10 @@ void MpiExchange::TestSends() {
   std::size_t kept = 0;
   for (std::size_t i = 0; i < sends_.size(); ++i) {
     if (sends_[i] == MPI_REQUEST_NULL) continue;
-    sends_[kept] = sends_[i];
-    sent_[kept] = std::move(sent_[i]);
+    if (kept != i) {  // never a vector moved onto itself: that would free a buffer in flight
+      sends_[kept] = sends_[i];
+      sent_[kept] = std::move(sent_[i]);
+    }
     ++kept;
   }
   sends_.resize(kept);
