@@ -305,9 +305,7 @@ TEST(NetworkEngine, FailedReachMarksEveryReachBelowIt) {
 // reach 4, whose storage at the end is undefined, is counted apart, never summed as 0, and
 // leaves the network's error undefined.
 TEST(NetworkEngine, VolumeAccountSummedInReachIdOrder) {
-  Network net;
-  net.reaches = {MuskingumReach(3, 0, 1.0), MuskingumReach(1, 0, 1.0), MuskingumReach(2, 0, 1.0),
-                 MuskingumReach(4, 0, 1.0)};
+  const ReachId ids[] = {3, 1, 2, 4};
   NetworkAccount account(4);
   const double forcing[] = {1.0, 1e16, -1e16, 0.0};
   for (std::int64_t i : {3, 2, 0, 1}) {
@@ -317,7 +315,7 @@ TEST(NetworkEngine, VolumeAccountSummedInReachIdOrder) {
     account.Keep(i, o, true);
   }
   RunSummary s;
-  account.Sum(net, s);
+  account.Sum(ids, s);
   EXPECT_EQ(s.inflowVolume, 1.0);
   EXPECT_EQ(s.storageStart, 15.0);
   EXPECT_EQ(s.undefinedAccounts, 1);
