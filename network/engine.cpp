@@ -347,10 +347,7 @@ class ShareRouting {
       try {
         lateral_.Read(reader_, share_, b0, b1);
       } catch (const std::exception& e) {
-        exchange_.Fault(share_.parameters.reaches[share_.ReachAt(sequence[b0]) -
-                                                  share_.parametersFirst]
-                            .id,
-                        e.what());
+        exchange_.Fault(share_.ReachOf(sequence[b0]).id, e.what());
       }
       summary.readSeconds += Seconds(clock);
       clock = Clock::now();
@@ -396,8 +393,7 @@ class ShareRouting {
         const std::int64_t slot = share_.sequence[i];
         const LateralColumn lateral = lateral_.columns[i - b0];
         nodes.push_back(std::make_unique<Node>(graph, [&, slot, lateral](tbb::flow::continue_msg) {
-          const ReachId id =
-              share_.parameters.reaches[share_.ReachAt(slot) - share_.parametersFirst].id;
+          const ReachId id = share_.ReachOf(slot).id;
           if (fault.raised) return;
           tReach = id;
           try {
@@ -452,7 +448,7 @@ class ShareRouting {
       for (std::int64_t s = s0; s < s1; ++s) {
         const std::int64_t reach = share_.ReachAt(s);
         const auto j = static_cast<std::size_t>(s - s0);
-        block.ids.push_back(share_.parameters.reaches[reach - share_.parametersFirst].id);
+        block.ids.push_back(share_.ReachOf(s).id);
         block.marks.push_back(share_.marks[s]);
         block.outcomes.push_back(std::move(*share_.outcomes[s]));
         share_.outcomes[s].reset();

@@ -65,7 +65,7 @@ std::int64_t Share::AddInbound(std::int64_t reach) {
 
 void Share::Route(std::int64_t slot, LateralColumn lateral, RoutingScratch& scratch) {
   const std::int64_t reach = ReachAt(slot);
-  const Reach& description = parameters.reaches[reach - parametersFirst];
+  const Reach& description = ReachOf(slot);
   const std::size_t n = times;
   scratch.upstream.assign(n, 0.0);
   std::uint8_t upstreamFailure = 0;

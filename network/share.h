@@ -69,6 +69,10 @@ struct Share {
   std::int64_t Slot(std::int64_t reach) const;
   // The reach (file index) of a share slot.
   std::int64_t ReachAt(std::int64_t slot) const noexcept { return topology.order[first + slot]; }
+  // The parameters and the id of the reach of a share slot.
+  const Reach& ReachOf(std::int64_t slot) const noexcept {
+    return parameters.reaches[ReachAt(slot) - parametersFirst];
+  }
   // Gives the next slot to a reach routed elsewhere whose outflow this process receives.
   std::int64_t AddInbound(std::int64_t reach);
 
