@@ -218,7 +218,7 @@ RunSummary Run(const RunOptions& options) {
   if (keepStates) {
     RestartData next;
     next.timeUnits = layout.timeUnits;
-    next.timeMinutes = timeAxis.back();
+    next.time = timeAxis.back();
     next.intervalMinutes = layout.intervalMinutes;
     for (std::int64_t reach : topology.order) {
       next.reachIds.push_back(network.reaches[reach].id);

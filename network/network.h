@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "network/netcdf_values.h"
 #include "tovalin/result.hpp"
 
 namespace tovalin::network {
@@ -85,12 +86,14 @@ struct Network {
 
 // The time axis and boundary layout of a forcing file; the flows are read in blocks.
 struct ForcingLayout {
-  std::int32_t intervalMinutes = 0;
+  std::int32_t intervalMinutes = 0;  // 0: the axis is not uniform in whole minutes
   std::int64_t timeCount = 0;
-  double firstTimeMinutes = 0.0;               // minutes since the reference of `timeUnits`
-  std::string timeUnits;                       // "minutes since ..."
+  Instant firstTime;
+  TimeUnits timeUnits;                    // as the forcing states them: results and restarts keep them
   std::vector<ReachId> reachIds;          // the forcing's reach order
   std::vector<ReachId> boundaryReachIds;  // reaches with an upstream boundary hydrograph
+  // Values the file holds that cannot be taken (its time axis, an id), for validation.
+  std::vector<std::string> readProblems;
 };
 
 }  // namespace tovalin::network

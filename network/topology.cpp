@@ -183,6 +183,8 @@ bool ParametersSound(const Network& net) {
 }
 
 Problems ValidateForcing(const Network& net, const ForcingLayout& forcing) {
+  // Values that could not be taken come alone, as for the network.
+  if (!forcing.readProblems.empty()) return forcing.readProblems;
   Problems problems;
   if (forcing.reachIds.size() != net.reaches.size())
     problems.push_back("forcing has " + std::to_string(forcing.reachIds.size()) +
@@ -196,8 +198,6 @@ Problems ValidateForcing(const Network& net, const ForcingLayout& forcing) {
     problems.push_back("forcing has fewer than two times");
   else if (forcing.intervalMinutes < 1)
     problems.push_back("forcing time axis is not uniform in whole minutes");
-  if (forcing.timeUnits.rfind("minutes since ", 0) != 0)
-    problems.push_back("forcing time units are not 'minutes since ...'");
   std::unordered_set<ReachId> ids, seen;
   for (const Reach& r : net.reaches) ids.insert(r.id);
   Finding unknown("boundary_reach_id names no reach"), twice("boundary given twice");
@@ -214,10 +214,13 @@ Problems ValidateForcing(const Network& net, const ForcingLayout& forcing) {
 
 Problems ValidateRestart(const Network& net, const ForcingLayout& forcing,
                          const RestartData& restart) {
+  if (!restart.readProblems.empty()) return restart.readProblems;
   Problems problems;
-  if (restart.timeUnits != forcing.timeUnits || restart.timeMinutes != forcing.firstTimeMinutes)
-    problems.push_back("forcing does not start at the restart's time (" +
-                       std::to_string(restart.timeMinutes) + " " + restart.timeUnits + ")");
+  // The same instant, whatever units and epoch each file states.
+  if (restart.instant != forcing.firstTime)
+    problems.push_back("forcing does not start at the restart's time (the restart is at " +
+                       FormatInstant(restart.instant) + ", the forcing starts at " +
+                       FormatInstant(forcing.firstTime) + ")");
   if (restart.intervalMinutes != forcing.intervalMinutes)
     problems.push_back("forcing interval differs from the restart's (" +
                        std::to_string(restart.intervalMinutes) + " min)");

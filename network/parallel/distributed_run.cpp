@@ -647,7 +647,7 @@ RunSummary RunDistributed(const RunOptions& options, MPI_Comm comm, std::FILE* r
       writer->Close(SummaryAttributes(summary));
       if (keepStates) {
         next.timeUnits = layout.timeUnits;
-        next.timeMinutes = timeAxis.back();
+        next.time = timeAxis.back();
         next.intervalMinutes = layout.intervalMinutes;
         for (std::int64_t reach : topology.order)
           next.methods.push_back(static_cast<std::int32_t>(network.reaches[reach].method));
