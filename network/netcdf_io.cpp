@@ -26,6 +26,8 @@ constexpr std::size_t kMessageChars = kMessageWidth;
 constexpr std::size_t kChunkReaches = 4096;
 // The longest interval of a forcing, minutes (about 1900 years).
 constexpr std::int64_t kLongestInterval = 1000000000;
+// The largest inflow a forcing may give, m3/s: a hundred times the largest flood known.
+constexpr double kLargestFlow = 1.0e8;
 
 void Check(int status, const std::string& path, const std::string& what) {
   if (status != NC_NOERR) throw FileError(path + ": " + what + ": " + nc_strerror(status));
@@ -488,20 +490,40 @@ ForcingReader::~ForcingReader() = default;
 
 std::vector<double> ForcingReader::ReadTimes() { return times_; }
 
+namespace {
+
+// Refuses a flow beyond ±kLargestFlow (an infinite one too) of a block of columns
+// first..first + count - 1, time-major, naming the first such value by its time and id.
+void CheckFlows(const std::string& path, const char* name, const std::vector<double>& values,
+                std::size_t count, std::size_t first, const std::vector<ReachId>& ids) {
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    const double q = values[i];
+    if (q == kUndefined || std::fabs(q) <= kLargestFlow) continue;
+    const std::size_t column = first + i % count;
+    throw FileError(path + ": " + name + " at time " + std::to_string(i / count) + " of reach " +
+                    (column < ids.size() ? std::to_string(ids[column]) : "?") + " is " +
+                    std::to_string(q) + " m3/s, beyond the largest flow taken (1e8 m3/s)");
+  }
+}
+
+}  // namespace
+
 void ForcingReader::ReadLateral(std::int64_t first, std::int64_t count,
                                 std::vector<double>& values) {
   if (first < 0 || count < 0) throw FileError(file_.path() + ": a negative range of reaches");
   const auto times = static_cast<std::size_t>(layout_.timeCount);
-  ReadReals(*lateral_,
-            Slab{{0, static_cast<std::size_t>(first)}, {times, static_cast<std::size_t>(count)}},
-            values);
+  const auto from = static_cast<std::size_t>(first), n = static_cast<std::size_t>(count);
+  ReadReals(*lateral_, Slab{{0, from}, {times, n}}, values);
+  CheckFlows(file_.path(), "lateral_inflow", values, n, from, layout_.reachIds);
 }
 
 void ForcingReader::ReadBoundary(std::int64_t boundary, std::vector<double>& values) {
   if (!boundary_ || boundary < 0) throw FileError(file_.path() + ": no boundary " +
                                                   std::to_string(boundary));
   const auto times = static_cast<std::size_t>(layout_.timeCount);
-  ReadReals(*boundary_, Slab{{0, static_cast<std::size_t>(boundary)}, {times, 1}}, values);
+  const auto b = static_cast<std::size_t>(boundary);
+  ReadReals(*boundary_, Slab{{0, b}, {times, 1}}, values);
+  CheckFlows(file_.path(), "boundary_inflow", values, 1, b, layout_.boundaryReachIds);
 }
 
 void WriteForcing(

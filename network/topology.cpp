@@ -17,6 +17,10 @@ namespace {
 constexpr std::size_t kNamedReaches = 10;
 constexpr double kLargestWeight = 0.5;
 constexpr std::int32_t kMaxStepCount = 1000;
+// Bounds beyond which no channel lies, so that no input asks a routine for days of work: a
+// bed steeper than 1 m/m (45 degrees), a bottom width or conduit diameter above 100 km.
+constexpr double kSteepestSlope = 1.0;     // m/m
+constexpr double kWidestChannel = 1.0e5;   // m
 
 // Collects the reaches of one kind of problem and words them as one line.
 class Finding {
@@ -91,11 +95,13 @@ std::string ParameterProblem(const Network& net, const Reach& r) {
     case Method::kMuskingumCunge8Point:
     case Method::kMuskingumCungePrism:
       if (!Positive(r.reachLength)) return "reachLength missing or not positive";
-      if (!Positive(r.channelSlope)) return "channelSlope missing or not positive";
+      if (!Positive(r.channelSlope) || r.channelSlope > kSteepestSlope)
+        return "channelSlope missing or not above 0 and at most 1";
       if (!Positive(r.manningN)) return "manningN missing or not positive";
       if (r.method == Method::kMuskingumCungePrism) {
         if (!Positive(r.bottomWidth) && !(r.bottomWidth == 0.0 && Positive(r.sideSlope)))
           return "bottomWidth missing or not positive";
+        if (r.bottomWidth > kWidestChannel) return "bottomWidth above 100 km";
         if (!r.circle && !NonNegative(r.sideSlope)) return "sideSlope missing or negative";
         return {};
       }
