@@ -142,10 +142,14 @@ std::optional<Wide> InType(Wide marker) {
 }
 
 // What marks a missing value of a variable, in its type T, and how its values unpack.
+// Markers are compared as doubles, which hold every value of T exactly, except for 64-bit
+// integers, compared as long doubles.
 template <class T>
 struct Encoding {
-  std::vector<Wide> missing;  // _FillValue (or the default fill) and missing_value
-  Wide lowest = -std::numeric_limits<Wide>::infinity(), highest = std::numeric_limits<Wide>::infinity();
+  using Compare = std::conditional_t<std::is_integral_v<T> && sizeof(T) == 8, Wide, double>;
+  std::vector<Compare> missing;  // _FillValue (or the default fill) and missing_value
+  Compare lowest = -std::numeric_limits<Compare>::infinity();
+  Compare highest = std::numeric_limits<Compare>::infinity();
   bool packed = false;
   double scale = 1.0, offset = 0.0;
   bool hasScale = false, hasOffset = false;
@@ -153,26 +157,35 @@ struct Encoding {
   explicit Encoding(const Variable& v) {
     const std::vector<Wide> fill = NumericAttribute(v, "_FillValue");
     if (!fill.empty()) {
-      if (auto m = InType<T>(fill[0])) missing.push_back(*m);
+      if (auto m = InType<T>(fill[0])) missing.push_back(static_cast<Compare>(*m));
     } else if (const std::optional<T> d = DefaultFill<T>()) {
-      missing.push_back(static_cast<Wide>(*d));
+      missing.push_back(static_cast<Compare>(*d));
     }
     for (Wide m : NumericAttribute(v, "missing_value"))
-      if (auto t = InType<T>(m)) missing.push_back(*t);
+      if (auto t = InType<T>(m)) missing.push_back(static_cast<Compare>(*t));
+    Wide low = -std::numeric_limits<Wide>::infinity(), high = std::numeric_limits<Wide>::infinity();
     const std::vector<Wide> range = NumericAttribute(v, "valid_range");
     if (range.size() == 2) {
-      lowest = range[0], highest = range[1];
+      low = range[0], high = range[1];
     } else {
-      if (const auto low = NumericAttribute(v, "valid_min"); low.size() == 1) lowest = low[0];
-      if (const auto high = NumericAttribute(v, "valid_max"); high.size() == 1) highest = high[0];
+      if (const auto l = NumericAttribute(v, "valid_min"); l.size() == 1) low = l[0];
+      if (const auto h = NumericAttribute(v, "valid_max"); h.size() == 1) high = h[0];
     }
     if constexpr (std::is_floating_point_v<T>) {
-      if (auto l = InType<T>(lowest)) lowest = *l;
-      if (auto h = InType<T>(highest)) highest = *h;
+      if (auto l = InType<T>(low)) low = *l;
+      if (auto h = InType<T>(high)) high = *h;
+    } else if constexpr (!std::is_same_v<Compare, Wide>) {
+      // A bound of an integer type compares as the nearest whole value inside it, which a
+      // double holds exactly.
+      low = std::max<Wide>(std::ceil(low), std::numeric_limits<T>::min() - Wide{1});
+      high = std::min<Wide>(std::floor(high), std::numeric_limits<T>::max() + Wide{1});
     }
+    if (!std::isnan(low)) lowest = static_cast<Compare>(low);
+    if (!std::isnan(high)) highest = static_cast<Compare>(high);
     hasScale = Packing(v, "scale_factor", scale);
     hasOffset = Packing(v, "add_offset", offset);
     packed = hasScale || hasOffset;
+    Arrange();
   }
 
   static bool Packing(const Variable& v, const char* name, double& value) {
@@ -185,12 +198,20 @@ struct Encoding {
     return true;
   }
 
+  // The first two markers (NaN where there are fewer: equal to nothing), the rest in
+  // `missing`, so that the usual test is a few comparisons without a branch.
+  Compare first = std::numeric_limits<Compare>::quiet_NaN(), second = first;
+  void Arrange() {
+    if (!missing.empty()) first = missing[0];
+    if (missing.size() > 1) second = missing[1];
+    missing.erase(missing.begin(), missing.begin() + std::min<std::size_t>(missing.size(), 2));
+  }
+
   bool Missing(T raw) const {
-    if constexpr (std::is_floating_point_v<T>)
-      if (std::isnan(raw)) return true;
-    const Wide w = static_cast<Wide>(raw);
-    if (w < lowest || w > highest) return true;
-    return std::find(missing.begin(), missing.end(), w) != missing.end();
+    const auto w = static_cast<Compare>(raw);
+    bool miss = std::isnan(w) | (w < lowest) | (w > highest) | (w == first) | (w == second);
+    for (Compare m : missing) miss |= w == m;
+    return miss;
   }
 
   // packed × scale_factor + add_offset, either absent.
@@ -483,18 +504,23 @@ void ReadReals(const Variable& v, const Slab& slab, std::vector<double>& values)
     values.resize(n);
     if constexpr (std::is_same_v<T, double>) {
       ReadRaw(v, s, n, values.data());
-      for (double& x : values)
-        x = encoding.Missing(x) ? kUndefined : encoding.Unpack(x);
+      if (encoding.packed) {
+        for (double& x : values) x = encoding.Missing(x) ? kUndefined : encoding.Unpack(x);
+      } else {
+        for (double& x : values)
+          if (encoding.Missing(x)) x = kUndefined;
+      }
     } else {
       std::vector<T> raw(n);
       ReadRaw(v, s, n, raw.data());
       for (std::size_t i = 0; i < n; ++i)
         values[i] = encoding.Missing(raw[i]) ? kUndefined : encoding.Unpack(raw[i]);
     }
+    // A NaN that unpacking produced is undefined too.
+    if (encoding.packed)
+      for (double& x : values)
+        if (std::isnan(x)) x = kUndefined;
   });
-  // A NaN that packing produced is undefined too.
-  for (double& x : values)
-    if (std::isnan(x)) x = kUndefined;
 }
 
 std::vector<double> ReadReals(const Variable& v, const Slab& slab) {
