@@ -203,7 +203,7 @@ Problems ValidateForcing(const Network& net, const ForcingLayout& forcing) {
   if (forcing.timeCount < 2)
     problems.push_back("forcing has fewer than two times");
   else if (forcing.intervalMinutes < 1)
-    problems.push_back("forcing time axis is not uniform in whole minutes");
+    problems.push_back("forcing time axis is not ascending and uniform, 1 to 10^9 minutes apart");
   std::unordered_set<ReachId> ids, seen;
   for (const Reach& r : net.reaches) ids.insert(r.id);
   Finding unknown("boundary_reach_id names no reach"), twice("boundary given twice");
