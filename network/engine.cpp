@@ -250,7 +250,7 @@ class Writing {
     if (keepStates_) {
       RestartData next;
       next.timeUnits = layout.timeUnits;
-      next.timeMinutes = times_.back();
+      next.time = times_.back();
       next.intervalMinutes = layout.intervalMinutes;
       for (std::size_t p = 0; p < topology_.order.size(); ++p) {
         const auto reach = static_cast<std::size_t>(topology_.order[p]);
