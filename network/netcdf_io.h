@@ -18,8 +18,8 @@
 namespace tovalin::network {
 
 // Reads a network file. A parameter variable that is absent reads as undefined (integers as
-// kMissingInteger), so that validation names the reaches that need it.
-inline constexpr std::int32_t kMissingInteger = -2147483647;
+// kMissingInteger), so that validation names the reaches that need it; so do the optional
+// variables (referenceFlow, initial_flow, initial_level, order, lat, lon; gages: none).
 Network ReadNetwork(const std::string& path);
 // Every reach's reach_id, to_id, method, stepCount and reachLength (what the routing order,
 // the partition's cost model and a restart's check need), no other parameter, table or
@@ -30,7 +30,8 @@ Network ReadNetworkLinks(const std::string& path);
 // span's first point (a start outside the file's arrays is left as it is).
 Network ReadNetworkPart(const std::string& path, std::int64_t first, std::int64_t count);
 
-// Writes a network file (the generator's output).
+// Writes a network file. Each optional variable is written where a reach gives it (a value
+// other than undefined; gages where the network has them).
 void WriteNetwork(const std::string& path, const Network& network);
 
 // An open forcing file.
