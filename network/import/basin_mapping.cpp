@@ -253,7 +253,7 @@ MappingOutcome MapBasin(const Basin& basin, const MappingOptions& options) {
 
 void RouteLaterals(const ImportedBasin& imported, std::span<const double> linkValues,
                    std::span<double> reachValues) {
-  const std::size_t n = imported.network.reaches.size();
+  const std::size_t n = imported.linkStart.size() - 1;
   for (std::size_t r = 0; r < n; ++r) {
     double sum = 0.0;
     for (std::int64_t k = imported.linkStart[r]; k < imported.linkStart[r + 1]; ++k) {

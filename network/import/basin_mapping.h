@@ -62,7 +62,8 @@ struct MappingOutcome {
 MappingOutcome MapBasin(const Basin& basin, const MappingOptions& options = {});
 
 // Each reach's lateral inflow from each basin link's (m3/s, in basin link order): the sum of
-// its links' in ascending link id; undefined where one of them is.
+// its links' in ascending link id; undefined where one of them is. Reads only linkStart and
+// links (the reaches themselves may have been let go).
 void RouteLaterals(const ImportedBasin& imported, std::span<const double> linkValues,
                    std::span<double> reachValues);
 

@@ -110,12 +110,14 @@ ImportReport ImportNwm(const NwmImportOptions& options) {
     OutputsGuard outputs({options.outNetwork, options.outForcing});
     WriteImportedNetwork(options.outNetwork, imported);
     ChrtoutMatcher matcher(basin);
-    basin = {};
-    imported.network.sectionStations = {}, imported.network.sectionElevations = {};
-    imported.network.storageTable = {}, imported.network.outflowTable = {};
-    imported.network.elevationTable = {};
+    basin = Basin();
+    Network& net = imported.network;
+    net.sectionStations = std::vector<double>(), net.sectionElevations = std::vector<double>();
+    net.storageTable = std::vector<double>(), net.outflowTable = std::vector<double>();
+    net.elevationTable = std::vector<double>(), net.gages = std::vector<std::string>();
 
     ImportedForcingWriter forcing(options.outForcing, imported, files);
+    net.reaches = std::vector<Reach>();  // the writer has the ids it needs
     std::vector<double> linkValues;
     for (const TimedFile& file : files) {
       matcher.Read(file.path, variables, linkValues);
