@@ -82,13 +82,20 @@ ImportReport ImportNwm(const NwmImportOptions& options) {
     Basin basin = ReadRouteLink(options.routeLink);
     const bool lakes = !options.lakeParameters.empty();
     if (lakes) ReadLakeParameters(options.lakeParameters, basin);
-    MappingOutcome mapped = MapBasin(basin, {.lakes = lakes});
+    MappingOutcome mapped =
+        MapBasin(basin, {.lakes = lakes, .mergeShorterThan = options.mergeShorterThan});
     if (!mapped.refusal.empty()) {
       report.refusal = std::move(mapped.refusal);
       return report;
     }
     ImportedBasin& imported = mapped.basin;
     report.lines = SummaryOfMapping(basin, imported, lakes);
+    if (options.mergeShorterThan > 0.0) {
+      char length[32];
+      std::snprintf(length, sizeof length, "%g", options.mergeShorterThan);
+      report.lines.push_back(Plural(imported.mergedLinks, "link", "links") + " shorter than " +
+                             length + " m merged into the links they flow into");
+    }
 
     // The forcing's times, and what its lateral inflow is.
     std::vector<TimedFile> files;
