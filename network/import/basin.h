@@ -2,7 +2,8 @@
 // channel links with the attributes of the model's own channel, and the lakes with their level
 // pools. The readers of each source (RouteLink and LAKEPARM files, a hydrofabric GeoPackage)
 // fill it; one mapping turns it into the engine's network, so that both sources route alike.
-// Lengths m, slopes m/m, widths m, areas km2 (LkArea) and m2 (OrificeA), elevations m.
+// Lengths m, slopes m/m, widths m, areas km2 (LkArea) and m2 (OrificeA), elevations m. A value
+// the source does not give is NaN (validation then names the reach that needs it).
 #pragma once
 
 #include <cstdint>

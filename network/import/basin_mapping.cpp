@@ -1,6 +1,7 @@
-// Basin to network: ids and lakes checked, links grouped into lake reaches, the reaches' ids and
-// downstream ids validated and put in routing order, then each reach's parameters, sections
-// and tables built in that order and the whole validated as the engine validates it.
+// Basin to network: ids and lakes checked, links grouped into lake reaches (and short links
+// into the links they flow into, where asked), the reaches' ids and downstream ids validated
+// and put in routing order, then each reach's parameters, sections and tables built in that
+// order and the whole validated as the engine validates it.
 #include "network/import/basin_mapping.h"
 
 #include <algorithm>
@@ -16,6 +17,9 @@ namespace tovalin::network::import {
 namespace {
 
 constexpr std::size_t kNamedItems = 10;
+// The steepest bed the engine routes (m/m, 45 degrees): a steeper So (a fall the model's data
+// puts on one link) is taken as this.
+constexpr double kSteepestBed = 1.0;
 
 // One kind of problem and the links or lakes it names (at most kNamedItems, then a count).
 class Finding {
@@ -297,8 +301,8 @@ MappingOutcome MapBasin(const Basin& basin, const MappingOptions& options) {
       continue;
     }
     // A channel: Muskingum-Cunge through the model's channel (of the merged links).
-    const ChannelLink channel =
-        d.links.size() > 1 ? Merged(links, d.links, d.outletLink) : outlet;
+    ChannelLink channel = d.links.size() > 1 ? Merged(links, d.links, d.outletLink) : outlet;
+    if (channel.slope > kSteepestBed) channel.slope = kSteepestBed, ++out.steepBeds;
     r.reachLength = channel.length;
     r.channelSlope = channel.slope;
     r.manningN = channel.manningN;

@@ -51,6 +51,7 @@ struct ImportedBasin {
   std::int64_t withoutBankfull = 0;      // links whose top is no wider than their bottom
   std::int64_t gaugesInLakes = 0;        // gauges on lake links other than the outlet, dropped
   std::int64_t mergedLinks = 0;          // links merged into the link they flow into
+  std::int64_t steepBeds = 0;            // reaches whose So above 1 m/m was taken as 1
 };
 
 struct MappingOutcome {
@@ -63,7 +64,8 @@ struct MappingOutcome {
 // neither lies in a lake, the short link has no gauge, and the link below receives no other
 // link: the merged reach has the summed length, the length-weighted slope (the total fall),
 // bottom, bankfull and floodplain widths, side run z and roughnesses, the lateral inflow of all
-// its links, and the id, gauge, order and position of the link it merged into. Refused, each problem naming its links or lakes: link ids not positive or
+// its links, and the id, gauge, order and position of the link it merged into. A bed slope
+// above 1 m/m (the steepest the engine routes) is taken as 1 m/m and counted. Refused, each problem naming its links or lakes: link ids not positive or
 // repeated; a lake without a row in the lake table, whose id is also a link's, whose
 // parameters are unsound, without an outlet link or with several; and whatever the engine's
 // validation refuses in the mapped network (cycles, a link that flows into itself, missing or

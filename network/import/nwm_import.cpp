@@ -56,6 +56,9 @@ std::vector<std::string> SummaryOfMapping(const Basin& basin, const ImportedBasi
   if (b.outletsOutside > 0)
     lines.push_back(Plural(b.outletsOutside, "link flows", "links flow") +
                     " to a link outside the file: outlets");
+  if (b.steepBeds > 0)
+    lines.push_back(Plural(b.steepBeds, "reach has", "reaches have") +
+                    " a bed slope above 1 m/m, taken as 1 m/m");
   if (b.withoutBankfull > 0)
     lines.push_back(Plural(b.withoutBankfull, "link has", "links have") +
                     " a top no wider than the bottom: trapezoid, no reference flow");

@@ -235,7 +235,9 @@ Basin SmallBasin() {
 }
 
 TEST(ImportMapping, SmallBasinMapsToItsReaches) {
-  const MappingOutcome m = MapBasin(SmallBasin());
+  Basin small = SmallBasin();
+  small.links[7].slope = 3.85;  // a fall on one link: taken as the steepest bed routed, 1 m/m
+  const MappingOutcome m = MapBasin(small);
   ASSERT_TRUE(m.refusal.empty()) << m.refusal.front();
   const ImportedBasin& b = m.basin;
   const std::map<ReachId, std::pair<ReachId, Method>> expected = {
@@ -257,6 +259,8 @@ TEST(ImportMapping, SmallBasinMapsToItsReaches) {
       EXPECT_LT(position[r.id], position[r.toId]);
     }
   EXPECT_EQ(b.outletsOutside, 1);
+  EXPECT_EQ(b.steepBeds, 1);
+  EXPECT_EQ(b.network.reaches[position[401]].channelSlope, 1.0);
   EXPECT_EQ(b.lakeReaches, 1);
   EXPECT_EQ(b.linksInLakes, 3);
   EXPECT_EQ(b.gaugesInLakes, 1);
