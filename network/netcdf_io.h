@@ -11,16 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "network/netcdf_values.h"
 #include "network/network.h"
 #include "network/reach_routing.h"
 
 namespace tovalin::network {
-
-// A file that cannot be opened, read or written, or lacks what it must hold.
-class FileError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
 
 // Reads a network file. A parameter variable that is absent reads as undefined (integers as
 // kMissingInteger), so that validation names the reaches that need it.

@@ -48,10 +48,14 @@ struct LakeParameters {
   double orificeCoefficient = 0.0;  // OrificeC
   double orificeArea = 0.0;         // OrificeA, m2
   double orificeElevation = 0.0;    // OrificeE, m
-  double damLength = 0.0;           // Dam_Length, m
+  double damLength = 0.0;           // Dam_Length, m (kept, not used by the level pool)
   double initialFractionalDepth = 0.0;  // ifd
+  double latitude = 0.0, longitude = 0.0;  // the lake's centroid (NaN where the source has none)
 };
 
+// The links in the source's own order (a state file without ids pairs its values with the
+// links in this order) and the lake table's rows in its order (of which only the lakes that
+// links name are routed; their levels in a state file follow this order).
 struct Basin {
   std::vector<ChannelLink> links;
   std::vector<LakeParameters> lakes;

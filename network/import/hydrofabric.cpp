@@ -9,6 +9,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <limits>
 #include <memory>
 #include <unordered_set>
 
@@ -544,6 +545,8 @@ std::vector<LakeParameters> ReadLakes(const Gpkg& file, FoundTable& table,
     const std::string name = "lake " + std::to_string(*id);
     LakeParameters lake;
     lake.id = *id;
+    // The lake's position is in its geometry, which is not read.
+    lake.latitude = lake.longitude = std::numeric_limits<double>::quiet_NaN();
     lake.area = cells.Required(rows, F::kLakeArea, name);
     lake.maxElevation = cells.Required(rows, F::kLakeMaxElevation, name);
     lake.weirCoefficient = cells.Required(rows, F::kWeirCoefficient, name);
