@@ -202,12 +202,6 @@ struct FoundTable {
   Statement rows;
 };
 
-constexpr std::string_view TableLabel(HydrofabricTable table) {
-  for (const auto& t : kTableSpellings)
-    if (t.table == table) return t.release2023;
-  return {};
-}
-
 std::size_t FieldIndex(HydrofabricField field) {
   for (std::size_t i = 0; i < std::size(kColumnSpellings); ++i)
     if (kColumnSpellings[i].field == field) return i;
