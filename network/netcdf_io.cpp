@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
+#include <optional>
 
 #include "hydro/messages/message_text.h"
 
@@ -186,23 +188,74 @@ enum class NetworkRead { kWhole, kLinks, kPart };
 
 // The span [lo, hi) of a flat array that the ranges [start, start + count) within
 // [0, points) cover; empty when none does.
-template <class Start, class Count>
-std::pair<std::size_t, std::size_t> Span(const std::vector<Start>& start,
-                                         const std::vector<Count>& count, std::size_t points) {
+std::pair<std::size_t, std::size_t> Span(const std::vector<std::int64_t>& start,
+                                         const std::vector<std::int64_t>& count,
+                                         std::size_t points) {
   std::size_t lo = points, hi = 0;
   for (std::size_t i = 0; i < start.size(); ++i) {
     if (start[i] < 0 || count[i] <= 0) continue;
-    const auto a = static_cast<std::size_t>(start[i]), b = a + static_cast<std::size_t>(count[i]);
-    if (b > points) continue;
-    lo = std::min(lo, a), hi = std::max(hi, b);
+    const auto a = static_cast<std::size_t>(start[i]), c = static_cast<std::size_t>(count[i]);
+    if (a > points || c > points - a) continue;
+    lo = std::min(lo, a), hi = std::max(hi, a + c);
   }
   return lo < hi ? std::pair{lo, hi} : std::pair{std::size_t{0}, std::size_t{0}};
 }
 
+// An integer of a 32-bit field: a value beyond its range reads as the nearest one, which
+// validation then refuses as out of range.
+std::int32_t Narrow(std::int64_t value) {
+  return static_cast<std::int32_t>(
+      std::clamp<std::int64_t>(value, std::numeric_limits<std::int32_t>::min(),
+                               std::numeric_limits<std::int32_t>::max()));
+}
+
+// The variables of one file that lie along one of its dimensions, read through the typed
+// reading: values `first`..`first + n - 1` of a variable along `dimension`, which must be
+// the variable's only dimension. Integers that cannot be taken are kept as problems (the
+// values then read as missing) for validation to report.
+struct ColumnReader {
+  const InputFile& file;
+  std::size_t length;  // of the dimension
+  std::vector<std::string>& problems;
+  std::function<std::string(std::size_t)> where;  // names value i of a read from 0
+
+  std::optional<Variable> Find(const char* name, bool required) const {
+    std::optional<Variable> v = required ? file.Require(name) : file.Find(name);
+    if (v && (v->shape.size() != 1 || v->shape[0] != length))
+      throw FileError(file.path() + ": " + name + " does not lie along one dimension of " +
+                      std::to_string(length) + " values");
+    return v;
+  }
+  std::vector<double> Reals(const char* name, std::size_t first, std::size_t n,
+                            bool required = false) const {
+    const std::optional<Variable> v = Find(name, required);
+    if (!v || n == 0) return std::vector<double>(n, kUndefined);
+    return ReadReals(*v, Along(first, n));
+  }
+  std::vector<std::int64_t> Integers(const char* name, std::size_t first, std::size_t n,
+                                     std::optional<std::int64_t> missing,
+                                     bool required = false) const {
+    const std::optional<Variable> v = Find(name, required);
+    std::vector<std::int64_t> fallback(n, missing ? *missing : 0);
+    if (!v || n == 0) return fallback;
+    IntegerReading reading;
+    reading.missing = missing;
+    if (where) reading.where = [&, first](std::size_t i) { return where(first + i); };
+    try {
+      return ReadIntegers(*v, Along(first, n), reading);
+    } catch (const ValueError& e) {
+      problems.emplace_back(e.what());
+      return fallback;
+    }
+  }
+};
+
 Network ReadNetworkFile(const std::string& path, NetworkRead what, std::size_t first,
                         std::size_t count) {
-  const File f(path, false);
-  const std::size_t reaches = f.DimLength("reach", true);
+  const InputFile f(path);
+  const std::optional<std::size_t> reachDimension = f.Dimension("reach");
+  if (!reachDimension) throw FileError(path + ": no dimension 'reach'");
+  const std::size_t reaches = *reachDimension;
   if (what != NetworkRead::kPart) first = 0, count = reaches;
   if (first > reaches || count > reaches - first)
     throw FileError(path + ": reaches " + std::to_string(first) + " to " +
@@ -211,96 +264,109 @@ Network ReadNetworkFile(const std::string& path, NetworkRead what, std::size_t f
   const std::size_t n = count;
   const bool all = what != NetworkRead::kLinks;
   const std::size_t m = all ? n : 0;  // parameters read for m reaches
-  const std::size_t tablePoints = f.DimLength("table_point", false);
-  const std::size_t sectionPoints = f.DimLength("section_point", false);
   Network net;
-  const auto ids = ReadIds(f, "reach_id", n, true, first);
-  const auto to = ReadIds(f, "to_id", n, true, first);
-  const auto method = ReadInts(f, "method", n, true, first);
-  const auto steps = ReadInts(f, "stepCount", n, false, first);
-  const auto length = ReadDoubles(f, "reachLength", n, false, first);
-  auto tableStart = ReadInts(f, "table_start", m, false, first);
-  const auto tableCount = ReadInts(f, "table_count", m, false, first);
-  auto sectionStart = ReadInts(f, "section_start", m, false, first);
-  const auto k = ReadDoubles(f, "muskingumK", m, false, first);
-  const auto x = ReadDoubles(f, "muskingumX", m, false, first);
-  const auto lossElevation = ReadDoubles(f, "lossElevation", m, false, first);
-  const auto lossRate = ReadDoubles(f, "lossRate", m, false, first);
-  const auto slope = ReadDoubles(f, "channelSlope", m, false, first);
-  const auto manning = ReadDoubles(f, "manningN", m, false, first);
-  const auto left = ReadDoubles(f, "leftOverbankManningN", m, false, first);
-  const auto right = ReadDoubles(f, "rightOverbankManningN", m, false, first);
-  const auto width = ReadDoubles(f, "bottomWidth", m, false, first);
-  const auto side = ReadDoubles(f, "sideSlope", m, false, first);
-  std::vector<char> shapes(m * kShapeChars, ' ');
-  std::size_t shapeChars = f.DimLength("shape_char", false);
-  if (const int v = f.VarId("sectionShape", false); v >= 0 && shapeChars > 0 && m > 0) {
-    shapes.assign(m * shapeChars, ' ');
-    const std::size_t start[2] = {first, 0}, extent[2] = {m, shapeChars};
-    Check(nc_get_vara_text(f.id, v, start, extent, shapes.data()), path, "sectionShape");
-  } else {
-    shapeChars = kShapeChars;
+  ColumnReader column{f, reaches, net.readProblems, nullptr};
+  const auto ids = column.Integers("reach_id", first, n, std::nullopt, true);
+  // Reaches are named by their id in what follows, where the ids could be read.
+  if (net.readProblems.empty())
+    column.where = [&](std::size_t i) { return "reach " + std::to_string(ids[i - first]); };
+  const auto to = column.Integers("to_id", first, n, std::nullopt, true);
+  const auto method = column.Integers("method", first, n, kMissingInteger, true);
+  const auto steps = column.Integers("stepCount", first, n, kMissingInteger);
+  const auto length = column.Reals("reachLength", first, n);
+  auto tableStart = column.Integers("table_start", first, m, kMissingInteger);
+  const auto tableCount = column.Integers("table_count", first, m, kMissingInteger);
+  auto sectionStart = column.Integers("section_start", first, m, kMissingInteger);
+  const auto order = column.Integers("order", first, m, kMissingInteger);
+  struct RealField {
+    const char* name;
+    double Reach::*field;
+  };
+  constexpr RealField kRealFields[] = {
+      {"muskingumK", &Reach::muskingumK},
+      {"muskingumX", &Reach::muskingumX},
+      {"lossElevation", &Reach::lossElevation},
+      {"lossRate", &Reach::lossRate},
+      {"channelSlope", &Reach::channelSlope},
+      {"manningN", &Reach::manningN},
+      {"leftOverbankManningN", &Reach::leftOverbankManningN},
+      {"rightOverbankManningN", &Reach::rightOverbankManningN},
+      {"bottomWidth", &Reach::bottomWidth},
+      {"sideSlope", &Reach::sideSlope},
+      {"referenceFlow", &Reach::referenceFlow},
+      {"initial_flow", &Reach::initialFlow},
+      {"initial_level", &Reach::initialLevel},
+      {"lat", &Reach::latitude},
+      {"lon", &Reach::longitude},
+  };
+  std::vector<std::vector<double>> reals;
+  for (const RealField& r : kRealFields) reals.push_back(column.Reals(r.name, first, m));
+  std::vector<std::string> shapes(m);
+  if (const std::optional<Variable> v = f.Find("sectionShape"); v && m > 0) {
+    if (v->shape.empty() || v->shape[0] != reaches)
+      throw FileError(path + ": sectionShape does not lie along the reach dimension");
+    shapes = ReadTexts(*v, first, m);
+  }
+  if (const std::optional<Variable> v = f.Find("gages"); v && m > 0) {
+    if (v->shape.empty() || v->shape[0] != reaches)
+      throw FileError(path + ": gages does not lie along the reach dimension");
+    net.gages = ReadTexts(*v, first, m);
   }
   // The Puls tables and sections: whole, or the span the part's reaches use, their starts
   // then counted from the span's first point (a start outside the arrays stays as it is, and
   // outside the span).
+  const std::size_t tablePoints = f.Dimension("table_point").value_or(0);
+  const std::size_t sectionPoints = f.Dimension("section_point").value_or(0);
   std::pair<std::size_t, std::size_t> tables{0, what == NetworkRead::kWhole ? tablePoints : 0};
   std::pair<std::size_t, std::size_t> sections{0,
                                                what == NetworkRead::kWhole ? sectionPoints : 0};
   if (what == NetworkRead::kPart) {
     // Only the reaches whose method uses them.
-    std::vector<std::int32_t> tableUse(m, 0), sectionUse(m, 0);
+    std::vector<std::int64_t> tableUse(m, 0), sectionUse(m, 0);
     for (std::size_t i = 0; i < m; ++i) {
-      const auto use = static_cast<Method>(method[i]);
+      const auto use = static_cast<Method>(Narrow(method[i]));
       if (use == Method::kPuls || use == Method::kPulsWithLoss) tableUse[i] = tableCount[i];
       if (use == Method::kMuskingumCunge8Point) sectionUse[i] = kSectionPoints;
     }
     tables = Span(tableStart, tableUse, tablePoints);
     sections = Span(sectionStart, sectionUse, sectionPoints);
     for (std::size_t i = 0; i < m; ++i) {
-      const auto shift = [](std::int32_t& start, std::int32_t points,
+      const auto shift = [](std::int64_t& start, std::int64_t points,
                             std::pair<std::size_t, std::size_t> span) {
         if (start >= 0 && points > 0 && static_cast<std::size_t>(start) >= span.first &&
-            static_cast<std::size_t>(start) + static_cast<std::size_t>(points) <= span.second)
-          start -= static_cast<std::int32_t>(span.first);
+            static_cast<std::size_t>(start) <= span.second &&
+            static_cast<std::size_t>(points) <= span.second - static_cast<std::size_t>(start))
+          start -= static_cast<std::int64_t>(span.first);
       };
       shift(tableStart[i], tableUse[i], tables);
       shift(sectionStart[i], sectionUse[i], sections);
     }
   }
+  const ColumnReader tableColumn{f, tablePoints, net.readProblems, nullptr};
+  const ColumnReader sectionColumn{f, sectionPoints, net.readProblems, nullptr};
   const std::size_t tableN = tables.second - tables.first;
   const std::size_t sectionN = sections.second - sections.first;
-  net.storageTable = ReadDoubles(f, "storageTable", tableN, false, tables.first);
-  net.outflowTable = ReadDoubles(f, "outflowTable", tableN, false, tables.first);
-  net.elevationTable = ReadDoubles(f, "elevationTable", tableN, false, tables.first);
-  net.sectionStations = ReadDoubles(f, "stations", sectionN, false, sections.first);
-  net.sectionElevations = ReadDoubles(f, "elevations", sectionN, false, sections.first);
+  net.storageTable = tableColumn.Reals("storageTable", tables.first, tableN);
+  net.outflowTable = tableColumn.Reals("outflowTable", tables.first, tableN);
+  net.elevationTable = tableColumn.Reals("elevationTable", tables.first, tableN);
+  net.sectionStations = sectionColumn.Reals("stations", sections.first, sectionN);
+  net.sectionElevations = sectionColumn.Reals("elevations", sections.first, sectionN);
 
   net.reaches.resize(n);
   for (std::size_t i = 0; i < n; ++i) {
     Reach& r = net.reaches[i];
     r.id = ids[i];
     r.toId = to[i];
-    r.method = static_cast<Method>(method[i]);
-    r.stepCount = steps[i];
+    r.method = static_cast<Method>(Narrow(method[i]));
+    r.stepCount = Narrow(steps[i]);
     r.reachLength = length[i];
     if (!all) continue;
-    r.muskingumK = k[i];
-    r.muskingumX = x[i];
+    for (std::size_t k = 0; k < std::size(kRealFields); ++k) r.*(kRealFields[k].field) = reals[k][i];
     r.tableStart = tableStart[i];
-    r.tableCount = tableCount[i];
-    r.lossElevation = lossElevation[i];
-    r.lossRate = lossRate[i];
-    r.channelSlope = slope[i];
-    r.manningN = manning[i];
-    r.leftOverbankManningN = left[i];
-    r.rightOverbankManningN = right[i];
-    r.bottomWidth = width[i];
-    r.sideSlope = side[i];
+    r.tableCount = Narrow(tableCount[i]);
     r.sectionStart = sectionStart[i];
-    std::string shape(shapes.data() + i * shapeChars, shapeChars);
-    shape = shape.substr(0, shape.find_first_of(std::string(" \0", 2)));
-    r.circle = shape == "CIRCLE";
+    r.order = Narrow(order[i]);
+    r.circle = shapes[i] == "CIRCLE";
   }
   return net;
 }
@@ -366,6 +432,41 @@ void WriteNetwork(const std::string& path, const Network& net) {
   std::vector<int> doubleVars;
   for (const D& d : doubles)
     doubleVars.push_back(f.Var(d.name, NC_DOUBLE, {reach}, d.units, d.longName));
+  // The optional variables, where a reach gives them.
+  const D optional[] = {
+      {"referenceFlow", "m3 s-1", "flow that fixes the Muskingum-Cunge discretisation",
+       &Reach::referenceFlow},
+      {"initial_flow", "m3 s-1", "flow of the reach at the start of a run", &Reach::initialFlow},
+      {"initial_level", "m", "level of the lake at the start of a run", &Reach::initialLevel},
+      {"lat", "degrees_north", "latitude of the reach midpoint", &Reach::latitude},
+      {"lon", "degrees_east", "longitude of the reach midpoint", &Reach::longitude},
+  };
+  std::vector<std::pair<const D*, int>> optionalVars;
+  for (const D& d : optional) {
+    const bool given = std::any_of(net.reaches.begin(), net.reaches.end(), [&](const Reach& r) {
+      const double v = r.*(d.field);
+      return v != kUndefined && !std::isnan(v);
+    });
+    if (!given) continue;
+    optionalVars.emplace_back(&d, f.Var(d.name, NC_DOUBLE, {reach}, d.units, d.longName));
+    if (d.field == &Reach::latitude) f.Text(optionalVars.back().second, "standard_name", "latitude");
+    if (d.field == &Reach::longitude) f.Text(optionalVars.back().second, "standard_name", "longitude");
+  }
+  int vOrder = -1, vGages = -1;
+  if (std::any_of(net.reaches.begin(), net.reaches.end(),
+                  [](const Reach& r) { return r.order != kMissingInteger; })) {
+    vOrder = f.Var("order", NC_INT, {reach}, "1", "stream order (Horton-Strahler)");
+    Check(nc_def_var_fill(f.id, vOrder, 0, &kMissingInteger), path, "order");
+  }
+  std::size_t gageChars = 1;
+  for (const std::string& g : net.gages) gageChars = std::max(gageChars, g.size());
+  if (!net.gages.empty()) {
+    if (net.gages.size() != n)
+      throw FileError(path + ": " + std::to_string(net.gages.size()) + " gauges for " +
+                      std::to_string(n) + " reaches");
+    const int chars = f.Dim("gage_char", gageChars);
+    vGages = f.Var("gages", NC_CHAR, {reach, chars}, nullptr, "gauge identifier (blank: none)");
+  }
   const int vShape = f.Var("sectionShape", NC_CHAR, {reach, shape}, nullptr, "CIRCLE or TRAPEZOID");
   int vStorage = -1, vOutflow = -1, vElevation = -1, vStations = -1, vElevations = -1;
   if (tables) {
@@ -405,6 +506,17 @@ void WriteNetwork(const std::string& path, const Network& net) {
     std::memcpy(shapes.data() + i * kShapeChars, s, std::strlen(s));
   }
   if (n) Check(nc_put_var_text(f.id, vShape, shapes.data()), path, "sectionShape");
+  for (const auto& [d, var] : optionalVars) {
+    for (std::size_t i = 0; i < n; ++i) column[i] = net.reaches[i].*(d->field);
+    if (n) Check(nc_put_var_double(f.id, var, column.data()), path, d->name);
+  }
+  if (vOrder >= 0) putInts(vOrder, [](const Reach& r) { return r.order; });
+  if (vGages >= 0 && n) {
+    std::vector<char> text(n * gageChars, ' ');
+    for (std::size_t i = 0; i < n; ++i)
+      std::memcpy(text.data() + i * gageChars, net.gages[i].data(), net.gages[i].size());
+    Check(nc_put_var_text(f.id, vGages, text.data()), path, "gages");
+  }
   if (tables) {
     Check(nc_put_var_double(f.id, vStorage, net.storageTable.data()), path, "storageTable");
     Check(nc_put_var_double(f.id, vOutflow, net.outflowTable.data()), path, "outflowTable");
@@ -510,6 +622,70 @@ void WriteForcing(
     if (nt) Check(nc_put_var_double(f.id, vB, boundary.data()), path, "boundary_inflow");
   }
   f.Close();
+}
+
+ForcingSliceWriter::ForcingSliceWriter(const std::string& path, const std::string& timeUnits,
+                                       std::span<const double> times,
+                                       std::span<const ReachId> reachIds)
+    : path_(path), times_(times.size()), reaches_(reachIds.size()) {
+  File f(path, true);
+  const int time = f.Dim("time", times_);
+  const int reach = f.Dim("reach", reaches_);
+  f.Text(NC_GLOBAL, "Conventions", "CF-1.8");
+  f.Text(NC_GLOBAL, "title", "Forcing for tovalin-route");
+  const int vTime = f.Var("time", NC_DOUBLE, {time}, timeUnits.c_str(), "time");
+  f.Text(vTime, "standard_name", "time");
+  f.Text(vTime, "calendar", "standard");
+  const int vId = f.Var("reach_id", NC_INT64, {reach}, nullptr, "reach identifier");
+  lateralVar_ = f.Var("lateral_inflow", NC_DOUBLE, {time, reach}, "m3 s-1",
+                      "lateral inflow over the whole reach");
+  const std::size_t chunk[2] = {std::min(times_, kForcingChunk.times),
+                                std::min(reaches_, kForcingChunk.reaches)};
+  if (times_ && reaches_)
+    Check(nc_def_var_chunking(f.id, lateralVar_, NC_CHUNKED, chunk), path, "chunking");
+  f.EndDefine();
+  if (times_) Check(nc_put_var_double(f.id, vTime, times.data()), path, "time");
+  PutIds(f, vId, reachIds, "reach_id");
+  held_.reserve(std::min(times_, kForcingChunk.times) * reaches_);
+  id_ = f.id;
+  f.id = -1;
+}
+
+ForcingSliceWriter::~ForcingSliceWriter() {
+  if (id_ >= 0) nc_close(id_);
+}
+
+void ForcingSliceWriter::Append(std::span<const double> lateral) {
+  if (id_ < 0) throw FileError(path_ + ": appended to after closing");
+  if (appended_ == times_)
+    throw FileError(path_ + ": more than the " + std::to_string(times_) + " times declared");
+  if (lateral.size() != reaches_)
+    throw FileError(path_ + ": " + std::to_string(lateral.size()) + " lateral inflows for " +
+                    std::to_string(reaches_) + " reaches");
+  held_.insert(held_.end(), lateral.begin(), lateral.end());
+  ++appended_;
+  if (appended_ - flushed_ == kForcingChunk.times) Flush();
+}
+
+void ForcingSliceWriter::Flush() {
+  const std::size_t count = appended_ - flushed_;
+  if (count == 0 || reaches_ == 0) return;
+  const std::size_t start[2] = {flushed_, 0}, extent[2] = {count, reaches_};
+  Check(nc_put_vara_double(id_, lateralVar_, start, extent, held_.data()), path_,
+        "lateral_inflow");
+  flushed_ = appended_;
+  held_.clear();
+}
+
+void ForcingSliceWriter::Close() {
+  if (id_ < 0) return;
+  if (appended_ != times_)
+    throw FileError(path_ + ": " + std::to_string(appended_) + " of " + std::to_string(times_) +
+                    " times written");
+  Flush();
+  const int id = id_;
+  id_ = -1;
+  Check(nc_close(id), path_, "cannot close");
 }
 
 ResultsWriter::ResultsWriter(const std::string& path, std::span<const double> times,

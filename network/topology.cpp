@@ -45,8 +45,16 @@ bool Positive(double v) { return !isUndefinedDbl(v) && std::isfinite(v) && v > 0
 bool NonNegative(double v) { return !isUndefinedDbl(v) && std::isfinite(v) && v >= 0.0; }
 bool Finite(double v) { return !isUndefinedDbl(v) && std::isfinite(v); }
 
-// The first problem with a reach's method parameters, empty when there is none.
+bool Given(double v) { return !isUndefinedDbl(v); }
+
+// The first problem with a reach's method parameters, empty when there is none. The optional
+// reference and initial values are checked where the file gives them.
 std::string ParameterProblem(const Network& net, const Reach& r) {
+  if (Given(r.referenceFlow) && !Positive(r.referenceFlow))
+    return "referenceFlow not positive and finite";
+  if (Given(r.initialFlow) && !NonNegative(r.initialFlow))
+    return "initial_flow negative or not finite";
+  if (Given(r.initialLevel) && !Finite(r.initialLevel)) return "initial_level not finite";
   const auto steps = [&]() -> std::string {
     if (r.stepCount < 1 || r.stepCount > kMaxStepCount)
       return r.stepCount == kMissingInteger ? "stepCount missing" : "stepCount not 1 to 1000";
@@ -109,6 +117,8 @@ std::string ParameterProblem(const Network& net, const Reach& r) {
 }
 
 Problems Validate(const Network& net, bool withParameters) {
+  // Values that could not be taken come alone: the ids they concern are not known.
+  if (!net.readProblems.empty()) return net.readProblems;
   Problems problems;
   Finding duplicate("duplicate reach_id"), badId("reach_id not positive"),
       unknown("to_id names no reach"), self("to_id names the reach itself"),
@@ -166,6 +176,7 @@ Problems ValidateNetwork(const Network& net) { return Validate(net, true); }
 Problems ValidateLinks(const Network& net) { return Validate(net, false); }
 
 bool ParametersSound(const Network& net) {
+  if (!net.readProblems.empty()) return false;
   for (const Reach& r : net.reaches)
     if (!ParameterProblem(net, r).empty()) return false;
   return true;

@@ -39,6 +39,8 @@ class Finding {
 };
 
 bool Undefined(double v) { return v == kUndefined || std::isnan(v); }
+// The undefined value for a NaN (what the source lacks), else the value.
+double Defined(double v) { return std::isnan(v) ? kUndefined : v; }
 
 // A reach before its parameters: a channel link, or a lake with its links.
 struct Draft {
@@ -166,13 +168,7 @@ MappingOutcome MapBasin(const Basin& basin, const MappingOptions& options) {
   const std::size_t n = drafts.size();
   Network& net = out.network;
   net.reaches.resize(n);
-  out.referenceFlow.assign(n, kUndefined);
-  out.initialFlow.assign(n, kUndefined);
-  out.initialLevel.assign(n, kUndefined);
-  out.gages.resize(n);
-  out.order.assign(n, 0);
-  out.latitude.assign(n, kUndefined);
-  out.longitude.assign(n, kUndefined);
+  net.gages.resize(n);
   out.linkStart.assign(1, 0);
   out.outletLink.resize(n);
   out.lakeRow.resize(n);
@@ -191,9 +187,10 @@ MappingOutcome MapBasin(const Basin& basin, const MappingOptions& options) {
     out.linkStart.push_back(static_cast<std::int64_t>(out.links.size()));
     out.outletLink[p] = d.outletLink;
     out.lakeRow[p] = d.lakeRow;
-    out.gages[p] = outlet.gage;
-    out.latitude[p] = outlet.latitude;
-    out.longitude[p] = outlet.longitude;
+    net.gages[p] = outlet.gage;
+    r.latitude = Defined(outlet.latitude);
+    r.longitude = Defined(outlet.longitude);
+    r.order = 0;
     if (d.lakeRow >= 0) {
       // A lake: modified Puls in one step through its level pool's table.
       const LakeParameters& lake = basin.lakes[static_cast<std::size_t>(d.lakeRow)];
@@ -209,13 +206,13 @@ MappingOutcome MapBasin(const Basin& basin, const MappingOptions& options) {
       r.reachLength = 0.0;
       for (std::int64_t i : d.links) {
         r.reachLength += links[i].length;
-        out.order[p] = std::max(out.order[p], links[i].order);
+        r.order = std::max(r.order, links[i].order);
         if (i != d.outletLink && !links[i].gage.empty()) ++out.gaugesInLakes;
       }
       r.channelSlope = r.manningN = kUndefined;
-      out.initialLevel[p] = InitialElevation(lake);
+      r.initialLevel = InitialElevation(lake);
       if (std::isfinite(lake.latitude) && std::isfinite(lake.longitude))
-        out.latitude[p] = lake.latitude, out.longitude[p] = lake.longitude;
+        r.latitude = lake.latitude, r.longitude = lake.longitude;
       out.linksInLakes += static_cast<std::int64_t>(d.links.size());
       ++out.lakeReaches;
       continue;
@@ -224,8 +221,8 @@ MappingOutcome MapBasin(const Basin& basin, const MappingOptions& options) {
     r.reachLength = outlet.length;
     r.channelSlope = outlet.slope;
     r.manningN = outlet.manningN;
-    out.order[p] = outlet.order;
-    out.referenceFlow[p] = BankfullFlow(outlet);
+    r.order = outlet.order;
+    r.referenceFlow = BankfullFlow(outlet);
     if (!(BankfullDepth(outlet) > 0.0)) ++out.withoutBankfull;
     if (HasCompoundChannel(outlet)) {
       const EightPointSection section = CompoundSection(outlet);
@@ -279,10 +276,11 @@ void ApplyInitialState(ImportedBasin& imported, std::span<const double> linkFlow
     lakeAt.emplace(imported.routedLakes[k], k);
   for (std::size_t r = 0; r < n; ++r) {
     const double q = linkFlows[static_cast<std::size_t>(imported.outletLink[r])];
-    imported.initialFlow[r] = Undefined(q) ? kUndefined : q;
+    Reach& reach = imported.network.reaches[r];
+    reach.initialFlow = Undefined(q) ? kUndefined : q;
     if (imported.lakeRow[r] < 0) continue;
     const std::size_t k = lakeAt.at(imported.lakeRow[r]);
-    imported.initialLevel[r] = k < lakeElevations.size() && !Undefined(lakeElevations[k])
+    reach.initialLevel = k < lakeElevations.size() && !Undefined(lakeElevations[k])
                                    ? lakeElevations[k]
                                    : kUndefined;
   }

@@ -22,17 +22,16 @@ struct MappingOptions {
   bool lakes = true;
 };
 
-// The imported network and where each reach came from. Per-reach vectors follow
-// network.reaches, which are in the engine's routing order (so the engine reads its blocks of
-// forcing as contiguous spans).
+// The imported network and where each reach came from. The reaches are in the engine's
+// routing order (so that the engine reads its blocks of forcing as contiguous spans), each
+// with its file variables: referenceFlow (m3/s at bankfull; undefined for lakes and links
+// without a bankfull depth), initialFlow (undefined until a state gives it), initialLevel (a
+// lake's water-surface elevation, m, in the datum of its elevationTable), order (a lake: the
+// highest of its links'), latitude and longitude (a lake: its centroid where the lake table
+// gives it), and network.gages (a lake: its outlet link's). Per-reach vectors follow the
+// reaches.
 struct ImportedBasin {
   Network network;
-  std::vector<double> referenceFlow;  // m3/s at bankfull; undefined for lakes and links without one
-  std::vector<double> initialFlow;    // m3/s; undefined until a state gives it
-  std::vector<double> initialLevel;   // water-surface elevation, m; lakes only, else undefined
-  std::vector<std::string> gages;     // gauge id, empty for none
-  std::vector<std::int32_t> order;    // stream order (a lake: the highest of its links)
-  std::vector<double> latitude, longitude;
   // The basin links of reach r: links[linkStart[r] .. linkStart[r + 1]), ascending link id (the
   // order in which their lateral inflows are summed).
   std::vector<std::int64_t> linkStart, links;

@@ -629,7 +629,11 @@ Hydrofabric ReadHydrofabric(const std::string& path) {
                    NexusName(f.nexus) + ")");
     if (!a || !n) continue;
     ChannelLink link = a->link;
-    link.toId = Find(fabric.nexuses, f.nexus, [](const Nexus& x) { return x.id; })->drainsInto;
+    const auto nexus = std::lower_bound(
+        fabric.nexuses.begin(), fabric.nexuses.end(), f.nexus,
+        [](const Nexus& x, std::int64_t id) { return x.id < id; });
+    link.toId = nexus->drainsInto;
+    ++nexus->flowpathsIn;
     link.order = f.order;
     if (a->waterbody != kNoWaterbody) {
       if (Find(lakeRows, a->waterbody, lakeId)) {

@@ -120,6 +120,7 @@ std::optional<std::int64_t> AnyPrefixedNumber(std::string_view id, std::string* 
 struct Nexus {
   std::int64_t id = 0;
   ReachId drainsInto = 0;
+  std::int32_t flowpathsIn = 0;  // flowpaths draining into it (a junction: more than one)
 };
 
 // A hydrofabric read: the basin (links in ascending reach_id, each link's toId the flowpath

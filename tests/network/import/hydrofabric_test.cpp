@@ -1,6 +1,7 @@
-// The hydrofabric importer's reading on GeoPackages and nexus outputs written here: one basin
-// in both releases' spellings (a junction nexus, a lake, a terminal nexus), files it refuses,
-// and both forms of nexus forcing giving the same lateral inflows.
+// The hydrofabric importer on GeoPackages and nexus outputs written here: one basin in both
+// releases' spellings (a junction nexus, a lake, a terminal nexus), files it refuses, both
+// forms of nexus forcing giving the same lateral inflows, and tovalin-import hydrofabric then
+// tovalin-route as processes.
 //
 // The basin, by construction:
 //   wb-11 -> nex-13 <- wb-12        (nex-13 a junction of two headwaters)
@@ -9,7 +10,9 @@
 // Flowpath k has length 100 k m, n = k / 1000, slope k / 10000 and so on, so that every value
 // read names its flowpath and its column.
 #include <gtest/gtest.h>
+#include <netcdf.h>
 #include <sqlite3.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -396,6 +399,127 @@ TEST(Hydrofabric, RefusesNexusOutputsNamingWhatIsWrong) {
       EXPECT_EQ(line, c.line);
     }
   }
+}
+
+// A command's exit status and what it printed.
+struct Outcome {
+  int status = -1;
+  std::string out, err;
+};
+Outcome RunCommand(const TempDir& dir, const std::string& command) {
+  const std::string out = dir / "stdout.txt", err = dir / "stderr.txt";
+  const int status = std::system((command + " >" + out + " 2>" + err).c_str());
+  const auto slurp = [](const std::string& path) {
+    std::ifstream in(path);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(out), slurp(err)};
+}
+
+// One variable of a netCDF file, whole, as doubles (a global attribute with var = "").
+std::vector<double> ReadVariable(const std::string& path, const char* name) {
+  int id = -1, var = -1;
+  std::vector<double> values;
+  if (nc_open(path.c_str(), NC_NOWRITE, &id) != NC_NOERR) return values;
+  if (nc_inq_varid(id, name, &var) == NC_NOERR) {
+    int dims[NC_MAX_VAR_DIMS], rank = 0;
+    nc_inq_var(id, var, nullptr, nullptr, &rank, dims, nullptr);
+    std::size_t n = 1, length = 0;
+    for (int d = 0; d < rank; ++d) nc_inq_dimlen(id, dims[d], &length), n *= length;
+    values.resize(n);
+    nc_get_var_double(id, var, values.data());
+  } else {
+    double value = 0.0;
+    if (nc_get_att_double(id, NC_GLOBAL, name, &value) == NC_NOERR) values.push_back(value);
+  }
+  nc_close(id);
+  return values;
+}
+
+// A CHRTOUT file at 2021-08-23 13:00 UTC giving each flowpath k the streamflow k / 4.
+void WriteChrtout(const std::string& path, bool withIds) {
+  int id = -1, feature = -1, time = -1, var = -1;
+  ASSERT_EQ(nc_create(path.c_str(), NC_NETCDF4 | NC_CLOBBER, &id), NC_NOERR);
+  nc_def_dim(id, withIds ? "feature_id" : "links", std::size(kFlowpaths), &feature);
+  nc_def_dim(id, "time", 1, &time);
+  nc_def_var(id, "time", NC_INT, 1, &time, &var);
+  const std::string units = "minutes since 1970-01-01 00:00:00 UTC";
+  nc_put_att_text(id, var, "units", units.size(), units.c_str());
+  nc_enddef(id);
+  const int minutes = static_cast<int>(*ParseCompactTime("202108231300"));
+  nc_put_var_int(id, var, &minutes);
+  nc_redef(id);
+  std::vector<int> ids;
+  std::vector<float> flows;
+  for (int k : kFlowpaths) ids.push_back(k), flows.push_back(k / 4.0f);
+  if (withIds) {
+    nc_def_var(id, "feature_id", NC_INT, 1, &feature, &var);
+    nc_enddef(id), nc_put_var_int(id, var, ids.data()), nc_redef(id);
+  }
+  nc_def_var(id, withIds ? "streamflow" : "qlink1", NC_FLOAT, 1, &feature, &var);
+  nc_enddef(id);
+  nc_put_var_float(id, var, flows.data());
+  ASSERT_EQ(nc_close(id), NC_NOERR);
+}
+
+// The 2023 basin and per-time nexus outputs through both commands. By construction the
+// forcing gives reach 13 the flow of nex-13, the lake (wb-14, wb-15) that of nex-14 plus
+// nex-15, the headwaters nothing, and nex-16's flow leaves unrouted: over four hours
+// 3600 (16.05 + 16.15 + 16.25) = 174420 m3. A warm start takes each reach's flow from its
+// outlet flowpath's streamflow; a state without ids cannot be matched by flowpath number.
+TEST(Hydrofabric, ImportsAndRoutes) {
+  const TempDir dir;
+  WriteDatabase(dir / "basin.gpkg", BasinSql(true));
+  std::string outputs;
+  for (const std::string& p : WriteNexusOutputs(dir, true)) outputs += " " + p;
+  WriteChrtout(dir / "state.nc", true);
+  const std::string import = std::string(TOVALIN_IMPORT) + " hydrofabric --gpkg " +
+                             (dir / "basin.gpkg") + " --nexus-output" + outputs;
+  const std::string written =
+      " --out-network " + (dir / "network.nc") + " --out-forcing " + (dir / "forcing.nc");
+  const Outcome imported = RunCommand(dir, import + " --initial-state " + (dir / "state.nc") + written);
+  ASSERT_EQ(imported.status, 0) << imported.err;
+  EXPECT_NE(imported.out.find("5 flowpaths -> 4 reaches"), std::string::npos) << imported.out;
+  EXPECT_NE(imported.out.find("4 nexus points: 1 junction, 1 terminal"), std::string::npos);
+  EXPECT_NE(imported.out.find("skipped 1 nexus id not in the network (4 values): nex-99"),
+            std::string::npos);
+  EXPECT_NE(imported.out.find("left unrouted at terminal nexus points: 174420 m3"),
+            std::string::npos);
+
+  const auto ids = ReadVariable(dir / "forcing.nc", "reach_id");
+  const auto lateral = ReadVariable(dir / "forcing.nc", "lateral_inflow");
+  ASSERT_EQ(ids.size(), 4u);
+  ASSERT_EQ(lateral.size(), kHours * ids.size());
+  for (int h = 0; h < kHours; ++h)
+    for (std::size_t j = 0; j < ids.size(); ++j) {
+      const int reach = static_cast<int>(ids[j]);
+      const double expected = reach == 13    ? FlowAt(13, h)
+                              : reach == kLake ? FlowAt(14, h) + FlowAt(15, h)
+                                               : 0.0;
+      EXPECT_EQ(lateral[h * ids.size() + j], expected) << "reach " << reach << " hour " << h;
+    }
+  EXPECT_EQ(ReadVariable(dir / "forcing.nc", "unrouted_inflow"),
+            (std::vector<double>{FlowAt(16, 0), FlowAt(16, 1), FlowAt(16, 2), FlowAt(16, 3)}));
+  EXPECT_DOUBLE_EQ(ReadVariable(dir / "forcing.nc", "unrouted_inflow_volume").at(0), 174420.0);
+  const auto networkIds = ReadVariable(dir / "network.nc", "reach_id");
+  const auto initial = ReadVariable(dir / "network.nc", "initial_flow");
+  ASSERT_EQ(initial.size(), networkIds.size());
+  for (std::size_t j = 0; j < networkIds.size(); ++j)
+    EXPECT_EQ(initial[j], networkIds[j] == kLake ? 15 / 4.0 : networkIds[j] / 4.0);
+
+  const Outcome routed = RunCommand(dir, std::string(TOVALIN_ROUTE) + " --network " +
+                                      (dir / "network.nc") + " --forcing " + (dir / "forcing.nc") +
+                                      " --output " + (dir / "results.nc"));
+  ASSERT_EQ(routed.status, 0) << routed.err << routed.out;
+  // The lake routed as one reach below the channels, in routing order.
+  EXPECT_EQ(ReadVariable(dir / "results.nc", "reach_id"),
+            (std::vector<double>{11, 12, 13, kLake}));
+
+  WriteChrtout(dir / "no-ids.nc", false);
+  const Outcome refused = RunCommand(dir, import + " --initial-state " + (dir / "no-ids.nc") + written);
+  EXPECT_EQ(refused.status, 3);
+  EXPECT_NE(refused.err.find("a state without link ids cannot be matched to the flowpaths by number"),
+            std::string::npos) << refused.err;
 }
 
 }  // namespace

@@ -261,11 +261,11 @@ TEST(ImportMapping, SmallBasinMapsToItsReaches) {
   EXPECT_EQ(b.linksInLakes, 3);
   EXPECT_EQ(b.gaugesInLakes, 1);
   const std::size_t lake = position[900];
-  EXPECT_EQ(b.gages[lake], "08150500");  // the outlet's gauge
-  EXPECT_EQ(b.order[lake], 2);
-  EXPECT_DOUBLE_EQ(b.initialLevel[lake], 100.0 + 0.9 * 10.0);
-  EXPECT_EQ(b.referenceFlow[lake], kUndefined);
-  EXPECT_DOUBLE_EQ(b.referenceFlow[position[101]], BankfullFlow(SmallBasin().links[1]));
+  EXPECT_EQ(b.network.gages[lake], "08150500");  // the outlet's gauge
+  EXPECT_EQ(b.network.reaches[lake].order, 2);
+  EXPECT_DOUBLE_EQ(b.network.reaches[lake].initialLevel, 100.0 + 0.9 * 10.0);
+  EXPECT_EQ(b.network.reaches[lake].referenceFlow, kUndefined);
+  EXPECT_DOUBLE_EQ(b.network.reaches[position[101]].referenceFlow, BankfullFlow(SmallBasin().links[1]));
   EXPECT_EQ(b.routedLakes, std::vector<std::int64_t>{1});
 
   // Lateral inflows: link k (basin order) carries 2^k; the lake sums its three links.
@@ -283,11 +283,11 @@ TEST(ImportMapping, SmallBasinMapsToItsReaches) {
   // none (then the level whose outflow is its flow).
   ImportedBasin warm = b;
   ApplyInitialState(warm, linkValues, std::vector<double>{104.5});
-  EXPECT_EQ(warm.initialFlow[lake], 16.0);  // 203
-  EXPECT_EQ(warm.initialFlow[position[102]], 8.0);
-  EXPECT_EQ(warm.initialLevel[lake], 104.5);
+  EXPECT_EQ(warm.network.reaches[lake].initialFlow, 16.0);  // 203
+  EXPECT_EQ(warm.network.reaches[position[102]].initialFlow, 8.0);
+  EXPECT_EQ(warm.network.reaches[lake].initialLevel, 104.5);
   ApplyInitialState(warm, linkValues, {});
-  EXPECT_EQ(warm.initialLevel[lake], kUndefined);
+  EXPECT_EQ(warm.network.reaches[lake].initialLevel, kUndefined);
 
   // Without lake parameters the lake links are channels.
   const MappingOutcome channels = MapBasin(SmallBasin(), {.lakes = false});
