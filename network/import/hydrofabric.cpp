@@ -338,6 +338,7 @@ class CellProblems {
 struct FlowpathRow {
   ReachId id = 0;
   std::int64_t nexus = 0;
+  std::string toText;  // the nexus id as the file writes it
   std::int32_t order = 0;
 };
 struct NexusRow {
@@ -390,7 +391,7 @@ std::vector<FlowpathRow> ReadFlowpaths(const Gpkg& file, FoundTable& table,
       cells.Of(rows.Label(HydrofabricField::kOrder) + " not a stream order").Add(FlowpathName(*id));
       continue;
     }
-    flowpaths.push_back({*id, nexus.value_or(0), static_cast<std::int32_t>(order)});
+    flowpaths.push_back({*id, nexus.value_or(0), toText, static_cast<std::int32_t>(order)});
   }
   badId.AppendTo(problems);
   badToId.AppendTo(problems);
@@ -621,12 +622,16 @@ Hydrofabric ReadHydrofabric(const std::string& path) {
   std::unordered_set<std::int64_t> lakesUsed;
   for (const FlowpathRow& f : flowpaths) {
     const AttributeRow* a = Find(attributes, f.id, attributeId);
+    // The nexus of that number, and of that prefix (`wb-7` names no nexus).
     const NexusRow* n = Find(nexusRows, f.nexus, nexusId);
+    std::string prefix, rowPrefix;
+    AnyPrefixedNumber(f.toText, &prefix);
+    if (n) AnyPrefixedNumber(n->text, &rowPrefix);
+    if (n && prefix != rowPrefix) n = nullptr;
     if (!a) withoutAttributes.Add(FlowpathName(f.id));
-    if (!n) unknownNexus.Add(FlowpathName(f.id) + " (" + NexusName(f.nexus) + ")");
+    if (!n) unknownNexus.Add(FlowpathName(f.id) + " (" + f.toText + ")");
     if (a && a->toNexus && *a->toNexus != f.nexus)
-      disagree.Add(FlowpathName(f.id) + " (" + NexusName(*a->toNexus) + ", " +
-                   NexusName(f.nexus) + ")");
+      disagree.Add(FlowpathName(f.id) + " (" + NexusName(*a->toNexus) + ", " + f.toText + ")");
     if (!a || !n) continue;
     ChannelLink link = a->link;
     const auto nexus = std::lower_bound(

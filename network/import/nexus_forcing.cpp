@@ -458,10 +458,7 @@ NexusOutputs::NexusOutputs(std::span<const std::string> paths,
       }
     }
     if (!problems.empty()) problems.Throw();
-    perNexus_.resize(nexuses_.size() * times_.size());
-    for (std::size_t k = 0; k < nexuses_.size(); ++k)
-      for (std::size_t t = 0; t < times_.size(); ++t)
-        perNexus_[k * times_.size() + t] = series[k][t].second;
+    series_ = std::move(series);
   }
   interval_ = CheckAxis(times_, problems);
   if (!problems.empty()) problems.Throw();
@@ -472,7 +469,8 @@ void NexusOutputs::ReadTime(std::size_t t, std::vector<double>& flows) const {
   flows.assign(nexuses_.size(), 0.0);
   if (t >= times_.size()) return;
   if (form_ == NexusOutputForm::kPerNexus) {
-    for (std::size_t k = 0; k < nexuses_.size(); ++k) flows[k] = perNexus_[k * times_.size() + t];
+    // Each nexus holds every time, in order.
+    for (std::size_t k = 0; k < nexuses_.size(); ++k) flows[k] = series_[k][t].second;
     return;
   }
   // The file was sound when it was scanned; one changed since is refused the same way.

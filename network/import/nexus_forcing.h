@@ -36,7 +36,7 @@ std::optional<NexusOutputForm> FormOfName(std::string_view path);
 // of the network at every time; ids the network lacks skipped and counted. Throws
 // RefusedInput (naming files, lines, nexus points and times) or FileError (a file that cannot
 // be read). Memory: the per-time form keeps only the list of files and reads one file per
-// ReadTime; the per-nexus form keeps every value (16 bytes a nexus and time).
+// ReadTime; the per-nexus form keeps every time and value (16 bytes a nexus and time).
 class NexusOutputs {
  public:
   // networkNexuses: the network's nexus numbers, ascending.
@@ -54,7 +54,7 @@ class NexusOutputs {
   NexusOutputForm form_ = NexusOutputForm::kPerTime;
   std::vector<std::int64_t> nexuses_;
   std::vector<std::string> files_;   // per time: the file of times_[t]
-  std::vector<double> perNexus_;     // per nexus: values[k * times + t]
+  std::vector<std::vector<std::pair<UtcMinutes, double>>> series_;  // per nexus: every time
   std::vector<UtcMinutes> times_;
   std::int32_t interval_ = 0;
   std::string skipped_;

@@ -222,6 +222,8 @@ TEST(Hydrofabric, RefusesFilesNamingWhatIsWrong) {
        "flowpath_attributes.n is not a number: wb-11"},
       {"nexus not in the file", "UPDATE flowpaths SET toid = 'nex-99' WHERE id = 'wb-13';",
        "flowpaths draining into a nexus not in nexus: wb-13 (nex-99)"},
+      {"flowpath into a flowpath", "UPDATE flowpaths SET toid = 'wb-14' WHERE id = 'wb-13';",
+       "flowpaths draining into a nexus not in nexus: wb-13 (wb-14)"},
       {"lake value empty", "UPDATE lake_attributes SET LkArea = NULL;",
        "lake_attributes.LkArea is empty: lake 900"},
   };
