@@ -641,8 +641,11 @@ ForcingSliceWriter::ForcingSliceWriter(const std::string& path, const std::strin
                       "lateral inflow over the whole reach");
   const std::size_t chunk[2] = {std::min(times_, kForcingChunk.times),
                                 std::min(reaches_, kForcingChunk.reaches)};
-  if (times_ && reaches_)
+  if (times_ && reaches_) {
     Check(nc_def_var_chunking(f.id, lateralVar_, NC_CHUNKED, chunk), path, "chunking");
+    // Whole chunks are written at once: no chunk cache, so that none grows with the times.
+    Check(nc_set_var_chunk_cache(f.id, lateralVar_, 0, 0, 0.0f), path, "chunk cache");
+  }
   f.EndDefine();
   if (times_) Check(nc_put_var_double(f.id, vTime, times.data()), path, "time");
   PutIds(f, vId, reachIds, "reach_id");

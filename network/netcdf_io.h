@@ -69,7 +69,7 @@ void WriteForcing(
 
 // The chunk shape of a forcing's lateral inflow written one time after another: a window of
 // ordinates by a block of reaches, so that a run reading a window of ordinates for a block of
-// reaches reads whole chunks (786 KiB each), and a writer of times holds one row of chunks.
+// reaches reads whole chunks (768 KiB each), and a writer of times holds one row of chunks.
 struct ForcingChunk {
   std::size_t times;
   std::size_t reaches;

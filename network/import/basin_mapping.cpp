@@ -54,6 +54,74 @@ struct Draft {
 // The links of each lake (by lake id, ascending), when lakes are routed.
 using LakeLinks = std::map<std::int64_t, std::vector<std::int64_t>>;
 
+// For each link, the link it merges into (-1: none): a link shorter than `shorter` m, outside
+// any lake and without a gauge, merges into the link it flows into when that link lies in no
+// lake and receives no other link (no junction). Links on a cycle merge into none.
+std::vector<std::int64_t> MergeTargets(const std::vector<ChannelLink>& links,
+                                       const std::unordered_map<ReachId, std::int64_t>& index,
+                                       double shorter) {
+  const std::size_t n = links.size();
+  std::vector<std::int64_t> downstream(n, -1), upstreamCount(n, 0), target(n, -1);
+  for (std::size_t i = 0; i < n; ++i)
+    if (const auto to = index.find(links[i].toId); to != index.end())
+      downstream[i] = to->second, ++upstreamCount[to->second];
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::int64_t d = downstream[i];
+    if (d < 0 || !(links[i].length < shorter) || links[i].waterbody != kNoWaterbody ||
+        !links[i].gage.empty() || links[d].waterbody != kNoWaterbody || upstreamCount[d] != 1)
+      continue;
+    target[i] = d;
+  }
+  // A run of merges that comes back on itself is a cycle: undone, for validation to name.
+  std::vector<std::uint8_t> state(n, 0);  // 0 new, 1 on the walk, 2 done
+  std::vector<std::int64_t> walk;
+  for (std::size_t start = 0; start < n; ++start) {
+    walk.clear();
+    std::int64_t i = static_cast<std::int64_t>(start);
+    while (i >= 0 && state[i] == 0) state[i] = 1, walk.push_back(i), i = target[i];
+    if (i >= 0 && state[i] == 1)
+      for (std::int64_t w : walk) target[w] = -1;
+    for (std::int64_t w : walk) state[w] = 2;
+  }
+  return target;
+}
+
+// The link that the merges starting at link i end in.
+std::int64_t MergeRoot(const std::vector<std::int64_t>& target, std::int64_t i) {
+  while (target[i] >= 0) i = target[i];
+  return i;
+}
+
+// Links merged into the last of them: length summed; slope, bottom, top and floodplain widths,
+// side run z and both roughnesses weighted by length (the slope so the total fall is kept);
+// ids, gauge, order and position the last link's.
+ChannelLink Merged(const std::vector<ChannelLink>& links, const std::vector<std::int64_t>& members,
+                   std::int64_t last) {
+  ChannelLink m = links[last];
+  double length = 0.0, slope = 0.0, bottom = 0.0, top = 0.0, compound = 0.0, n = 0.0,
+         nCompound = 0.0, run = 0.0;
+  for (std::int64_t i : members) {
+    const ChannelLink& l = links[i];
+    length += l.length;
+    slope += l.length * l.slope;
+    bottom += l.length * l.bottomWidth;
+    top += l.length * l.topWidth;
+    compound += l.length * l.topWidthCompound;
+    n += l.length * l.manningN;
+    nCompound += l.length * l.manningNCompound;
+    run += l.length * SideRun(l.sideSlope);
+  }
+  m.length = length;
+  m.slope = slope / length;
+  m.bottomWidth = bottom / length;
+  m.topWidth = top / length;
+  m.topWidthCompound = compound / length;
+  m.manningN = n / length;
+  m.manningNCompound = nCompound / length;
+  m.sideSlope = length / run;  // ChSlp = 1 / z of the mean run
+  return m;
+}
+
 }  // namespace
 
 MappingOutcome MapBasin(const Basin& basin, const MappingOptions& options) {
@@ -135,15 +203,26 @@ MappingOutcome MapBasin(const Basin& basin, const MappingOptions& options) {
     f->AppendTo(problems);
   if (!problems.empty()) return outcome;
 
-  // Channel reaches, one per link outside the lakes.
+  // Channel reaches: one per link outside the lakes, the short links merged into the link they
+  // flow into where asked.
+  const std::vector<std::int64_t> target =
+      options.mergeShorterThan > 0.0 ? MergeTargets(links, linkIndex, options.mergeShorterThan)
+                                     : std::vector<std::int64_t>(links.size(), -1);
   for (std::size_t i = 0; i < links.size(); ++i) {
-    if (reachOfLink[i] >= 0) continue;
+    if (reachOfLink[i] >= 0 || target[i] >= 0) continue;
     Draft d;
     d.id = links[i].id;
     d.outletLink = static_cast<std::int64_t>(i);
     d.links = {static_cast<std::int64_t>(i)};
     reachOfLink[i] = static_cast<std::int64_t>(drafts.size());
     drafts.push_back(std::move(d));
+  }
+  for (std::size_t i = 0; i < links.size(); ++i) {
+    if (target[i] < 0) continue;
+    const std::int64_t draft = reachOfLink[MergeRoot(target, static_cast<std::int64_t>(i))];
+    drafts[draft].links.push_back(static_cast<std::int64_t>(i));
+    reachOfLink[i] = draft;
+    ++out.mergedLinks;
   }
   // Downstream reaches: where the outlet link flows; outside the basin is an outlet.
   Network topologyOnly;
@@ -217,15 +296,17 @@ MappingOutcome MapBasin(const Basin& basin, const MappingOptions& options) {
       ++out.lakeReaches;
       continue;
     }
-    // A channel: Muskingum-Cunge through the model's channel.
-    r.reachLength = outlet.length;
-    r.channelSlope = outlet.slope;
-    r.manningN = outlet.manningN;
-    r.order = outlet.order;
-    r.referenceFlow = BankfullFlow(outlet);
-    if (!(BankfullDepth(outlet) > 0.0)) ++out.withoutBankfull;
-    if (HasCompoundChannel(outlet)) {
-      const EightPointSection section = CompoundSection(outlet);
+    // A channel: Muskingum-Cunge through the model's channel (of the merged links).
+    const ChannelLink channel =
+        d.links.size() > 1 ? Merged(links, d.links, d.outletLink) : outlet;
+    r.reachLength = channel.length;
+    r.channelSlope = channel.slope;
+    r.manningN = channel.manningN;
+    r.order = channel.order;
+    r.referenceFlow = BankfullFlow(channel);
+    if (!(BankfullDepth(channel) > 0.0)) ++out.withoutBankfull;
+    if (HasCompoundChannel(channel)) {
+      const EightPointSection section = CompoundSection(channel);
       r.method = Method::kMuskingumCunge8Point;
       r.leftOverbankManningN = section.manningN[0];
       r.rightOverbankManningN = section.manningN[2];
@@ -236,7 +317,7 @@ MappingOutcome MapBasin(const Basin& basin, const MappingOptions& options) {
                                    section.elevations.end());
       ++out.eightPointReaches;
     } else {
-      const TrapezoidSection section = TrapezoidOf(outlet);
+      const TrapezoidSection section = TrapezoidOf(channel);
       r.method = Method::kMuskingumCungePrism;
       r.bottomWidth = section.bottomWidth;
       r.sideSlope = section.sideSlope;
@@ -253,7 +334,7 @@ MappingOutcome MapBasin(const Basin& basin, const MappingOptions& options) {
 
 void RouteLaterals(const ImportedBasin& imported, std::span<const double> linkValues,
                    std::span<double> reachValues) {
-  const std::size_t n = imported.network.reaches.size();
+  const std::size_t n = imported.linkStart.size() - 1;
   for (std::size_t r = 0; r < n; ++r) {
     double sum = 0.0;
     for (std::int64_t k = imported.linkStart[r]; k < imported.linkStart[r + 1]; ++k) {

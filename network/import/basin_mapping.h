@@ -20,6 +20,9 @@ namespace tovalin::network::import {
 struct MappingOptions {
   // Route lakes as level pools; false (no lake table given): every lake link is a channel.
   bool lakes = true;
+  // Merge each link shorter than this (m) into the link it flows into, never across a
+  // junction, a lake or a gauged link (see MapBasin); 0: no merging.
+  double mergeShorterThan = 0.0;
 };
 
 // The imported network and where each reach came from. The reaches are in the engine's
@@ -47,6 +50,7 @@ struct ImportedBasin {
   std::int64_t outletsOutside = 0;       // links whose `to` lies outside the basin
   std::int64_t withoutBankfull = 0;      // links whose top is no wider than their bottom
   std::int64_t gaugesInLakes = 0;        // gauges on lake links other than the outlet, dropped
+  std::int64_t mergedLinks = 0;          // links merged into the link they flow into
 };
 
 struct MappingOutcome {
@@ -54,7 +58,12 @@ struct MappingOutcome {
   ImportedBasin basin;
 };
 
-// Maps a basin. Refused, each problem naming its links or lakes: link ids not positive or
+// Maps a basin. With a merge length, a link shorter than it merges into the link it flows
+// into (a run of short links into the first link below them that does not merge) where
+// neither lies in a lake, the short link has no gauge, and the link below receives no other
+// link: the merged reach has the summed length, the length-weighted slope (the total fall),
+// bottom, bankfull and floodplain widths, side run z and roughnesses, the lateral inflow of all
+// its links, and the id, gauge, order and position of the link it merged into. Refused, each problem naming its links or lakes: link ids not positive or
 // repeated; a lake without a row in the lake table, whose id is also a link's, whose
 // parameters are unsound, without an outlet link or with several; and whatever the engine's
 // validation refuses in the mapped network (cycles, a link that flows into itself, missing or
@@ -62,7 +71,8 @@ struct MappingOutcome {
 MappingOutcome MapBasin(const Basin& basin, const MappingOptions& options = {});
 
 // Each reach's lateral inflow from each basin link's (m3/s, in basin link order): the sum of
-// its links' in ascending link id; undefined where one of them is.
+// its links' in ascending link id; undefined where one of them is. Reads only linkStart and
+// links (the reaches themselves may have been let go).
 void RouteLaterals(const ImportedBasin& imported, std::span<const double> linkValues,
                    std::span<double> reachValues);
 

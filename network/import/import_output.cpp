@@ -65,7 +65,7 @@ ImportedForcingWriter::ImportedForcingWriter(const std::string& path, const Impo
                                              std::span<const TimedFile> times)
     : basin_(basin),
       writer_(path, kForcingTimeUnits, Minutes(times), ReachIds(basin)),
-      reachValues_(basin.network.reaches.size()) {}
+      reachValues_(basin.linkStart.size() - 1) {}
 
 void ImportedForcingWriter::Append(std::span<const double> linkValues) {
   RouteLaterals(basin_, linkValues, reachValues_);

@@ -1,5 +1,7 @@
 // tovalin-import nwm: the command line of the nwm import (see man/tovalin-import.1).
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <new>
 #include <string>
@@ -14,6 +16,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: tovalin-import nwm --routelink FILE [--lakeparm FILE] --chrtout FILE...\n"
     "                          [--lateral q_lateral|runoff] [--initial-state FILE]\n"
+    "                          [--merge-shorter-than METRES]\n"
     "                          --out-network FILE --out-forcing FILE\n";
 
 bool IsOption(std::string_view arg) { return arg.size() > 2 && arg.substr(0, 2) == "--"; }
@@ -45,6 +48,13 @@ int RunNwmCommand(int argc, char** argv) {
       if (ok) options.lateral = source == "runoff" ? LateralSource::kRunoff : LateralSource::kQLateral;
     } else if (arg == "--initial-state") {
       ok = value(options.initialState);
+    } else if (arg == "--merge-shorter-than") {
+      std::string length;
+      char* end = nullptr;
+      ok = value(length);
+      options.mergeShorterThan = ok ? std::strtod(length.c_str(), &end) : 0.0;
+      ok = ok && end != length.c_str() && *end == '\0' && options.mergeShorterThan > 0.0 &&
+           std::isfinite(options.mergeShorterThan);
     } else if (arg == "--out-network") {
       ok = value(options.outNetwork);
     } else if (arg == "--out-forcing") {

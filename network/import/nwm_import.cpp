@@ -82,13 +82,20 @@ ImportReport ImportNwm(const NwmImportOptions& options) {
     Basin basin = ReadRouteLink(options.routeLink);
     const bool lakes = !options.lakeParameters.empty();
     if (lakes) ReadLakeParameters(options.lakeParameters, basin);
-    MappingOutcome mapped = MapBasin(basin, {.lakes = lakes});
+    MappingOutcome mapped =
+        MapBasin(basin, {.lakes = lakes, .mergeShorterThan = options.mergeShorterThan});
     if (!mapped.refusal.empty()) {
       report.refusal = std::move(mapped.refusal);
       return report;
     }
     ImportedBasin& imported = mapped.basin;
     report.lines = SummaryOfMapping(basin, imported, lakes);
+    if (options.mergeShorterThan > 0.0) {
+      char length[32];
+      std::snprintf(length, sizeof length, "%g", options.mergeShorterThan);
+      report.lines.push_back(Plural(imported.mergedLinks, "link", "links") + " shorter than " +
+                             length + " m merged into the links they flow into");
+    }
 
     // The forcing's times, and what its lateral inflow is.
     std::vector<TimedFile> files;
@@ -110,12 +117,14 @@ ImportReport ImportNwm(const NwmImportOptions& options) {
     OutputsGuard outputs({options.outNetwork, options.outForcing});
     WriteImportedNetwork(options.outNetwork, imported);
     ChrtoutMatcher matcher(basin);
-    basin = {};
-    imported.network.sectionStations = {}, imported.network.sectionElevations = {};
-    imported.network.storageTable = {}, imported.network.outflowTable = {};
-    imported.network.elevationTable = {};
+    basin = Basin();
+    Network& net = imported.network;
+    net.sectionStations = std::vector<double>(), net.sectionElevations = std::vector<double>();
+    net.storageTable = std::vector<double>(), net.outflowTable = std::vector<double>();
+    net.elevationTable = std::vector<double>(), net.gages = std::vector<std::string>();
 
     ImportedForcingWriter forcing(options.outForcing, imported, files);
+    net.reaches = std::vector<Reach>();  // the writer has the ids it needs
     std::vector<double> linkValues;
     for (const TimedFile& file : files) {
       matcher.Read(file.path, variables, linkValues);

@@ -17,6 +17,7 @@ struct NwmImportOptions {
   std::vector<std::string> chrtout;
   std::optional<LateralSource> lateral;  // none: runoff where the files hold it, else q_lateral
   std::string initialState;              // empty: no initial flows (a cold start)
+  double mergeShorterThan = 0.0;         // m; 0: no links merged (see MappingOptions)
   std::string outNetwork, outForcing;
 };
 

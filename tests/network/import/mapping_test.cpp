@@ -338,3 +338,64 @@ TEST(ImportMapping, RefusesWhatCannotBeRouted) {
 
 }  // namespace
 }  // namespace tovalin::network::import
+
+namespace tovalin::network::import {
+namespace {
+
+// Known answer: merged at 500 m, the short links 11 (400 m) and 12 (100 m) join 13, with the
+// summed length, the total fall, length-weighted widths and roughness and all three lateral
+// inflows; 14 (short, gauged), 16 (short, an outlet), 32 (short, above the junction 33) and 41
+// (short, above lake 900, whose short links never merge) stay as they are:
+//   11 -> 12 -> 13 -> 14 (gauge) -> 15 -> 16 -> outlet;  31, 32 -> 33 -> 15;
+//   41 -> lake 900 (42 -> 43) -> 44 -> outlet.
+TEST(ImportMapping, ShortLinksMergeIntoTheLinkTheyFlowInto) {
+  Basin b;
+  const auto add = [&](ReachId id, ReachId to, double length, double slope, double bottom) {
+    ChannelLink l = Channel(id, to, bottom, 0.5, bottom + 2.0, bottom + 20.0);
+    l.length = length, l.slope = slope;
+    b.links.push_back(l);
+  };
+  add(11, 12, 400.0, 0.004, 2.0), add(12, 13, 100.0, 0.008, 3.0), add(13, 14, 5000.0, 0.001, 4.0);
+  add(14, 15, 200.0, 0.001, 4.0), add(15, 16, 3000.0, 0.001, 6.0), add(16, 0, 300.0, 0.001, 6.0);
+  add(31, 33, 3000.0, 0.002, 3.0), add(32, 33, 200.0, 0.002, 3.0), add(33, 15, 4000.0, 0.001, 5.0);
+  add(41, 42, 100.0, 0.002, 3.0), add(42, 43, 100.0, 0.001, 3.0), add(43, 44, 100.0, 0.001, 3.0);
+  add(44, 0, 2000.0, 0.001, 3.0);
+  b.links[3].gage = "08160000";
+  b.links[10].waterbody = b.links[11].waterbody = 900;
+  b.lakes = {Lake(900, 1.0, 100.0, 10.0, 108.0)};
+  b.links[1].sideSlope = 1.0;  // z = 1 over 100 m of 5500 m, z = 2 elsewhere
+
+  const MappingOutcome plain = MapBasin(b);
+  ASSERT_TRUE(plain.refusal.empty()) << plain.refusal.front();
+  EXPECT_EQ(plain.basin.network.reaches.size(), 12u);
+  const MappingOutcome m = MapBasin(b, {.mergeShorterThan = 500.0});
+  ASSERT_TRUE(m.refusal.empty()) << m.refusal.front();
+  const ImportedBasin& out = m.basin;
+  EXPECT_EQ(out.mergedLinks, 2);
+  std::map<ReachId, std::size_t> at;
+  for (std::size_t p = 0; p < out.network.reaches.size(); ++p) at[out.network.reaches[p].id] = p;
+  const std::vector<ReachId> kept = {13, 14, 15, 16, 31, 32, 33, 41, 900, 44};
+  ASSERT_EQ(out.network.reaches.size(), kept.size());
+  for (ReachId id : kept) EXPECT_TRUE(at.contains(id)) << id;
+  const Reach& r = out.network.reaches[at[13]];
+  EXPECT_EQ(r.toId, 14);
+  EXPECT_DOUBLE_EQ(r.reachLength, 5500.0);
+  EXPECT_DOUBLE_EQ(r.channelSlope, (400 * 0.004 + 100 * 0.008 + 5000 * 0.001) / 5500.0);
+  // The merged channel: bottom (400 2 + 100 3 + 5000 4) / 5500, z (100 1 + 5400 2) / 5500.
+  const double bottom = (400 * 2.0 + 100 * 3.0 + 5000 * 4.0) / 5500.0;
+  const double z = (100 * 1.0 + 5400 * 2.0) / 5500.0;
+  const double* stations = out.network.sectionStations.data() + r.sectionStart;
+  EXPECT_NEAR(stations[4] - stations[3], bottom, 1e-12);
+  EXPECT_NEAR(out.network.sectionElevations[r.sectionStart + 2], 2.0 / (2.0 * z), 1e-12);
+  EXPECT_DOUBLE_EQ(r.manningN, 0.06);
+  const std::vector<double> lateral{1, 2, 4, 8, 16, 32, 64, 128, 256, 512, 1024, 2048, 4096};
+  std::vector<double> reach(out.network.reaches.size());
+  RouteLaterals(out, lateral, reach);
+  EXPECT_EQ(reach[at[13]], 1.0 + 2.0 + 4.0);
+  EXPECT_EQ(reach[at[900]], 1024.0 + 2048.0);
+  EXPECT_EQ(out.network.reaches[at[32]].toId, 33);
+  EXPECT_EQ(out.network.reaches[at[41]].toId, 900);
+}
+
+}  // namespace
+}  // namespace tovalin::network::import

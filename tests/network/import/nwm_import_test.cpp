@@ -46,7 +46,8 @@ struct Outcome {
   std::string out, err;
   long peakKiB = 0;
 };
-Outcome RunProcess(std::vector<std::string> args, const TempDir& dir) {
+Outcome RunProcess(std::vector<std::string> args, const TempDir& dir,
+                   const std::vector<std::string>& extraEnvironment = {}) {
   const std::string out = dir / "stdout.txt", err = dir / "stderr.txt";
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
@@ -55,9 +56,21 @@ Outcome RunProcess(std::vector<std::string> args, const TempDir& dir) {
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
+  // The extra variables, then the rest of this process's environment.
+  std::vector<std::string> environment(extraEnvironment);
+  std::vector<char*> envp;
+  for (std::string& e : environment) envp.push_back(e.data());
+  for (char** e = environ; *e; ++e) {
+    const std::string_view entry = *e;
+    bool replaced = false;
+    for (const std::string& x : extraEnvironment)
+      replaced = replaced || entry.substr(0, entry.find('=')) == x.substr(0, x.find('='));
+    if (!replaced) envp.push_back(*e);
+  }
+  envp.push_back(nullptr);
   pid_t pid = -1;
   Outcome o;
-  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
+  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0) {
     int wstatus = 0;
     rusage usage{};
     wait4(pid, &wstatus, 0, &usage);
@@ -78,7 +91,9 @@ Outcome RunProcess(std::vector<std::string> args, const TempDir& dir) {
 // A netCDF file being written, through the C interface as any program writes it.
 struct Nc {
   int id = -1;
-  explicit Nc(const std::string& path) { EXPECT_EQ(nc_create(path.c_str(), NC_NETCDF4, &id), NC_NOERR); }
+  explicit Nc(const std::string& path, int format = NC_NETCDF4) {
+    EXPECT_EQ(nc_create(path.c_str(), format, &id), NC_NOERR);
+  }
   ~Nc() { nc_close(id); }
   int Dim(const char* name, std::size_t n) {
     int d = -1;
@@ -105,12 +120,15 @@ struct Nc {
     nc_put_att_text(id, var, name, value.size(), value.c_str());
   }
   void Put(int var, const std::vector<double>& values) {
+    nc_enddef(id);  // classic formats leave define mode before data (netCDF-4 by itself)
     EXPECT_EQ(nc_put_var_double(id, var, values.data()), NC_NOERR);
   }
   void PutIds(int var, const std::vector<long long>& values) {
+    nc_enddef(id);
     EXPECT_EQ(nc_put_var_longlong(id, var, values.data()), NC_NOERR);
   }
   void PutInts(int var, const std::vector<int>& values) {
+    nc_enddef(id);
     EXPECT_EQ(nc_put_var_int(id, var, values.data()), NC_NOERR);
   }
 };
@@ -453,6 +471,96 @@ TEST(ImportNwm, RefusesFilesThatCannotBePaired) {
     EXPECT_FALSE(fs::exists(b.dir / "network.nc"));
     EXPECT_FALSE(fs::exists(b.dir / "forcing.nc"));
   }
+}
+
+}  // namespace
+}  // namespace tovalin::network
+
+namespace tovalin::network {
+namespace {
+
+// A basin of `links` separate links and `hours` CHRTOUT files of q_lateral for it, in the
+// 64-bit data format (not HDF5, whose free lists grow up to their own limits with the files
+// read, as docs/import.md describes).
+void WriteWideBasin(const TempDir& dir, std::size_t links, long long hours) {
+  {
+    Nc f(dir / "RouteLink.nc");
+    const int d = f.Dim("feature_id", links);
+    std::map<std::string, int> v;
+    for (const char* name : {"link", "to"}) v[name] = f.Var(name, NC_INT, {d});
+    for (const char* name : {"Length", "So", "n", "nCC", "ChSlp", "BtmWdth", "TopWdth", "TopWdthCC"})
+      v[name] = f.Var(name, NC_FLOAT, {d});
+    std::vector<long long> ids(links);
+    for (std::size_t i = 0; i < links; ++i) ids[i] = static_cast<long long>(i + 1);
+    f.PutIds(v["link"], ids), f.PutIds(v["to"], std::vector<long long>(links, 0));
+    const std::map<std::string, double> value = {{"Length", 1000.0}, {"So", 0.001}, {"n", 0.06},
+                                                 {"nCC", 0.12},      {"ChSlp", 0.5},  {"BtmWdth", 4.0},
+                                                 {"TopWdth", 6.0},   {"TopWdthCC", 18.0}};
+    for (const auto& [name, x] : value) f.Put(v[name], std::vector<double>(links, x));
+  }
+  std::vector<long long> ids(links);
+  std::vector<int> lateral(links);
+  for (long long t = 0; t < hours; ++t) {
+    Nc f(dir / ("wide" + std::to_string(t) + ".CHRTOUT_DOMAIN1"), NC_64BIT_DATA);
+    const int time = f.Dim("time", 1), d = f.Dim("feature_id", links);
+    const int vTime = f.Var("time", NC_INT, {time});
+    f.Text(vTime, "units", "minutes since 1970-01-01 00:00:00");
+    const int vId = f.Var("feature_id", NC_INT64, {d});
+    const int vLateral = f.Packed("q_lateral", d, kCoarse, kCoarseFill);
+    for (std::size_t k = 0; k < links; ++k) {
+      ids[k] = static_cast<long long>(links - k);  // reversed
+      lateral[k] = static_cast<int>((k + static_cast<std::size_t>(t)) % 50);
+    }
+    const int minute = static_cast<int>(kFirstMinute + 60 * t);
+    f.PutInts(vTime, {minute}), f.PutIds(vId, ids), f.PutInts(vLateral, lateral);
+  }
+}
+
+// The memory bound: importing ten times the hours takes no more memory than a small part of
+// what holding the forcing would (hours x links x 8 bytes); the forcing itself is complete.
+TEST(ImportNwm, MemoryDoesNotGrowWithTheHours) {
+  constexpr std::size_t kLinksWide = 20000;
+  struct Run {
+    long long hours;
+    long peakKiB = 0;
+  };
+  Run runs[] = {{24}, {480}};
+  for (Run& run : runs) {
+    TempDir dir;
+    std::vector<std::string> chrtout;
+    // Written by a child process: a child's peak memory counts its parent's at the start (the
+    // spawn shares the parent's memory until the program starts), so the parent stays small.
+    const pid_t writer = fork();
+    ASSERT_GE(writer, 0);
+    if (writer == 0) {
+      WriteWideBasin(dir, kLinksWide, run.hours);
+      _exit(::testing::Test::HasFailure() ? 1 : 0);
+    }
+    int written = -1;
+    waitpid(writer, &written, 0);
+    ASSERT_TRUE(WIFEXITED(written) && WEXITSTATUS(written) == 0);
+    for (long long t = 0; t < run.hours; ++t)
+      chrtout.push_back(dir / ("wide" + std::to_string(t) + ".CHRTOUT_DOMAIN1"));
+    std::vector<std::string> args{TOVALIN_IMPORT, "nwm", "--routelink", dir / "RouteLink.nc", "--chrtout"};
+    args.insert(args.end(), chrtout.begin(), chrtout.end());
+    args.insert(args.end(), {"--out-network", dir / "network.nc", "--out-forcing", dir / "forcing.nc"});
+    // Under AddressSanitizer freed memory is held in quarantine: none, for a memory that
+    // measures what the program keeps.
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    const Outcome o = RunProcess(
+        args, dir, {"ASAN_OPTIONS=" + std::string(asan ? asan : "") + ":quarantine_size_mb=0"});
+    ASSERT_EQ(o.status, 0) << o.err;
+    run.peakKiB = o.peakKiB;
+    ForcingReader forcing(dir / "forcing.nc");
+    ASSERT_EQ(forcing.layout().timeCount, run.hours);
+    std::vector<double> last;
+    forcing.ReadLateral(static_cast<std::int64_t>(kLinksWide) - 1, 1, last);
+    EXPECT_DOUBLE_EQ(last.back(), ((run.hours - 1) % 50) * static_cast<double>(kCoarse));
+  }
+  const double heldKiB = (runs[1].hours - runs[0].hours) * kLinksWide * 8.0 / 1024.0;
+  std::printf("peak resident memory: %ld KiB for %lld hours, %ld KiB for %lld hours\n",
+              runs[0].peakKiB, runs[0].hours, runs[1].peakKiB, runs[1].hours);
+  EXPECT_LT(runs[1].peakKiB - runs[0].peakKiB, heldKiB / 4) << "held forcing " << heldKiB << " KiB";
 }
 
 }  // namespace
