@@ -115,6 +115,7 @@ std::string BasinSql(bool release2023) {
 struct ReleaseCase {
   const char* name;
   bool release2023;
+  friend std::ostream& operator<<(std::ostream& out, const ReleaseCase& c) { return out << c.name; }
 };
 
 class Releases : public testing::TestWithParam<ReleaseCase> {};
@@ -270,6 +271,7 @@ double FlowAt(int nexus, int hour) { return nexus + hour / 10.0; }
 struct ForcingCase {
   const char* name;
   bool perTime;
+  friend std::ostream& operator<<(std::ostream& out, const ForcingCase& c) { return out << c.name; }
 };
 class ForcingForms : public testing::TestWithParam<ForcingCase> {};
 
