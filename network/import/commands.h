@@ -11,5 +11,6 @@ inline constexpr int kExitRefused = 3;
 inline constexpr int kExitFile = 4;
 
 int RunNwmCommand(int argc, char** argv);
+int RunHydrofabricCommand(int argc, char** argv);  // where SQLite is found (TOVALIN_HYDROFABRIC)
 
 }  // namespace tovalin::network::import

@@ -21,6 +21,10 @@ struct Subcommand {
 constexpr Subcommand kSubcommands[] = {
     {"nwm", "RouteLink, LAKEPARM, CHRTOUT and state files of the national water model",
      import::RunNwmCommand},
+#ifdef TOVALIN_HYDROFABRIC
+    {"hydrofabric", "a hydrofabric GeoPackage and the catchment models' nexus outputs",
+     import::RunHydrofabricCommand},
+#endif
 };
 
 void Usage(std::FILE* to) {
