@@ -205,6 +205,29 @@ MuskingumResult Route(const MuskingumReach& reach, const Hydrograph& hydrograph,
   return Route(reach, hydrograph, StepStateView{start, {}, {}, first}, workspace, options);
 }
 
+StepStart StartAtFlow(const MuskingumReach& reach, double initialFlow, double firstInflow) {
+  StepStart start;
+  if (reach.steps < 1) {
+    FixedText<Workspace::kMessageWidth> text;
+    AppendDoubleToString(message::kMuskingumInvalid.text, reach.kHours,
+                         message::kMuskingumInvalid.detail, text.field());
+    AppendDoubleToString(text.view(), reach.x, ", Number of reaches = ", text.field());
+    AppendIntegerToString(text.view(), reach.steps, " ", text.field());
+    start.status = {routine::kRouteMuskingum, message::kMuskingumInvalid.number, Severity::kError};
+    start.text = text.trimmed();
+    return start;
+  }
+  if (!Fit(start.state.outflows, static_cast<std::size_t>(reach.steps))) {
+    start.status = {routine::kRouteMuskingum, message::kMuskingumNoStorage.number,
+                    Severity::kError};
+    start.text = message::kMuskingumNoStorage.text;
+    return start;
+  }
+  std::fill(start.state.outflows.begin(), start.state.outflows.end(), initialFlow);
+  start.state.lastInflow = firstInflow;
+  return start;
+}
+
 void RouteMuskingum(std::int32_t intervalMinutes, double muskingumK, double muskingumX,
                     std::int32_t stepCount, std::span<const double> initialStepOutflows,
                     std::span<double> finalStepOutflows, std::int32_t ordinateCount,

@@ -31,6 +31,8 @@ inline constexpr double kMaxComputationSteps = 33554432.0;  // 2^25
 // hourly ordinates at a 15-minute computation interval over 200 subreaches, about two minutes
 // at a typical million subreach-steps per second, under an hour at 20 passes in every one.
 inline constexpr double kMaxSubreachSteps = 134217728.0;  // 2^27
+// Largest number of subreaches NSUB of a reach.
+inline constexpr int kMaxSubreachCount = 200;
 
 // Normal flow at one flow: depth (m), area (m2), top width (m), celerity (m/s).
 struct NormalFlow {
