@@ -365,6 +365,16 @@ TEST(NetworkEngine, RefusalsNameTheReach) {
        "parameters missing or invalid: reach 1 (muskingumK"},
       {"method", [](Network& n) { n.reaches[0].method = static_cast<Method>(9); }, false,
        "parameters missing or invalid: reach 1 (method"},
+      {"level without elevations",
+       [](Network& n) {
+         Reach& r = n.reaches[0];
+         r.method = Method::kPuls, r.tableStart = 0, r.tableCount = 2, r.initialLevel = 0.5;
+         n.storageTable = {0.0, 3600.0}, n.outflowTable = {0.0, 1.0};
+         n.elevationTable = {kUndefined, kUndefined};
+       },
+       false,
+       "parameters missing or invalid: reach 1 (elevationTable value missing (initial_level is "
+       "looked up in it))"},
       {"forcing", [](Network&) {}, true, "forcing reach_id differs from the network's"},
   };
   for (const Case& c : cases) {
