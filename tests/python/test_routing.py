@@ -5,6 +5,7 @@ import struct
 import subprocess
 import sys
 import threading
+from pathlib import Path
 
 import numpy as np
 import pytest
@@ -302,3 +303,16 @@ def test_routing_releases_the_interpreter_lock_and_threads_route_at_once():
     assert caught == "route_muskingum_cunge"
     assert same_bits(results["cunge"].outflows, alone.outflows)
     assert same_bits(other.outflows, other_alone.outflows)
+
+
+def test_the_example_prints_the_java_demos_table(tmp_path):
+    # The README shows the table the Java demo prints through the JNI entry points for the
+    # same flood and reach: the example's rows, through this module, are the same.
+    root = Path(__file__).resolve().parents[2]
+    readme = (root / "README.md").read_text().splitlines()
+    first = readme.index(next(line for line in readme if line.startswith("Inflow ")))
+    expected = readme[first - 2:first + 7]
+    printed = subprocess.run(
+        [sys.executable, root / "examples" / "python" / "route_flood.py", "--plot",
+         tmp_path / "flood.png"], check=True, capture_output=True, text=True).stdout
+    assert printed.splitlines()[:9] == [line.rstrip() for line in expected]
