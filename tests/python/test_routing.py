@@ -138,7 +138,9 @@ def route_case(method, q, interval):
 
 @pytest.fixture(scope="module")
 def cpp_digests():
-    program = os.environ.get("TOVALIN_API_DIGEST")
+    # ctest names the program; beside a module in a build tree, it is in that tree's bin/.
+    beside = Path(tovalin.__file__).resolve().parents[2] / "bin" / "python_api_digest"
+    program = os.environ.get("TOVALIN_API_DIGEST") or (beside if beside.exists() else None)
     if not program:
         pytest.skip("TOVALIN_API_DIGEST does not name the C++ digest program (ctest sets it)")
     lines = subprocess.run([program], check=True, capture_output=True, text=True).stdout
