@@ -1,10 +1,14 @@
 # Whether the Python module can be built here, for the option TOVALIN_PYTHON: a Python
 # interpreter with its development files and numpy, and pybind11. The Python is the one named
-# by Python3_EXECUTABLE, else the first python3 on the PATH (which may be an interpreter
-# without the system's packages: name /usr/bin/python3 then). Sets TOVALIN_PYTHON_DEFAULT;
-# the module stays off under the sanitizers (a plain interpreter cannot load such a module)
-# and when the project is added to another one (as tests and benchmarks are).
+# by Python3_EXECUTABLE; else, outside a virtual environment, the system's /usr/bin/python3
+# rather than a per-user shim first on the PATH (as the cronel tests choose); else whatever
+# FindPython3 finds. Sets TOVALIN_PYTHON_DEFAULT; the module stays off under the sanitizers (a
+# plain interpreter cannot load such a module) and when the project is added to another one
+# (as tests and benchmarks are).
 set(TOVALIN_PYTHON_DEFAULT OFF)
+if(NOT Python3_EXECUTABLE AND NOT DEFINED ENV{VIRTUAL_ENV} AND EXISTS /usr/bin/python3)
+  set(Python3_EXECUTABLE /usr/bin/python3)
+endif()
 find_package(Python3 QUIET COMPONENTS Interpreter Development.Module)
 if(Python3_FOUND)
   # pybind11 finds the same Python through FindPython once Python3 has been found.
