@@ -61,7 +61,8 @@ class Status:
     @classmethod
     def _from(cls, parts):
         routine, number, severity, code, name = parts
-        return cls(routine, number, Severity(severity), code, name)
+        known = severity in Severity._value2member_map_
+        return cls(routine, number, Severity(severity) if known else severity, code, name)
 
 
 @dataclass(frozen=True)
