@@ -172,6 +172,29 @@ void ChannelDepthPrism(double channelSlope, double manningN, double bottomWidth,
   status = report.status(routine::kChannelDepthPrism);
 }
 
+double NormalFlowPrism(double channelSlope, double manningN, double bottomWidth, double sideSlope,
+                       double depth) noexcept {
+  if (!(depth > 0.0)) return 0.0;
+  const double b = bottomWidth;
+  const double z = sideSlope;
+  const double y = depth;
+  // K = S^0.5 / n;  s = (1 + z^2)^0.5;  A = (b + z y) y;  P = b + 2 y s
+  const double k = std::pow(channelSlope, 0.5) / manningN;
+  const double s = std::pow(1.0 + z * z, 0.5);
+  const double area = (b + z * y) * y;
+  const double perimeter = b + 2.0 * y * s;
+  // Q = K A^(5/3) (1 / P^(2/3))
+  return k * std::pow(area, kFiveThirds) * (1.0 / std::pow(perimeter, kTwoThirds));
+}
+
+double ConduitFlowAtArea(double channelSlope, double manningN, double diameter,
+                         double flowArea) noexcept {
+  // alpha = D^(1/6) / n S^0.5 0.503;  Q = alpha A^m
+  const double alpha = std::pow(diameter, kOneSixth) / manningN * std::pow(channelSlope, 0.5) *
+                       kFlowLawCoefficient;
+  return alpha * std::pow(flowArea, kFlowLawExponent);
+}
+
 bool CheckTrapezoid(double channelSlope, double manningN, double bottomWidth, double sideSlope,
                     TextField message) noexcept {
   // In the order of the depth search's checks, with its texts.

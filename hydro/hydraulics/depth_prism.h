@@ -71,4 +71,15 @@ void ChannelDepthCircle(double channelSlope, double manningN, double diameter, d
                         double& depth, double& flowArea, double& topWidth, double& celerity,
                         std::int32_t& status, TextField message) noexcept;
 
+// Normal flow (m3/s) in a trapezoid at depth y (m) by the depth search's Manning's formula,
+// Q = (S^(1/2)/n) A^(5/3) / P^(2/3) with A = (b + z y) y and P = b + 2 y (1 + z^2)^(1/2); 0 for a
+// depth not above 0. The data as CheckTrapezoid accepts them.
+double NormalFlowPrism(double channelSlope, double manningN, double bottomWidth, double sideSlope,
+                       double depth) noexcept;
+
+// Flow (m3/s) of a conduit's flow law Q = alpha A^1.25 at flow area A (m2), alpha = 0.503
+// D^(1/6) S^(1/2) / n as the depth search takes it. The data as CheckConduit accepts them.
+double ConduitFlowAtArea(double channelSlope, double manningN, double diameter,
+                         double flowArea) noexcept;
+
 }  // namespace tovalin

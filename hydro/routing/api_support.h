@@ -3,6 +3,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <limits>
 #include <bit>
@@ -95,11 +96,45 @@ inline double TrapezoidVolume(std::span<const double> series, double dt) noexcep
   return sum * dt;
 }
 
-// balanceError = in - out - (end - start) - loss, relative to in when in is not 0.
+// A sum of figures of the account: undefined as soon as one of them is.
+inline double AddDefined(double sum, double term) noexcept {
+  return isUndefinedDbl(sum) || isUndefinedDbl(term) ? undefinedDbl() : sum + term;
+}
+
+// The trapezoidal sum of a series over its intervals, written as a sum over its values in time
+// order: each defined value weighs half the number of its intervals whose ends are both
+// defined (1/2, 1, ..., 1, 1/2 when every value is), so that an interval with an undefined end
+// adds nothing. valueAt(t) gives value t of count.
+template <class ValueAt>
+double IntervalWeightedSum(std::size_t count, const ValueAt& valueAt) noexcept {
+  double sum = 0.0;
+  bool previousDefined = false;
+  double current = count > 0 ? valueAt(0) : 0.0;
+  bool currentDefined = count > 0 && !isUndefinedDbl(current);
+  for (std::size_t t = 0; t < count; ++t) {
+    const double next = t + 1 < count ? valueAt(t + 1) : 0.0;
+    const bool nextDefined = t + 1 < count && !isUndefinedDbl(next);
+    const double weight = (previousDefined ? 0.5 : 0.0) + (nextDefined ? 0.5 : 0.0);
+    if (currentDefined && weight > 0.0) sum = sum + weight * current;
+    previousDefined = currentDefined;
+    current = next;
+    currentDefined = nextDefined;
+  }
+  return sum;
+}
+
+// balanceError = in - out - (end - start) - loss, and relativeError = balanceError /
+// (in + start) where that base is at least kSmallestRelativeBase; each undefined when a term
+// is undefined or the figure is not finite.
 inline void CloseBalance(VolumeAccount& v) noexcept {
+  v.balanceError = v.relativeError = undefinedDbl();
+  for (const double term : {v.inflow, v.outflow, v.storageStart, v.storageEnd, v.loss})
+    if (isUndefinedDbl(term)) return;
   const double residual = v.inflow - v.outflow - (v.storageEnd - v.storageStart) - v.loss;
-  v.relative = v.inflow != 0.0;
-  v.balanceError = v.relative ? residual / v.inflow : residual;
+  if (!std::isfinite(residual)) return;
+  v.balanceError = residual;
+  const double base = v.inflow + v.storageStart;
+  if (base >= kSmallestRelativeBase && std::isfinite(base)) v.relativeError = residual / base;
 }
 
 // Equal bit for bit, or both undefined: the test of a continuation's first ordinate.

@@ -92,14 +92,14 @@ StepRouting RouteStep(Coefficients c, double initialOutflow,
 }
 
 // Storage of the reach, summed over the steps: S = K/n (x I + (1 - x) O) with I the inflow to
-// each step and O its outflow at one ordinate; K/n in seconds. Undefined flows add nothing.
+// each step and O its outflow at one ordinate; K/n in seconds. Undefined when a flow is.
 double ReachStorage(double stepK, double x, double reachInflow,
                     std::span<const double> stepOutflows) noexcept {
   double storage = 0.0;
   double inflow = reachInflow;
   for (const double outflow : stepOutflows) {
-    if (!isUndefinedDbl(inflow) && !isUndefinedDbl(outflow))
-      storage += stepK * (x * inflow + (1.0 - x) * outflow);
+    if (isUndefinedDbl(inflow) || isUndefinedDbl(outflow)) return undefinedDbl();
+    storage += stepK * (x * inflow + (1.0 - x) * outflow);
     inflow = outflow;
   }
   return storage;
@@ -173,6 +173,7 @@ MuskingumResult Route(const MuskingumReach& reach, const Hydrograph& hydrograph,
     const double seconds = hydrograph.intervalMinutes * kSecondsPerMinute;
     const bool shortOutflows = outflows.size() < n;
     VolumeAccount& v = result.volume;
+    v.loss = 0.0;
     if (shortOutflows) v.inflow = TrapezoidVolume(inflows, seconds);
     if (n > 0) v.storageStart = ReachStorage(stepK, x, inflows[0], start.outflows);
     FaultSeam(inflows);
@@ -202,6 +203,29 @@ MuskingumResult Route(const MuskingumReach& reach, const Hydrograph& hydrograph,
   if (!Fit(start, steps)) start.clear();
   std::fill(start.begin(), start.end(), first);
   return Route(reach, hydrograph, StepStateView{start, {}, {}, first}, workspace, options);
+}
+
+StepStart StartAtFlow(const MuskingumReach& reach, double initialFlow, double firstInflow) {
+  StepStart start;
+  if (reach.steps < 1) {
+    FixedText<Workspace::kMessageWidth> text;
+    AppendDoubleToString(message::kMuskingumInvalid.text, reach.kHours,
+                         message::kMuskingumInvalid.detail, text.field());
+    AppendDoubleToString(text.view(), reach.x, ", Number of reaches = ", text.field());
+    AppendIntegerToString(text.view(), reach.steps, " ", text.field());
+    start.status = {routine::kRouteMuskingum, message::kMuskingumInvalid.number, Severity::kError};
+    start.text = text.trimmed();
+    return start;
+  }
+  if (!Fit(start.state.outflows, static_cast<std::size_t>(reach.steps))) {
+    start.status = {routine::kRouteMuskingum, message::kMuskingumNoStorage.number,
+                    Severity::kError};
+    start.text = message::kMuskingumNoStorage.text;
+    return start;
+  }
+  std::fill(start.state.outflows.begin(), start.state.outflows.end(), initialFlow);
+  start.state.lastInflow = firstInflow;
+  return start;
 }
 
 void RouteMuskingum(std::int32_t intervalMinutes, double muskingumK, double muskingumX,

@@ -6,6 +6,7 @@
 // Flows m3/s, lengths and depths m, times s (minutes at the interface).
 #include <cmath>
 #include <cstring>
+#include <numbers>
 #include <type_traits>
 #include <variant>
 
@@ -22,6 +23,15 @@ namespace {
 using namespace muskingum_cunge;
 
 constexpr double kSecondsPerMinute = 60.0;
+// The reach's own reference flow where the caller gives none: a trapezoid at a depth of a
+// tenth of its bottom width (m per m), a triangle at 1 m, a conduit at the area of its half
+// (per D^2, pi/8).
+constexpr double kReferenceDepthPerBottomWidth = 0.1;
+constexpr double kTriangleReferenceDepth = 1.0;
+constexpr double kHalfFullAreaPerDiameterSquared = std::numbers::pi / 8.0;
+// Width of the private message field of the searches that choose a discretisation or build a
+// state (their texts are not reported).
+constexpr int kPrivateMessageWidth = 1;
 
 bool ReportedError(std::int32_t status) noexcept {
   return static_cast<std::uint32_t>(status) % 8U == static_cast<std::uint32_t>(kSeverityError);
@@ -43,6 +53,19 @@ struct EightPointFlow {
     h.failed = ReportedError(status);
     return h;
   }
+  // Q = S^(1/2) K with the water at the lower bank point of the main channel (3 or 6), or of
+  // the end points (1 or 8) where the banks lie at the bed.
+  double ownReferenceFlow() const noexcept {
+    const std::array<double, 8>& y = section.elevations;
+    const double lowest = *std::min_element(y.begin(), y.end());
+    double bank = std::min(y[2], y[5]);
+    if (!(bank > lowest)) bank = std::min(y[0], y[7]);
+    double area = 0.0, conveyance = 0.0, width = 0.0;
+    std::int32_t status = 0;
+    Conveyance8Point(bank, section.stations, section.elevations, section.manningN, area,
+                     conveyance, width, status, message);
+    return std::sqrt(slope) * conveyance;
+  }
 };
 
 struct TrapezoidFlow {
@@ -59,6 +82,13 @@ struct TrapezoidFlow {
                       startDepth, h.depth, h.area, h.topWidth, h.celerity, status, message);
     h.failed = ReportedError(status);
     return h;
+  }
+  double ownReferenceFlow() const noexcept {
+    const double depth = section.bottomWidth > 0.0
+                             ? section.bottomWidth * kReferenceDepthPerBottomWidth
+                             : kTriangleReferenceDepth;
+    return NormalFlowPrism(slope, section.manningN, section.bottomWidth, section.sideSlope,
+                           depth);
   }
 };
 
@@ -77,6 +107,10 @@ struct CircleFlow {
                        h.topWidth, h.celerity, status, message);
     h.failed = ReportedError(status);
     return h;
+  }
+  double ownReferenceFlow() const noexcept {
+    const double d = section.diameter;
+    return ConduitFlowAtArea(slope, section.manningN, d, kHalfFullAreaPerDiameterSquared * d * d);
   }
 };
 
@@ -110,18 +144,20 @@ Status StatusFromCode(std::int32_t code) noexcept {
           static_cast<Severity>(u % 8U)};
 }
 
-// The scalar results of one call, where the routine writes them.
+// The scalar results of one call, where the routine writes them (the routine's own figures,
+// which the fixed-width interface returns), and the volume account the API reports.
 struct Scalars {
   double computationInterval = 0.0, subreachLength = 0.0, peakOutflow = 0.0,
          peakTimeMinutes = 0.0, maxCelerity = 0.0, initialStorage = 0.0, finalStorage = 0.0,
          inflowVolume = 0.0, outflowVolume = 0.0;
   std::int32_t status = 0;
   MuskingumCungeResults::Written written;
+  AccountFigures account;
 
   MuskingumCungeResults results(TextField message) noexcept {
     return {computationInterval, subreachLength, peakOutflow, peakTimeMinutes, maxCelerity,
             initialStorage, finalStorage, inflowVolume, outflowVolume, status, message,
-            written};
+            written, account};
   }
 };
 
@@ -160,10 +196,11 @@ void Complete(MuskingumCungeResult& result, const Scalars& scalars, const SweepS
   result.status = StatusFromCode(scalars.status);
   result.text = message.text();
   VolumeAccount& v = result.volume;
-  v.inflow = scalars.inflowVolume;
-  v.outflow = scalars.outflowVolume;
-  v.storageStart = scalars.written.initialStorage ? scalars.initialStorage : 0.0;
-  v.storageEnd = scalars.finalStorage;
+  v.inflow = scalars.account.inflow;
+  v.outflow = scalars.account.outflow;
+  v.storageStart = scalars.account.storageStart;
+  v.storageEnd = scalars.account.storageEnd;
+  v.loss = scalars.written.routed ? 0.0 : undefinedDbl();
   CloseBalance(v);
   MuskingumCungeDiagnostics& d = result.diagnostics;
   d.computationInterval = scalars.written.interval ? scalars.computationInterval : 0.0;
@@ -195,8 +232,8 @@ void Complete(MuskingumCungeResult& result, const Scalars& scalars, const SweepS
   d.routed = scalars.written.routed;
 }
 
-// A call refused before the routine ran (the workspace could not be sized, or the state does
-// not continue the call): every outflow undefined.
+// A call refused before the routine ran (the workspace could not be sized): every outflow and
+// every figure of the account undefined.
 MuskingumCungeResult Refused(int routineNumber, int number, std::string_view text,
                              const CallMessage& message, std::span<double> outflows) noexcept {
   MuskingumCungeResult result;
@@ -205,21 +242,20 @@ MuskingumCungeResult Refused(int routineNumber, int number, std::string_view tex
   result.outflows = outflows;
   result.status = {routineNumber, number, Severity::kError};
   result.text = message.text();
-  result.volume.inflow = result.volume.outflow = result.volume.storageEnd = undefinedDbl();
   return result;
 }
 
-// The continuation: the interval and subreach count of start (or, cold, those a one-call run
-// would choose, the interval lowered to the hydrograph's divided by a whole number), the node
-// flows and depths of start (or steady flow from the first inflow), the computation steps on
-// the ordinates.
+// The continuation: the interval and subreach count of start (or, cold, of the
+// discretisation chosen), the node flows and depths of start (or steady flow from the first
+// inflow), the computation steps on the ordinates.
 template <class NormalFlowAt>
 void Continue(const NormalFlowAt& normalFlow, const MuskingumCungeScheme& scheme,
               const MuskingumCungeReach& reach, const Hydrograph& hydrograph,
               std::span<const double> lateral, std::span<double> outflows,
-              const MuskingumCungeStateView* start, const detail::WorkspaceAccess& work,
-              const MuskingumCungeResults& results, SweepStats& stats, Report& report,
-              MuskingumCungeStateView& state) {
+              const MuskingumCungeStateView* start,
+              const MuskingumCungeDiscretisation& discretisation,
+              const detail::WorkspaceAccess& work, const MuskingumCungeResults& results,
+              SweepStats& stats, Report& report, MuskingumCungeStateView& state) {
   const std::span<const double> inflows = hydrograph.flows;
   const std::size_t n = inflows.size();
   const TextField message = results.message;
@@ -246,44 +282,24 @@ void Continue(const NormalFlowAt& normalFlow, const MuskingumCungeScheme& scheme
     Fail(message::kCungeState.number, scheme, flows, results, report);
   };
 
-  double dt = 0.0;
-  int subreaches = 0;
-  std::int32_t k = 0;
-  NormalFlow latest;
-  if (start != nullptr) {
-    dt = start->computationInterval;
-    subreaches = start->subreachCount;
-    const double parts = std::round(inputInterval / dt);
-    const auto nodes = static_cast<std::size_t>(std::max(subreaches, 0)) + 1;
-    if (!(dt > 0.0) || !(parts >= 1.0 && parts <= kMaxComputationSteps) ||
-        inputInterval / parts != dt || subreaches < 1 || subreaches > 200 ||
-        start->nodeFlows.size() != nodes || start->nodeDepths.size() != nodes ||
-        !SameOrdinate(inflows[0], start->lastInflow)) {
-      refuseState();
-      return;
-    }
-    k = static_cast<std::int32_t>(parts);
-  } else {
-    const ReferenceFlow reference = ReferenceFlowOf(flows);
-    latest = depthAt(reference.flow, scheme.referenceStartDepth);
-    const IntervalChoice choice = ChooseInterval(flows, scheme, reference, latest);
-    if (!(choice.dt > 0.0)) {
-      AppendDoubleToString(message::kCungeInterval.text, choice.dt, " ", message);
-      Refuse(scheme, flows, results, report);
-      return;
-    }
-    // The smallest whole number of steps per ordinate interval that keeps dt at most the
-    // chosen one.
-    const double parts = std::max(1.0, std::ceil(inputInterval / choice.dt));
-    if (!(parts <= kMaxComputationSteps)) {
-      message.assign(kNoStorageText);
-      Fail(kMessageNoStorage, scheme, flows, results, report);
-      return;
-    }
-    k = static_cast<std::int32_t>(parts);
-    dt = inputInterval / parts;
-    subreaches = choice.subreaches;
+  // The interval divides the ordinates' into k steps, and the state fits the reach.
+  const double dt = start != nullptr ? start->computationInterval
+                                     : discretisation.computationInterval;
+  const int subreaches = start != nullptr ? start->subreachCount : discretisation.subreachCount;
+  const double parts = std::round(inputInterval / dt);
+  const auto nodeCount = static_cast<std::size_t>(std::max(subreaches, 0)) + 1;
+  const bool fits =
+      dt > 0.0 && parts >= 1.0 && parts <= kMaxComputationSteps && inputInterval / parts == dt &&
+      subreaches >= 1 && subreaches <= kMaxSubreachCount &&
+      (start == nullptr ||
+       (start->nodeFlows.size() == nodeCount && start->nodeDepths.size() == nodeCount &&
+        SameOrdinate(inflows[0], start->lastInflow)));
+  if (!fits) {
+    refuseState();
+    return;
   }
+  const auto k = static_cast<std::int32_t>(parts);
+  NormalFlow latest;
   const double dx = reach.length / subreaches;
   results.computationInterval = dt;
   results.subreachLength = dx;
@@ -329,6 +345,7 @@ void Continue(const NormalFlowAt& normalFlow, const MuskingumCungeScheme& scheme
 
   results.initialStorage = NodeStorage(depthAt, nodeFlows, nodeDepths, dx);
   results.written.initialStorage = true;
+  results.account.storageStart = results.initialStorage;
   outflowWork[0] = nodeFlows[nodes - 1];
   SweepSums sums;
   sums.outflow = 0.5 * outflowWork[0];
@@ -343,14 +360,18 @@ void Continue(const NormalFlowAt& normalFlow, const MuskingumCungeScheme& scheme
   results.outflowVolume = dt * sums.outflow;
   // With one step the sweep computes no end storage: the reach is as it started.
   results.finalStorage = periods > 1 ? dx * sums.endArea : results.initialStorage;
+  AccountVolumes(dt, reach.length, inflowWork, lateralWork, outflowWork, results.account);
+  results.account.storageEnd =
+      periods == 1 || sums.endDefined ? results.finalStorage : undefinedDbl();
   for (std::size_t i = 0; i < n; ++i) outflows[i] = outflowWork[i * static_cast<std::size_t>(k)];
   state = {dt, subreaches, nodeFlows, nodeDepths, inflows[n - 1]};
   results.status = report.status(scheme.routine);
 }
 
 MuskingumCungeResult RouteContinued(const MuskingumCungeReach& reach, const Hydrograph& hydrograph,
-                                    const MuskingumCungeStateView* start, Workspace& workspace,
-                                    const RouteOptions& options) {
+                                    const MuskingumCungeStateView* start,
+                                    const MuskingumCungeDiscretisation& discretisation,
+                                    Workspace& workspace, const RouteOptions& options) {
   const detail::WorkspaceAccess work{workspace};
   const CallMessage message = MessageFor(options, workspace);
   const CallArrays arrays = ArraysFor(hydrograph, options, work);
@@ -362,25 +383,25 @@ MuskingumCungeResult RouteContinued(const MuskingumCungeReach& reach, const Hydr
   MuskingumCungeResult result;
   const MuskingumCungeResults results = scalars.results(message.field);
   WithSection(reach, message.field, [&](const auto& normalFlow, const MuskingumCungeScheme& scheme) {
-    Continue(normalFlow, scheme, reach, hydrograph, arrays.lateral, arrays.outflows, start, work,
-             results, stats, report, result.state);
+    Continue(normalFlow, scheme, reach, hydrograph, arrays.lateral, arrays.outflows, start,
+             discretisation, work, results, stats, report, result.state);
   });
   result.outflows = arrays.outflows;
   Complete(result, scalars, stats, message);
   return result;
 }
 
-}  // namespace
-
-MuskingumCungeResult Route(const MuskingumCungeReach& reach, const Hydrograph& hydrograph,
-                           const FlowProfile& initial, Workspace& workspace,
-                           const RouteOptions& options) {
+// The one-call run; scalars receives the routine's own figures as well as the account.
+MuskingumCungeResult RouteOneCall(const MuskingumCungeReach& reach, const Hydrograph& hydrograph,
+                                  const FlowProfile& initial, Workspace& workspace,
+                                  const RouteOptions& options, Scalars& scalars) {
   const detail::WorkspaceAccess work{workspace};
   const CallMessage message = MessageFor(options, workspace);
   const CallArrays arrays = ArraysFor(hydrograph, options, work);
-  if (!arrays.stored || !Fit(work.profile(), initial.flows.size()))
+  if (!arrays.stored || !Fit(work.profile(), initial.flows.size())) {
+    scalars.inflowVolume = scalars.outflowVolume = scalars.finalStorage = undefinedDbl();
     return Refused(RoutineOf(reach), kMessageNoStorage, kNoStorageText, message, arrays.outflows);
-  Scalars scalars;
+  }
   SweepStats stats;
   const MuskingumCungeResults results = scalars.results(message.field);
   const Buffers buffers{work.seriesInflow(), work.seriesLateral(), work.seriesOutflow(),
@@ -406,15 +427,133 @@ MuskingumCungeResult Route(const MuskingumCungeReach& reach, const Hydrograph& h
   return result;
 }
 
+// The discretisation of a continuation from the reach and a reference flow (see
+// ChooseDiscretisation), the searches writing into a private field.
+template <class NormalFlowAt>
+MuskingumCungeDiscretisation Discretise(const NormalFlowAt& normalFlow,
+                                        const MuskingumCungeScheme& scheme,
+                                        const MuskingumCungeReach& reach,
+                                        std::int32_t intervalMinutes, double referenceFlow,
+                                        TextField message) {
+  MuskingumCungeDiscretisation d;
+  const Status refused{scheme.routine, message::kCungeInvalid.number, Severity::kError};
+  const double length = reach.length;
+  if (intervalMinutes < 1 || !(length > 0.0) || !std::isfinite(length) ||
+      !(reach.slope != 0.0) || !normalFlow.serves(message)) {
+    d.status = refused;
+    return d;
+  }
+  // Q0: the caller's flow, or the reach's own.
+  const bool given = std::isfinite(referenceFlow) && referenceFlow > kSmallFlow;
+  const double flow = given ? referenceFlow : normalFlow.ownReferenceFlow();
+  const NormalFlow atReference = normalFlow(flow, scheme.referenceStartDepth);
+  // The one-call run's choice without a hydrograph: no rise time bounds dt.
+  const MuskingumCungeFlows flows{intervalMinutes, length, reach.slope, 1, 0, {}, {}, 1, {},
+                                  {}, {}};
+  const IntervalChoice choice = ChooseInterval(flows, scheme, {flow, 0}, atReference);
+  const double inputInterval = intervalMinutes * kSecondsPerMinute;
+  // The smallest whole number of steps per ordinate interval that keeps dt at most the chosen
+  // one.
+  const double parts = std::max(1.0, std::ceil(inputInterval / choice.dt));
+  if (!(choice.dt > 0.0) || !(parts <= kMaxComputationSteps)) {
+    d.status = refused;
+    return d;
+  }
+  d.computationInterval = inputInterval / parts;
+  d.subreachCount = choice.subreaches;
+  d.referenceFlow = flow;
+  return d;
+}
+
+// The start of a continuation at one flow: every node at it, each depth the normal depth
+// there searched from the scheme's node start.
+template <class NormalFlowAt>
+MuskingumCungeStart StartNodes(const NormalFlowAt& normalFlow, const MuskingumCungeScheme& scheme,
+                               const MuskingumCungeReach& reach,
+                               const MuskingumCungeDiscretisation& discretisation,
+                               double initialFlow, double firstInflow, TextField message) {
+  MuskingumCungeStart start;
+  const auto refuse = [&](const Message& m) {
+    start.status = {scheme.routine, m.number, Severity::kError};
+    start.text = message.view().substr(0, static_cast<std::size_t>(message.lastNonBlank()));
+    return start;
+  };
+  const double length = reach.length;
+  if (!(length > 0.0) || !std::isfinite(length) || !(reach.slope != 0.0)) {
+    AppendDoubleToString(message::kCungeInvalidReach.text, length,
+                         message::kCungeInvalidReach.detail, message);
+    AppendDoubleToString(message.view(), reach.slope, " ", message);
+    return refuse(message::kCungeInvalidReach);
+  }
+  if (!normalFlow.serves(message)) return refuse(message::kCungeInvalid);
+  const double dt = discretisation.computationInterval;
+  const int subreaches = discretisation.subreachCount;
+  if (!(dt > 0.0) || !std::isfinite(dt) || subreaches < 1 || subreaches > kMaxSubreachCount) {
+    message.assign(message::kCungeState.text);
+    return refuse(message::kCungeState);
+  }
+  const double depth = normalFlow(initialFlow, scheme.nodeStartDepth).depth;
+  const auto nodes = static_cast<std::size_t>(subreaches) + 1;
+  start.state.computationInterval = dt;
+  start.state.subreachCount = subreaches;
+  start.state.nodeFlows.assign(nodes, initialFlow);
+  start.state.nodeDepths.assign(nodes, depth);
+  start.state.lastInflow = firstInflow;
+  return start;
+}
+
+}  // namespace
+
+MuskingumCungeDiscretisation ChooseDiscretisation(const MuskingumCungeReach& reach,
+                                                  std::int32_t intervalMinutes,
+                                                  double referenceFlow) {
+  char text[kPrivateMessageWidth] = {kBlank};
+  const TextField message(text, kPrivateMessageWidth);
+  MuskingumCungeDiscretisation d;
+  WithSection(reach, message, [&](const auto& normalFlow, const MuskingumCungeScheme& scheme) {
+    d = Discretise(normalFlow, scheme, reach, intervalMinutes, referenceFlow, message);
+  });
+  return d;
+}
+
+MuskingumCungeStart StartAtFlow(const MuskingumCungeReach& reach,
+                                const MuskingumCungeDiscretisation& discretisation,
+                                double initialFlow, double firstInflow) {
+  std::array<char, Workspace::kMessageWidth> text;
+  text.fill(kBlank);
+  const TextField message(text.data(), static_cast<int>(text.size()));
+  MuskingumCungeStart start;
+  WithSection(reach, message, [&](const auto& normalFlow, const MuskingumCungeScheme& scheme) {
+    start = StartNodes(normalFlow, scheme, reach, discretisation, initialFlow, firstInflow,
+                       message);
+  });
+  return start;
+}
+
+MuskingumCungeResult Route(const MuskingumCungeReach& reach, const Hydrograph& hydrograph,
+                           const FlowProfile& initial, Workspace& workspace,
+                           const RouteOptions& options) {
+  Scalars scalars;
+  return RouteOneCall(reach, hydrograph, initial, workspace, options, scalars);
+}
+
 MuskingumCungeResult Route(const MuskingumCungeReach& reach, const Hydrograph& hydrograph,
                            Workspace& workspace, const RouteOptions& options) {
-  return RouteContinued(reach, hydrograph, nullptr, workspace, options);
+  return RouteContinued(reach, hydrograph, nullptr,
+                        ChooseDiscretisation(reach, hydrograph.intervalMinutes), workspace,
+                        options);
+}
+
+MuskingumCungeResult Route(const MuskingumCungeReach& reach, const Hydrograph& hydrograph,
+                           const MuskingumCungeDiscretisation& discretisation,
+                           Workspace& workspace, const RouteOptions& options) {
+  return RouteContinued(reach, hydrograph, nullptr, discretisation, workspace, options);
 }
 
 MuskingumCungeResult Route(const MuskingumCungeReach& reach, const Hydrograph& hydrograph,
                            const MuskingumCungeStateView& start, Workspace& workspace,
                            const RouteOptions& options) {
-  return RouteContinued(reach, hydrograph, &start, workspace, options);
+  return RouteContinued(reach, hydrograph, &start, {}, workspace, options);
 }
 
 namespace {
@@ -442,24 +581,26 @@ void RouteFixedWidth(const MuskingumCungeReach& reach, const MuskingumCungeSchem
     return;
   }
   Workspace workspace;
-  const MuskingumCungeResult result =
-      Route(reach, {intervalMinutes, inflows.first(n), lateralInflows.first(n)},
-            FlowProfile{initialFlows.first(m), subreachesFromInitialFlows != 0}, workspace,
-            {{out.message.data(), static_cast<std::size_t>(out.message.width())},
-             outflows.first(n)});
+  Scalars scalars;
+  const MuskingumCungeResult result = RouteOneCall(
+      reach, {intervalMinutes, inflows.first(n), lateralInflows.first(n)},
+      FlowProfile{initialFlows.first(m), subreachesFromInitialFlows != 0}, workspace,
+      {{out.message.data(), static_cast<std::size_t>(out.message.width())}, outflows.first(n)},
+      scalars);
   const MuskingumCungeDiagnostics& d = result.diagnostics;
   if (d.intervalWritten) out.computationInterval = d.computationInterval;
   if (d.subreachLengthWritten) out.subreachLength = d.subreachLength;
-  if (d.initialStorageWritten) out.initialStorage = result.volume.storageStart;
+  if (d.initialStorageWritten) out.initialStorage = scalars.initialStorage;
   if (d.routed) {
     out.peakOutflow = d.peakOutflow;
     out.maxCelerity = d.maxCelerity;
     std::copy(result.finalFlows.begin(), result.finalFlows.end(), finalFlows.begin());
   }
   if (d.peakFound) out.peakTimeMinutes = d.peakTimeMinutes;
-  out.finalStorage = result.volume.storageEnd;
-  out.inflowVolume = result.volume.inflow;
-  out.outflowVolume = result.volume.outflow;
+  // The routine's own figures, not the account's.
+  out.finalStorage = scalars.finalStorage;
+  out.inflowVolume = scalars.inflowVolume;
+  out.outflowVolume = scalars.outflowVolume;
   out.status = result.status.code();
 }
 
@@ -481,12 +622,13 @@ void RouteMuskingumCunge8Point(
   std::copy(elevations.begin(), elevations.end(), section.elevations.begin());
   std::copy(manningN.begin(), manningN.end(), section.manningN.begin());
   MuskingumCungeResults::Written written;
+  AccountFigures account;
   RouteFixedWidth({reachLength, channelSlope, section}, kEightPointScheme, intervalMinutes,
                   initialFlowCount, subreachesFromInitialFlows, initialFlows, finalFlows,
                   ordinateCount, inflows, lateralInflows, outflows,
                   {computationInterval, subreachLength, peakOutflow, peakTimeMinutes,
                    maxCelerity, initialStorage, finalStorage, inflowVolume, outflowVolume,
-                   status, message, written});
+                   status, message, written, account});
 }
 
 void RouteMuskingumCungePrism(
@@ -503,12 +645,13 @@ void RouteMuskingumCungePrism(
   ChannelSection section = TrapezoidSection{bottomWidth, sideSlope, manningN};
   if (IsCircleShape(sectionShape)) section = CircleSection{bottomWidth, manningN};
   MuskingumCungeResults::Written written;
+  AccountFigures account;
   RouteFixedWidth({reachLength, channelSlope, section}, kPrismScheme, intervalMinutes,
                   initialFlowCount, subreachesFromInitialFlows, initialFlows, finalFlows,
                   ordinateCount, inflows, lateralInflows, outflows,
                   {computationInterval, subreachLength, peakOutflow, peakTimeMinutes,
                    maxCelerity, initialStorage, finalStorage, inflowVolume, outflowVolume,
-                   status, message, written});
+                   status, message, written, account});
 }
 
 }  // namespace tovalin

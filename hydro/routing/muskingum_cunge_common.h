@@ -31,6 +31,8 @@ inline constexpr double kMaxComputationSteps = 33554432.0;  // 2^25
 // hourly ordinates at a 15-minute computation interval over 200 subreaches, about two minutes
 // at a typical million subreach-steps per second, under an hour at 20 passes in every one.
 inline constexpr double kMaxSubreachSteps = 134217728.0;  // 2^27
+// Largest number of subreaches NSUB of a reach.
+inline constexpr int kMaxSubreachCount = 200;
 
 // Normal flow at one flow: depth (m), area (m2), top width (m), celerity (m/s).
 struct NormalFlow {
@@ -111,6 +113,16 @@ struct MuskingumCungeFlows {
   std::span<double> outflows;
 };
 
+// The volume account of one call as the C++ API reports it (see VolumeAccount): the routine's
+// own volumes and storages with every undefined value kept undefined, never summed as a
+// number or left out of a storage. Undefined until the call computes them.
+struct AccountFigures {
+  double inflow = undefinedDbl();
+  double outflow = undefinedDbl();
+  double storageStart = undefinedDbl();
+  double storageEnd = undefinedDbl();
+};
+
 // The scalar results, the status and the message of one call.
 struct MuskingumCungeResults {
   double& computationInterval;
@@ -134,6 +146,7 @@ struct MuskingumCungeResults {
     bool peakTime = false;
   };
   Written& written;
+  AccountFigures& account;
 };
 
 namespace muskingum_cunge {
@@ -339,45 +352,61 @@ double RouteSubreachStep(const DepthAt& depthAt, const MuskingumCungeScheme& sch
 }
 
 // Storage at the nodes, a trapezoidal sum of the areas at the node flows times dx, each
-// search starting from the node's depth (which is not changed); an undefined flow adds nothing.
+// search starting from the node's depth (which is not changed); undefined when a flow or an
+// area is.
 template <class DepthAt>
 double NodeStorage(const DepthAt& depthAt, std::span<const double> nodeFlows,
                    std::span<const double> nodeDepths, double dx) {
   double areaSum = 0.0;
   for (std::size_t j = 0; j < nodeFlows.size(); ++j) {
-    if (isUndefinedDbl(nodeFlows[j])) continue;
+    if (isUndefinedDbl(nodeFlows[j])) return undefinedDbl();
     const double weight = (j == 0 || j + 1 == nodeFlows.size()) ? 0.5 : 1.0;
-    areaSum = areaSum + weight * depthAt(nodeFlows[j], nodeDepths[j]).area;
+    const double area = depthAt(nodeFlows[j], nodeDepths[j]).area;
+    if (isUndefinedDbl(area)) return undefinedDbl();
+    areaSum = areaSum + weight * area;
   }
   return dx * areaSum;
 }
+
+// A storage as the routine sums it, and whether every flow and area in the sum was defined
+// (an undefined flow has the area of no flow, a failed depth search an undefined one).
+struct StorageSum {
+  double volume;
+  bool defined;
+};
 
 // Storage at the start of a one-call run: trapezoidal sum of the areas at the M initial
 // flows, each search starting from the depth found at the point before, times L/(M - 1); for
 // a single point L A. latest receives the last normal flow.
 template <class DepthAt>
-double ProfileStorage(const DepthAt& depthAt, const MuskingumCungeScheme& scheme,
-                      std::span<const double> initialFlows, double length, NormalFlow& latest) {
+StorageSum ProfileStorage(const DepthAt& depthAt, const MuskingumCungeScheme& scheme,
+                          std::span<const double> initialFlows, double length,
+                          NormalFlow& latest) {
   const std::size_t m = initialFlows.size();
   double areaSum = 0.0;
   double startDepth = scheme.profileStartDepth;
+  bool defined = true;
   for (std::size_t k = 0; k < m; ++k) {
     latest = depthAt(initialFlows[k], startDepth);
     startDepth = latest.depth;
+    defined = defined && !isUndefinedDbl(initialFlows[k]) && !isUndefinedDbl(latest.area);
     const double weight = (k == 0 || k == m - 1) ? 0.5 : 1.0;
     areaSum = areaSum + weight * latest.area;
   }
   // V0 = L/(M - 1) * sum, or L A for a single point.
-  if (m > 1) return length / static_cast<double>(m - 1) * areaSum;
-  return scheme.singlePointFromHalfWeight ? length * (2.0 * areaSum) : length * latest.area;
+  if (m > 1) return {length / static_cast<double>(m - 1) * areaSum, defined};
+  return {scheme.singlePointFromHalfWeight ? length * (2.0 * areaSum) : length * latest.area,
+          defined};
 }
 
 // The sums of the routing: inflow and outflow (trapezoidal over the steps, each times dt
-// later) and the end storage's areas.
+// later) and the end storage's areas, with whether every node's area entered that sum
+// defined.
 struct SweepSums {
   double inflow = 0.0;
   double outflow = 0.0;
   double endArea = 0.0;
+  bool endDefined = true;
 };
 
 // Storage at the end, one node of the last step: the area at the node's flow, the search
@@ -386,7 +415,26 @@ template <class DepthAt>
 void AddEndArea(const DepthAt& depthAt, double flow, double nodeDepth, bool reachEnd,
                 NormalFlow& latest, SweepSums& sums) {
   latest = depthAt(flow, nodeDepth);
+  if (isUndefinedDbl(latest.area)) sums.endDefined = false;
   sums.endArea = sums.endArea + (reachEnd ? 0.5 : 1.0) * latest.area;
+}
+
+// The account's inflow and outflow volumes of the step series, m3: the trapezoid over the
+// computation steps of the total inflow qL + I and of the outflow, an interval with an
+// undefined end adding nothing. Where every value is defined they are the routing's own sums
+// to the bit.
+inline void AccountVolumes(double dt, double length, std::span<const double> inflowWork,
+                           std::span<const double> lateralWork,
+                           std::span<const double> outflowWork, AccountFigures& account) noexcept {
+  const auto totalInflow = [&](std::size_t t) {
+    const double lateral = lateralWork[t];
+    const double inflow = inflowWork[t];
+    return isUndefinedDbl(lateral) || isUndefinedDbl(inflow) ? undefinedDbl()
+                                                               : lateral * length + inflow;
+  };
+  account.inflow = dt * IntervalWeightedSum(outflowWork.size(), totalInflow);
+  account.outflow =
+      dt * IntervalWeightedSum(outflowWork.size(), [&](std::size_t t) { return outflowWork[t]; });
 }
 
 // Routes computation steps 2 to NCOMP of the series from the node flows and depths of step 1:
@@ -417,6 +465,7 @@ void Sweep(const DepthAt& depthAt, const MuskingumCungeScheme& scheme, double dt
         nodeFlows[j - 1] = inflow2;
         outflowWork[t] = undefined;
         inflow2 = undefined;
+        if (lastStep) sums.endDefined = false;
         continue;
       }
       const double outflow2 =
@@ -432,6 +481,8 @@ void Sweep(const DepthAt& depthAt, const MuskingumCungeScheme& scheme, double dt
     // nothing.
     if (lastStep && !isUndefinedDbl(nodeFlows[0]))
       AddEndArea(depthAt, nodeFlows[0], nodeDepths[0], true, latest, sums);
+    else if (lastStep)
+      sums.endDefined = false;
     const double outflow = outflowWork[t];
     nodeFlows[nodes - 1] = outflow;
     const double weight = lastStep ? 0.5 : 1.0;
@@ -499,8 +550,11 @@ void RouteMuskingumCunge(const NormalFlowAt& normalFlow, const MuskingumCungeSch
   const std::span<const double> inflowWork = plan.inflows;
   const std::span<const double> lateralWork = plan.lateral;
 
-  results.initialStorage = ProfileStorage(depthAt, scheme, flows.initialFlows, length, latest);
+  const StorageSum initialStorage =
+      ProfileStorage(depthAt, scheme, flows.initialFlows, length, latest);
+  results.initialStorage = initialStorage.volume;
   results.written.initialStorage = true;
+  results.account.storageStart = initialStorage.defined ? initialStorage.volume : undefinedDbl();
 
   outflowWork[0] = flows.initialFlows[m - 1];
   SweepSums sums;
@@ -528,6 +582,11 @@ void RouteMuskingumCunge(const NormalFlowAt& normalFlow, const MuskingumCungeSch
   results.inflowVolume = dt * sums.inflow;
   results.outflowVolume = dt * sums.outflow;
   results.finalStorage = dx * sums.endArea;
+  // With one step the reach ends as it started.
+  AccountVolumes(dt, length, inflowWork, lateralWork, outflowWork, results.account);
+  results.account.storageEnd = plan.stepCount == 1 ? results.account.storageStart
+                               : sums.endDefined   ? results.finalStorage
+                                                   : undefinedDbl();
   ChangeTimeInterval(dt, plan.inputInterval, plan.stepCount, flows.ordinateCount, outflowWork,
                      flows.outflows);
   NodesOntoProfile(scheme, nodeFlows, plan.subreaches, flows.finalFlows);

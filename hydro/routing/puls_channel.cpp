@@ -121,7 +121,7 @@ double PeriodLoss(const Reach& reach, ChannelLoss loss, double indicator,
 
 // Where one step starts: its net outflow at the first ordinate, and, when a state carries
 // them on, its gross outflow and storage indicator there (NaN: found from the outflow).
-struct StepStart {
+struct StepFrom {
   double netOutflow;
   double grossOutflow;
   double indicator;
@@ -137,17 +137,17 @@ struct StepEnd {
   double lossVolume;
 };
 
-// Storage of one step held at indicator SI with gross outflow Q: S = (SI - Q/2) dt; nothing
-// for an undefined value.
+// Storage of one step held at indicator SI with gross outflow Q: S = (SI - Q/2) dt; undefined
+// when either is.
 double StepStorage(const Reach& reach, double indicator, double outflow) noexcept {
-  if (isUndefinedDbl(indicator) || isUndefinedDbl(outflow)) return 0.0;
+  if (isUndefinedDbl(indicator) || isUndefinedDbl(outflow)) return undefinedDbl();
   return (outflow * -kHalf + indicator) / reach.inverseInterval;
 }
 
 // Routes the working hydrograph through one step: on entry it holds the inflow to the step,
 // on return the step's outflow (net of the loss, when there is one).
 template <bool kWithLoss>
-StepEnd RouteStep(const Reach& reach, ChannelLoss loss, StepStart start, std::int32_t step,
+StepEnd RouteStep(const Reach& reach, ChannelLoss loss, StepFrom start, std::int32_t step,
                   std::span<double> hydrograph) noexcept {
   const double undefined = undefinedDbl();
   const double initialOutflow = start.netOutflow;
@@ -225,6 +225,21 @@ StepEnd RouteStep(const Reach& reach, ChannelLoss loss, StepStart start, std::in
   end.indicator = indicator;
   end.lossVolume = lossSum / reach.inverseInterval;
   return end;
+}
+
+// dt = minutes * (1/60) * 3600 seconds
+double IntervalSeconds(std::int32_t intervalMinutes) noexcept {
+  return static_cast<double>(intervalMinutes) * kHoursPerMinute * kSecondsPerHour;
+}
+
+// The working table of storage indicators of one step, SI = S / n * (1/dt) + 0.5 O for each
+// pair: half of 2S/dt + O for the storage of one step.
+void FillIndicators(std::span<const double> storage, std::span<const double> outflow,
+                    std::int32_t stepCount, double inverseInterval,
+                    std::span<double> indicator) noexcept {
+  const double stepsAsDouble = static_cast<double>(stepCount);
+  for (std::size_t j = 0; j < indicator.size(); ++j)
+    indicator[j] = storage[j] / stepsAsDouble * inverseInterval + kHalf * outflow[j];
 }
 
 // Number of elements of a span a count covers: count, limited to the span, 0 below 1.
@@ -319,8 +334,7 @@ PulsResult RouteCall(const PulsReach& reach, const Hydrograph& hydrograph,
   }
   FaultSeam(inflows);
 
-  // dt = minutes * (1/60) * 3600 seconds
-  const double interval = static_cast<double>(intervalMinutes) * kHoursPerMinute * kSecondsPerHour;
+  const double interval = IntervalSeconds(intervalMinutes);
   const double inverseInterval = 1.0 / interval;
   VolumeAccount& volume = result.volume;
   volume.inflow = TrapezoidVolume(inflows, interval);
@@ -329,25 +343,24 @@ PulsResult RouteCall(const PulsReach& reach, const Hydrograph& hydrograph,
   if (!outflows.empty()) std::memmove(outflows.data(), inflows.data(), outflows.size_bytes());
 
   std::vector<double>& indicator = work.table();
-  const double stepsAsDouble = static_cast<double>(stepCount);
-  for (std::size_t j = 0; j < pairs; ++j) {
-    // SI = S / n * (1/dt) + 0.5 O: half of 2S/dt + O for the storage of one step
-    indicator[j] = storage[j] / stepsAsDouble * inverseInterval + kHalf * outflow[j];
-  }
+  FillIndicators(storage, outflow, stepCount, inverseInterval, indicator);
 
   std::int32_t status = 0;
   const Reach routed{storage, outflow, elevation, indicator, inverseInterval, status,
                      message.field, report, tally};
   const ChannelLoss loss{reach.lossElevation, reach.lossRate};
   const double carriedNothing = std::numeric_limits<double>::quiet_NaN();
+  volume.storageStart = volume.storageEnd = volume.loss = 0.0;
   for (std::size_t s = 0; s < steps; ++s) {
-    const StepStart from{start.outflows[s],
+    const StepFrom from{start.outflows[s],
                          carriesGross ? start.grossOutflows[s] : start.outflows[s],
                          carriesIndicators ? start.storageIndicators[s] : carriedNothing,
                          carriesIndicators};
     const StepEnd end = RouteStep<kWithLoss>(routed, loss, from, static_cast<std::int32_t>(s), outflows);
-    volume.storageStart += StepStorage(routed, end.startIndicator, end.startGross);
-    volume.storageEnd += StepStorage(routed, end.indicator, end.grossOutflow);
+    volume.storageStart =
+        AddDefined(volume.storageStart, StepStorage(routed, end.startIndicator, end.startGross));
+    volume.storageEnd =
+        AddDefined(volume.storageEnd, StepStorage(routed, end.indicator, end.grossOutflow));
     volume.loss += end.lossVolume;
     finals[s] = outflows.empty() ? start.outflows[s] : outflows.back();
     if constexpr (kWithLoss) gross[s] = end.grossOutflow;
@@ -406,6 +419,97 @@ void RouteFixedWidth(std::int32_t intervalMinutes, std::int32_t pairCount,
   status = result.status.code();
 }
 
+// Where each step of a start state stands: its outflow handed on, its outflow before any loss
+// and its storage indicator.
+struct StepStand {
+  double netOutflow;
+  double grossOutflow;
+  double indicator;
+};
+
+// A start state with every step alike: at the storage whose outflow is `value` (a flow), or
+// at the water-surface level `value`, looked up in the reach's table as the routing looks up.
+template <bool kWithLoss>
+StepStart StartSteps(const PulsReach& reach, std::int32_t intervalMinutes, double value,
+                     bool atLevel, double firstInflow) {
+  const int routineNumber =
+      kWithLoss ? routine::kRoutePulsChannelWithLoss : routine::kRoutePulsChannel;
+  StepStart start;
+  FixedText<Workspace::kMessageWidth> text;
+  const TextField message = text.field();
+  Report report;
+  const auto finish = [&] {
+    start.status = StatusOf(report, routineNumber);
+    start.text = text.trimmed();
+    if (report.failed()) start.state = {};
+    return start;
+  };
+  if (intervalMinutes < 1 || reach.steps < 1) {
+    AppendIntegerToString(message::kPulsInvalid.text, intervalMinutes, message::kPulsInvalid.detail,
+                          message);
+    AppendIntegerToString(message.view(), reach.steps, kClosingTrailer, message);
+    report.error(message::kPulsInvalid.number);
+    return finish();
+  }
+  std::size_t pairs = std::min(reach.storage.size(), reach.outflow.size());
+  if (kWithLoss || atLevel) pairs = std::min(pairs, reach.elevation.size());
+  const std::span<const double> storage = reach.storage.first(pairs);
+  const std::span<const double> outflow = reach.outflow.first(pairs);
+  const std::span<const double> elevation =
+      reach.elevation.first(std::min(pairs, reach.elevation.size()));
+  const auto steps = static_cast<std::size_t>(reach.steps);
+  std::vector<double> indicator;
+  StepState& state = start.state;
+  if (!Fit(indicator, pairs) || !Fit(state.outflows, steps) ||
+      !Fit(state.storageIndicators, steps) || !Fit(state.grossOutflows, kWithLoss ? steps : 0)) {
+    message.assign(message::kPulsNoStorage.text);
+    report.error(kMessageNoStorage);
+    return finish();
+  }
+  const double inverseInterval = 1.0 / IntervalSeconds(intervalMinutes);
+  FillIndicators(storage, outflow, reach.steps, inverseInterval, indicator);
+  std::int32_t status = 0;
+  LookupTally tally;
+  const Reach table{storage, outflow, elevation, indicator, inverseInterval, status, message,
+                    report, tally};
+  const ChannelLoss loss{reach.lossElevation, reach.lossRate};
+  StepStand stand{};
+  if (!atLevel) {
+    // The outflow handed on is the flow; with a loss, the outflow before it found as a cold
+    // start finds it; SI from that outflow.
+    stand.netOutflow = value;
+    stand.grossOutflow = kWithLoss ? InitialGrossOutflow(table, loss, value) : value;
+    stand.indicator = table.lookUp(outflow, indicator, stand.grossOutflow,
+                                   message::kPulsStorageLookup.number,
+                                   message::kPulsStorageLookup.text);
+  } else {
+    // O and S of the level; SI = S / n * (1/dt) + 0.5 O; the loss of a period at SI.
+    stand.grossOutflow = table.lookUp(elevation, outflow, value,
+                                      message::kPulsOutflowElevation.number,
+                                      message::kPulsOutflowElevation.text);
+    if (report.failed()) return finish();
+    const double levelStorage =
+        table.lookUp(elevation, storage, value, message::kPulsStorageElevation.number,
+                     message::kPulsStorageElevation.text);
+    stand.indicator = levelStorage / static_cast<double>(reach.steps) * inverseInterval +
+                      kHalf * stand.grossOutflow;
+    stand.netOutflow = stand.grossOutflow;
+    if constexpr (kWithLoss) {
+      if (!report.failed()) {
+        // Net outflow Q - L, 0 when the loss takes it all.
+        const double net = stand.grossOutflow - PeriodLoss(table, loss, stand.indicator,
+                                                          stand.grossOutflow);
+        stand.netOutflow = net > 0.0 ? net : 0.0;
+      }
+    }
+  }
+  std::fill(state.outflows.begin(), state.outflows.end(), stand.netOutflow);
+  std::fill(state.grossOutflows.begin(), state.grossOutflows.end(), stand.grossOutflow);
+  std::fill(state.storageIndicators.begin(), state.storageIndicators.end(), stand.indicator);
+  state.lastInflow = firstInflow;
+  return finish();
+}
+
 }  // namespace
 
 PulsResult Route(const PulsReach& reach, const Hydrograph& hydrograph, const StepStateView& start,
@@ -418,6 +522,19 @@ PulsResult Route(const PulsReach& reach, const Hydrograph& hydrograph, Workspace
                  const RouteOptions& options) {
   return reach.withLoss ? RouteCold<true>(reach, hydrograph, workspace, options)
                         : RouteCold<false>(reach, hydrograph, workspace, options);
+}
+
+StepStart StartAtFlow(const PulsReach& reach, std::int32_t intervalMinutes, double initialFlow,
+                      double firstInflow) {
+  return reach.withLoss
+             ? StartSteps<true>(reach, intervalMinutes, initialFlow, false, firstInflow)
+             : StartSteps<false>(reach, intervalMinutes, initialFlow, false, firstInflow);
+}
+
+StepStart StartAtLevel(const PulsReach& reach, std::int32_t intervalMinutes, double level,
+                       double firstInflow) {
+  return reach.withLoss ? StartSteps<true>(reach, intervalMinutes, level, true, firstInflow)
+                        : StartSteps<false>(reach, intervalMinutes, level, true, firstInflow);
 }
 
 void RoutePulsChannel(std::int32_t intervalMinutes, std::int32_t pairCount,

@@ -16,6 +16,9 @@ namespace tovalin {
 // double (bits C7D2CED320000000). A NaN is treated the same way wherever a value is tested.
 inline constexpr double kUndefined = -99999996802856924650656260769173209088.0;
 
+// True for kUndefined and for any value that is not a number: the test the routines apply.
+constexpr bool IsUndefined(double value) noexcept { return value == kUndefined || value != value; }
+
 enum class Severity : std::int32_t { kNone = 0, kWarning = 2, kError = 4 };
 
 // The outcome of a call: the reporting routine (a row of the routine-name table, see
@@ -35,20 +38,35 @@ struct Status {
 // Name of a row of the routine-name table ("Unknown Subroutine" outside 1..35).
 std::string_view RoutineName(std::int32_t routine) noexcept;
 
-// Volume account of a call, m3 when flows are m3/s (flow unit x seconds otherwise):
-// inflow and outflow volumes over the call (trapezoidal in time), storage in the reach at the
-// first and last ordinate from the method's own relation, the channel loss (Puls with loss),
-// and balanceError = inflow - outflow - (storageEnd - storageStart) - loss, divided by inflow
-// when inflow is not 0 (relative) and absolute otherwise. Undefined ordinates add nothing.
+// Volume account of a call, m3 when flows are m3/s (flow unit x seconds otherwise). A figure
+// that cannot be known is the undefined value kUndefined, never 0 in its place.
+//   inflow, outflow  volumes over the call, trapezoidal in time over the ordinates
+//                    (Muskingum-Cunge: over its computation steps); an interval with an
+//                    undefined end adds nothing
+//   storageStart     storage in the reach at the first ordinate from the method's own relation,
+//   storageEnd       and at the last; undefined when a flow, storage indicator or area it needs
+//                    is undefined
+//   loss             the channel loss (Puls with loss); 0 for the methods without one
+//   balanceError     inflow - outflow - (storageEnd - storageStart) - loss, m3; undefined when
+//                    any of them is undefined or the difference is not finite
+//   relativeError    balanceError / (inflow + storageStart); undefined when balanceError is or
+//                    when that sum is below kSmallestRelativeBase (a dry reach reports its m3
+//                    only)
+// A call that routes nothing (refused, a state that does not fit, no storage) leaves every
+// figure undefined.
 struct VolumeAccount {
-  double inflow = 0.0;
-  double outflow = 0.0;
-  double storageStart = 0.0;
-  double storageEnd = 0.0;
-  double loss = 0.0;
-  double balanceError = 0.0;
-  bool relative = false;
+  double inflow = kUndefined;
+  double outflow = kUndefined;
+  double storageStart = kUndefined;
+  double storageEnd = kUndefined;
+  double loss = kUndefined;
+  double balanceError = kUndefined;
+  double relativeError = kUndefined;
 };
+
+// The smallest inflow + storageStart (m3, or flow unit x seconds) a relative error is taken
+// against.
+inline constexpr double kSmallestRelativeBase = 1.0;
 
 struct RoutingResult {
   std::span<const double> outflows;  // one per ordinate of the hydrograph

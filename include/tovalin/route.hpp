@@ -9,6 +9,7 @@
 
 #include "tovalin/reach.hpp"
 #include "tovalin/result.hpp"
+#include "tovalin/start.hpp"
 #include "tovalin/state.hpp"
 #include "tovalin/workspace.hpp"
 
@@ -53,10 +54,15 @@ MuskingumCungeResult Route(const MuskingumCungeReach& reach, const Hydrograph& h
                            const FlowProfile& initial, Workspace& workspace,
                            const RouteOptions& options = {});
 
-// Muskingum-Cunge continuation, cold start: every node at steady flow from flows[0]; the
-// computation interval (the one a one-call run would choose from this hydrograph, lowered to
-// the hydrograph's interval divided by a whole number) and the subreach count are fixed here
-// and returned in result.state.
+// Muskingum-Cunge continuation, cold start: every node at steady flow from flows[0] at the
+// discretisation given (see ChooseDiscretisation), returned in result.state; status 16 when it
+// has no interval that divides the hydrograph's or a subreach count outside 1 to 200.
+MuskingumCungeResult Route(const MuskingumCungeReach& reach, const Hydrograph& hydrograph,
+                           const MuskingumCungeDiscretisation& discretisation,
+                           Workspace& workspace, const RouteOptions& options = {});
+// The same at the reach's own discretisation, ChooseDiscretisation(reach,
+// hydrograph.intervalMinutes) without a reference flow: never chosen from the hydrograph's
+// flows, so that a run split anywhere equals the run in one call.
 MuskingumCungeResult Route(const MuskingumCungeReach& reach, const Hydrograph& hydrograph,
                            Workspace& workspace, const RouteOptions& options = {});
 // Muskingum-Cunge continuation from a state: flows[0] must equal start.lastInflow and the
