@@ -61,7 +61,23 @@ py::tuple StatusTuple(const tovalin::Status& s) {
 
 py::tuple VolumeTuple(const tovalin::VolumeAccount& v) {
   return py::make_tuple(v.inflow, v.outflow, v.storageStart, v.storageEnd, v.loss,
-                        v.balanceError, v.relative);
+                        v.balanceError, v.relativeError);
+}
+
+// A status as the Python layer passes it back: (routine, message number, severity).
+tovalin::Status StatusOf(const py::tuple& t) {
+  return {t[0].cast<std::int32_t>(), t[1].cast<std::int32_t>(),
+          static_cast<tovalin::Severity>(t[2].cast<std::int32_t>())};
+}
+
+py::tuple CungeStateTuple(const tovalin::MuskingumCungeStateView& s) {
+  return py::make_tuple(s.computationInterval, s.subreachCount, Copy(s.nodeFlows),
+                        Copy(s.nodeDepths), s.lastInflow);
+}
+
+py::tuple DiscretisationTuple(const tovalin::MuskingumCungeDiscretisation& d) {
+  return py::make_tuple(d.computationInterval, d.subreachCount, d.referenceFlow,
+                        StatusTuple(d.status));
 }
 
 py::tuple StepStateTuple(const tovalin::StepStateView& s) {
@@ -182,9 +198,11 @@ tovalin::ChannelSection Section(int kind, std::span<const double> v) {
 }
 
 // How a Muskingum-Cunge call starts: 0 one call from the profile, 1 a continuation from a
-// cold start, 2 a continuation from the state.
+// cold start at the reach's own discretisation, 2 a continuation from the state, 3 a
+// continuation from a cold start at the discretisation given.
 struct CungeStart {
   int mode = 0;
+  tovalin::MuskingumCungeDiscretisation discretisation;
   OptionalArray profile;
   bool subreachesFromProfile = false;
   double computationInterval = 0.0;
@@ -214,6 +232,9 @@ py::tuple RouteMuskingumCunge(const Array& inflows, std::int32_t intervalMinutes
       case 1:
         r = tovalin::Route(reach, hydrograph, workspace, out.options());
         break;
+      case 3:
+        r = tovalin::Route(reach, hydrograph, start.discretisation, workspace, out.options());
+        break;
       default:
         r = tovalin::Route(reach, hydrograph, state, workspace, out.options());
         break;
@@ -222,11 +243,19 @@ py::tuple RouteMuskingumCunge(const Array& inflows, std::int32_t intervalMinutes
   py::object finalFlows = py::none();
   if (start.mode == 0) finalFlows = Copy(r.finalFlows);
   py::object next = py::none();
-  if (start.mode != 0)
-    next = py::make_tuple(r.state.computationInterval, r.state.subreachCount,
-                          Copy(r.state.nodeFlows), Copy(r.state.nodeDepths), r.state.lastInflow);
+  if (start.mode != 0) next = CungeStateTuple(r.state);
   return py::make_tuple(out.array, StatusTuple(r.status), Text(r.text), VolumeTuple(r.volume),
                         CungeDiagnosticsDict(r.diagnostics), finalFlows, next);
+}
+
+tovalin::MuskingumCungeDiscretisation DiscretisationOf(double dt, std::int32_t subreaches,
+                                                      double referenceFlow,
+                                                      const py::tuple& status) {
+  return {dt, subreaches, referenceFlow, StatusOf(status)};
+}
+
+py::tuple Started(const tovalin::StepStart& s) {
+  return py::make_tuple(StepStateTuple(s.state.view()), StatusTuple(s.status), Text(s.text));
 }
 
 }  // namespace
@@ -265,14 +294,72 @@ PYBIND11_MODULE(_tovalin, m) {
          const Array& section, const OptionalArray& lateral, int mode,
          const OptionalArray& profile, bool subreachesFromProfile, double computationInterval,
          std::int32_t subreachCount, const OptionalArray& nodeFlows,
-         const OptionalArray& nodeDepths, double lastInflow) {
-        return RouteMuskingumCunge(inflows, interval, length, slope, sectionKind, section, lateral,
-                                   {mode, profile, subreachesFromProfile, computationInterval,
-                                    subreachCount, nodeFlows, nodeDepths, lastInflow});
+         const OptionalArray& nodeDepths, double lastInflow, double referenceFlow,
+         const py::tuple& discretisationStatus) {
+        return RouteMuskingumCunge(
+            inflows, interval, length, slope, sectionKind, section, lateral,
+            {mode, DiscretisationOf(computationInterval, subreachCount, referenceFlow,
+                                    discretisationStatus),
+             profile, subreachesFromProfile, computationInterval, subreachCount, nodeFlows,
+             nodeDepths, lastInflow});
       },
       py::arg("inflows"), py::arg("interval_minutes"), py::arg("length"), py::arg("slope"),
       py::arg("section_kind"), py::arg("section"), py::arg("lateral_inflows"), py::arg("mode"),
       py::arg("profile"), py::arg("subreaches_from_profile"), py::arg("computation_interval"),
       py::arg("subreach_count"), py::arg("node_flows"), py::arg("node_depths"),
-      py::arg("last_inflow"));
+      py::arg("last_inflow"), py::arg("reference_flow"), py::arg("discretisation_status"));
+
+  m.def(
+      "choose_discretisation",
+      [](double length, double slope, int sectionKind, const Array& section, std::int32_t interval,
+         double referenceFlow) {
+        const tovalin::MuskingumCungeReach reach{length, slope,
+                                                 Section(sectionKind, View(section))};
+        return DiscretisationTuple(tovalin::ChooseDiscretisation(reach, interval, referenceFlow));
+      },
+      py::arg("length"), py::arg("slope"), py::arg("section_kind"), py::arg("section"),
+      py::arg("interval_minutes"), py::arg("reference_flow"));
+  m.def(
+      "start_muskingum",
+      [](double k, double x, std::int32_t steps, double initialFlow, double firstInflow) {
+        return Started(tovalin::StartAtFlow(tovalin::MuskingumReach{k, x, steps}, initialFlow,
+                                            firstInflow));
+      },
+      py::arg("k_hours"), py::arg("x"), py::arg("steps"), py::arg("initial_flow"),
+      py::arg("first_inflow"));
+  m.def(
+      "start_puls",
+      [](std::int32_t interval, const Array& storage, const Array& outflow, std::int32_t steps,
+         bool withLoss, const OptionalArray& elevation, double lossElevation, double lossRate,
+         bool atLevel, double value, double firstInflow) {
+        tovalin::PulsReach reach;
+        reach.storage = View(storage);
+        reach.outflow = View(outflow);
+        reach.steps = steps;
+        reach.withLoss = withLoss;
+        reach.elevation = View(elevation);
+        reach.lossElevation = lossElevation;
+        reach.lossRate = lossRate;
+        return Started(atLevel ? tovalin::StartAtLevel(reach, interval, value, firstInflow)
+                               : tovalin::StartAtFlow(reach, interval, value, firstInflow));
+      },
+      py::arg("interval_minutes"), py::arg("storage"), py::arg("outflow"), py::arg("steps"),
+      py::arg("with_loss"), py::arg("elevation"), py::arg("loss_elevation"),
+      py::arg("loss_rate"), py::arg("at_level"), py::arg("value"), py::arg("first_inflow"));
+  m.def(
+      "start_muskingum_cunge",
+      [](double length, double slope, int sectionKind, const Array& section, double dt,
+         std::int32_t subreaches, double referenceFlow, const py::tuple& status,
+         double initialFlow, double firstInflow) {
+        const tovalin::MuskingumCungeReach reach{length, slope,
+                                                 Section(sectionKind, View(section))};
+        const tovalin::MuskingumCungeStart s = tovalin::StartAtFlow(
+            reach, DiscretisationOf(dt, subreaches, referenceFlow, status), initialFlow,
+            firstInflow);
+        return py::make_tuple(CungeStateTuple(s.state.view()), StatusTuple(s.status),
+                              Text(s.text));
+      },
+      py::arg("length"), py::arg("slope"), py::arg("section_kind"), py::arg("section"),
+      py::arg("computation_interval"), py::arg("subreach_count"), py::arg("reference_flow"),
+      py::arg("status"), py::arg("initial_flow"), py::arg("first_inflow"));
 }

@@ -18,7 +18,7 @@ class Severity(enum.IntEnum):
     ERROR = 4
 
 
-@dataclass(frozen=True)
+@dataclass(frozen=True, repr=False)
 class Status:
     """The outcome of a call, as the library reports it.
 
@@ -52,6 +52,12 @@ class Status:
         """An error (11 and up)."""
         return self.message_number >= 11
 
+    def __repr__(self):
+        if self.ok:
+            return "Status(ok)"
+        return (f"Status(routine={self.routine}, message_number={self.message_number}, "
+                f"severity={self.severity!s})")
+
     def __str__(self):
         if self.ok:
             return "ok"
@@ -67,16 +73,20 @@ class Status:
 
 @dataclass(frozen=True)
 class VolumeAccount:
-    """Volume account of a call, m3 when flows are m3/s (flow unit x seconds otherwise).
+    """Volume account of a call, m3 when flows are m3/s (flow unit x seconds otherwise). A
+    figure that cannot be known is UNDEFINED (test with tovalin.is_undefined), never 0 in its
+    place; a call that routes nothing (refused, a state that does not fit) leaves every figure
+    undefined.
 
-    inflow, outflow    volumes over the call (trapezoidal in time; an interval with an
-                       undefined end adds nothing)
+    inflow, outflow    volumes over the call, trapezoidal in time over the ordinates
+                       (Muskingum-Cunge: over its computation steps); an interval with an
+                       undefined end adds nothing
     storage_start      storage in the reach at the first ordinate, from the method's relation
     storage_end        the same at the last ordinate
-    loss               the channel loss (Puls with loss; 0 otherwise)
-    balance_error      inflow - outflow - (storage_end - storage_start) - loss, divided by the
-                       inflow when it is not 0 (relative) and in m3 otherwise
-    relative           whether balance_error is a fraction of the inflow
+    loss               the channel loss (Puls with loss; 0 for the other methods)
+    balance_error      inflow - outflow - (storage_end - storage_start) - loss, m3
+    relative_error     balance_error / (inflow + storage_start); undefined when that sum is
+                       below 1 m3 (a dry reach reports its m3 only)
     """
 
     inflow: float
@@ -85,7 +95,7 @@ class VolumeAccount:
     storage_end: float
     loss: float
     balance_error: float
-    relative: bool
+    relative_error: float
 
 
 @dataclass(frozen=True)
@@ -231,6 +241,40 @@ class MuskingumCungeState:
                 f"subreach_count={self.subreach_count!r}, "
                 f"node_flows={self.node_flows.tolist()!r}, "
                 f"node_depths={self.node_depths.tolist()!r}, last_inflow={self.last_inflow!r})")
+
+
+@dataclass(frozen=True)
+class MuskingumCungeDiscretisation:
+    """The computation interval and subreach count of a Muskingum-Cunge continuation, chosen
+    before a run from the reach and a reference flow (tovalin.choose_discretisation).
+
+    computation_interval  dt, s: the hydrographs' interval divided by a whole number
+    subreach_count        1 to 200
+    reference_flow        the flow they were chosen at (m3/s): the caller's or the reach's own
+    status                ok, or error 12 when the reach or the interval cannot be routed (the
+                          interval and count are then 0)
+    """
+
+    computation_interval: float
+    subreach_count: int
+    reference_flow: float
+    status: Status
+
+    @classmethod
+    def _from(cls, parts):
+        dt, count, flow, status = parts
+        return cls(dt, count, flow, Status._from(status))
+
+
+@dataclass(frozen=True, eq=False)
+class Start:
+    """A state to start a run from (tovalin.start_muskingum, start_puls, ...), with the outcome
+    of building it: status ok, or an error of the method's routine with its text; the state is
+    then empty, and a routing call refuses it (status 16)."""
+
+    state: StepState | MuskingumCungeState
+    status: Status
+    text: str
 
 
 # Channel sections of Muskingum-Cunge reaches. Values the library refuses (a width below 0,

@@ -48,9 +48,9 @@ void Common(Digest& d, const tovalin::RoutingResult& r) {
   d.integer(static_cast<std::int64_t>(r.status.severity));
   d.text(r.text);
   const tovalin::VolumeAccount& v = r.volume;
-  for (double x : {v.inflow, v.outflow, v.storageStart, v.storageEnd, v.loss, v.balanceError})
+  for (double x : {v.inflow, v.outflow, v.storageStart, v.storageEnd, v.loss, v.balanceError,
+                   v.relativeError})
     d.real(x);
-  d.integer(v.relative);
 }
 
 void Step(Digest& d, const tovalin::StepStateView& s) {
@@ -168,6 +168,8 @@ int main() {
                                  {0.08, 0.035, 0.08}}};
   const tovalin::MuskingumCungeReach circle{2000.0, 0.01, tovalin::CircleSection{6.0, 0.013}};
   const tovalin::MuskingumReach refused{2.0, 0.1, -1};
+  tovalin::PulsReach pulsLevels = puls;  // the table's elevations, for a start at a level
+  pulsLevels.elevation = elevation;
 
   for (const Inflow& in : Inflows()) {
     const std::vector<double>& q = in.flows;
@@ -198,6 +200,19 @@ int main() {
           Of(tovalin::Route(circle, withLateral, tovalin::FlowProfile{profile2}, workspace),
              false));
     Print(n + "cunge_continuation", pi, Of(tovalin::Route(trapezoid, plain, workspace), true));
+    // Started from known flows, and at a discretisation chosen at a reference flow.
+    const tovalin::MuskingumCungeDiscretisation grid =
+        tovalin::ChooseDiscretisation(trapezoid, in.intervalMinutes, 200.0);
+    Print(n + "cunge_discretised", pi, Of(tovalin::Route(trapezoid, plain, grid, workspace), true));
+    const tovalin::MuskingumCungeStart cunge = tovalin::StartAtFlow(trapezoid, grid, q[0], q[0]);
+    Print(n + "cunge_started", pi,
+          Of(tovalin::Route(trapezoid, plain, cunge.state.view(), workspace), true));
+    const tovalin::StepStart steps = tovalin::StartAtFlow(muskingum, q[0] + 5.0, q[0]);
+    Print(n + "muskingum_started", pi,
+          Of(tovalin::Route(muskingum, plain, steps.state.view(), workspace)));
+    const tovalin::StepStart level = tovalin::StartAtLevel(pulsLevels, in.intervalMinutes, 2.0, q[0]);
+    Print(n + "puls_level_start", pi,
+          Of(tovalin::Route(puls, plain, level.state.view(), workspace)));
   }
   return 0;
 }
