@@ -10,6 +10,8 @@ import numbers
 import numpy as np
 
 _INT32 = (-(2**31), 2**31 - 1)
+# The library's undefined value: single-precision -1.0E38 as a float.
+UNDEFINED = -99999996802856924650656260769173209088.0
 # numpy kinds that convert to float64 without losing meaning: bool, signed, unsigned, float.
 _REAL_KINDS = "biuf"
 

@@ -56,7 +56,7 @@ class Status:
         if self.ok:
             return "Status(ok)"
         return (f"Status(routine={self.routine}, message_number={self.message_number}, "
-                f"severity={self.severity!s})")
+                f"severity={getattr(self.severity, 'name', self.severity)})")
 
     def __str__(self):
         if self.ok:
@@ -355,8 +355,11 @@ class _Result:
 
     def __repr__(self):
         text = f", text={self.text!r}" if self.text else ""
+        error = self.volume.relative_error
+        known = not (error != error or error == _a.UNDEFINED)
         return (f"{type(self).__name__}(status={str(self.status)!r}{text}, "
-                f"{self.outflows.size} outflows, balance_error={self.volume.balance_error:.3g})")
+                f"{self.outflows.size} outflows, relative_error="
+                f"{format(error, '.3g') if known else 'undefined'})")
 
 
 @dataclass(frozen=True, eq=False, repr=False)

@@ -238,6 +238,11 @@ def test_data_problems_are_reported_not_raised():
     p = tovalin.route_puls(flood(), interval_minutes=0, storage=STORAGE, outflow=OUTFLOW, steps=2)
     assert (p.status.routine, p.status.message_number, p.status.severity) == (17, 14, 4)
     assert p.text == "Invalid Modified Puls parameters: interval = 0 minutes, number of steps = 2"
+    # A start that cannot be built is reported, and a routing call refuses its empty state.
+    s = tovalin.start_muskingum(10.0, k_hours=2.0, x=0.1, steps=0)
+    assert (s.status.routine, s.status.message_number) == (14, 12) and s.state.outflows.size == 0
+    refused = tovalin.route_muskingum([10.0, 11.0], **GOOD, state=s.state)
+    assert refused.status.message_number == 16
     # An undefined or NaN ordinate makes the outflows undefined from that ordinate on.
     for missing in (UNDEFINED, float("nan")):
         q = flood()
@@ -280,6 +285,10 @@ def test_what_python_cannot_pass_raises(inflows, change, error, names):
         initial_flows=[1.0], continuation=True), ValueError),
     (lambda: tovalin.route_puls([1.0], interval_minutes=15, storage=[[0.0]], outflow=[0.0],
                                 steps=1), ValueError),
+    (lambda: tovalin.start_puls(interval_minutes=15, storage=[0.0], outflow=[0.0], steps=1,
+                                initial_flow=1.0, level=2.0), ValueError),
+    (lambda: tovalin.start_muskingum_cunge(1.0, length=1.0, slope=1.0, section=TRAPEZOID,
+                                           discretisation=None), TypeError),
 ])
 def test_sections_and_combinations_python_cannot_pass_raise(make, error):
     with pytest.raises(error):
