@@ -127,7 +127,12 @@ MuskingumResult Route(const MuskingumReach& reach, const Hydrograph& hydrograph,
                                    ? std::span<double>()
                                    : options.outflows.first(std::min(n, options.outflows.size()));
   std::vector<double>& finals = work.stepOutflows();
-  if ((options.outflows.empty() && !Fit(work.outflows(), n)) || !Fit(finals, steps)) {
+  // Muskingum has no depth or velocity: asked for, they stay undefined.
+  const Gauges gauges = GaugesFor(options, workspace, n);
+  result.depth = gauges.depth;
+  result.velocity = gauges.velocity;
+  if ((options.outflows.empty() && !Fit(work.outflows(), n)) || !Fit(finals, steps) ||
+      !gauges.stored) {
     report.raise(message::kMuskingumNoStorage);
     message.field.assign(kNoStorageText);
     result.status = StatusOf(report, routine::kRouteMuskingum);

@@ -42,6 +42,8 @@ struct EightPointFlow {
   const EightPointSection& section;
   double slope;
   TextField message;
+  // The same section writing into another message field.
+  EightPointFlow quiet(TextField field) const noexcept { return {section, slope, field}; }
   bool serves(TextField text) const noexcept {
     return CheckSection8Point(slope, section.stations, section.elevations, section.manningN, text);
   }
@@ -72,6 +74,8 @@ struct TrapezoidFlow {
   const TrapezoidSection& section;
   double slope;
   TextField message;
+  // The same section writing into another message field.
+  TrapezoidFlow quiet(TextField field) const noexcept { return {section, slope, field}; }
   bool serves(TextField text) const noexcept {
     return CheckTrapezoid(slope, section.manningN, section.bottomWidth, section.sideSlope, text);
   }
@@ -97,6 +101,8 @@ struct CircleFlow {
   const CircleSection& section;
   double slope;
   TextField message;
+  // The same section writing into another message field.
+  CircleFlow quiet(TextField field) const noexcept { return {section, slope, field}; }
   bool serves(TextField text) const noexcept {
     return CheckConduit(slope, section.manningN, section.diameter, text);
   }
@@ -166,15 +172,17 @@ struct CallArrays {
   std::span<double> outflows;
   std::span<const double> lateral;
   bool stored;
+  Gauges gauges;  // depth and velocity, when asked for
 };
 
 CallArrays ArraysFor(const Hydrograph& hydrograph, const RouteOptions& options,
                      const detail::WorkspaceAccess& work) noexcept {
   const std::size_t n = hydrograph.flows.size();
-  CallArrays arrays{{}, hydrograph.lateralFlows, true};
+  CallArrays arrays{{}, hydrograph.lateralFlows, true, GaugesFor(options, work.w, n)};
+  arrays.stored = arrays.gauges.stored;
   if (!options.outflows.empty()) {
     arrays.outflows = options.outflows.first(std::min(n, options.outflows.size()));
-  } else if (Fit(work.outflows(), n)) {
+  } else if (arrays.stored && Fit(work.outflows(), n)) {
     arrays.outflows = work.outflows();
   } else {
     arrays.stored = false;
@@ -235,11 +243,13 @@ void Complete(MuskingumCungeResult& result, const Scalars& scalars, const SweepS
 // A call refused before the routine ran (the workspace could not be sized): every outflow and
 // every figure of the account undefined.
 MuskingumCungeResult Refused(int routineNumber, int number, std::string_view text,
-                             const CallMessage& message, std::span<double> outflows) noexcept {
+                             const CallMessage& message, const CallArrays& arrays) noexcept {
   MuskingumCungeResult result;
-  std::fill(outflows.begin(), outflows.end(), undefinedDbl());
+  std::fill(arrays.outflows.begin(), arrays.outflows.end(), undefinedDbl());
   message.field.assign(text);
-  result.outflows = outflows;
+  result.outflows = arrays.outflows;
+  result.depth = arrays.gauges.depth;
+  result.velocity = arrays.gauges.velocity;
   result.status = {routineNumber, number, Severity::kError};
   result.text = message.text();
   return result;
@@ -253,7 +263,7 @@ void Continue(const NormalFlowAt& normalFlow, const MuskingumCungeScheme& scheme
               const MuskingumCungeReach& reach, const Hydrograph& hydrograph,
               std::span<const double> lateral, std::span<double> outflows,
               const MuskingumCungeStateView* start,
-              const MuskingumCungeDiscretisation& discretisation,
+              const MuskingumCungeDiscretisation& discretisation, const Gauges& gauges,
               const detail::WorkspaceAccess& work, const MuskingumCungeResults& results,
               SweepStats& stats, Report& report, MuskingumCungeStateView& state) {
   const std::span<const double> inflows = hydrograph.flows;
@@ -354,8 +364,13 @@ void Continue(const NormalFlowAt& normalFlow, const MuskingumCungeScheme& scheme
   results.maxCelerity = 0.0;
   results.written.routed = true;
   FaultSeam(inflows);
+  // Asked for, the depth and velocity at the steps on the ordinates, every k-th.
+  char privateText = kBlank;
+  const EndGauge<NormalFlowAt> gauge{normalFlow.quiet(TextField(&privateText, 1)),
+                                     gauges.depth, gauges.velocity, static_cast<std::size_t>(k)};
+  gauge.record(0, outflowWork[0], nodeDepths[nodes - 1]);
   Sweep(depthAt, scheme, dt, dx, reach.slope, reach.length, inflowWork, lateralWork, outflowWork,
-        nodeFlows, nodeDepths, latest, stats, report, results, sums);
+        nodeFlows, nodeDepths, latest, stats, report, results, sums, gauge);
   results.inflowVolume = dt * sums.inflow;
   results.outflowVolume = dt * sums.outflow;
   // With one step the sweep computes no end storage: the reach is as it started.
@@ -376,7 +391,7 @@ MuskingumCungeResult RouteContinued(const MuskingumCungeReach& reach, const Hydr
   const CallMessage message = MessageFor(options, workspace);
   const CallArrays arrays = ArraysFor(hydrograph, options, work);
   if (!arrays.stored)
-    return Refused(RoutineOf(reach), kMessageNoStorage, kNoStorageText, message, arrays.outflows);
+    return Refused(RoutineOf(reach), kMessageNoStorage, kNoStorageText, message, arrays);
   Scalars scalars;
   SweepStats stats;
   Report report;
@@ -384,9 +399,11 @@ MuskingumCungeResult RouteContinued(const MuskingumCungeReach& reach, const Hydr
   const MuskingumCungeResults results = scalars.results(message.field);
   WithSection(reach, message.field, [&](const auto& normalFlow, const MuskingumCungeScheme& scheme) {
     Continue(normalFlow, scheme, reach, hydrograph, arrays.lateral, arrays.outflows, start,
-             discretisation, work, results, stats, report, result.state);
+             discretisation, arrays.gauges, work, results, stats, report, result.state);
   });
   result.outflows = arrays.outflows;
+  result.depth = arrays.gauges.depth;
+  result.velocity = arrays.gauges.velocity;
   Complete(result, scalars, stats, message);
   return result;
 }
@@ -400,12 +417,13 @@ MuskingumCungeResult RouteOneCall(const MuskingumCungeReach& reach, const Hydrog
   const CallArrays arrays = ArraysFor(hydrograph, options, work);
   if (!arrays.stored || !Fit(work.profile(), initial.flows.size())) {
     scalars.inflowVolume = scalars.outflowVolume = scalars.finalStorage = undefinedDbl();
-    return Refused(RoutineOf(reach), kMessageNoStorage, kNoStorageText, message, arrays.outflows);
+    return Refused(RoutineOf(reach), kMessageNoStorage, kNoStorageText, message, arrays);
   }
   SweepStats stats;
   const MuskingumCungeResults results = scalars.results(message.field);
   const Buffers buffers{work.seriesInflow(), work.seriesLateral(), work.seriesOutflow(),
-                        work.nodeFlows(), work.nodeDepths()};
+                        work.nodeFlows(),   work.nodeDepths(),    work.seriesDepth(),
+                        work.seriesVelocity()};
   const MuskingumCungeFlows flows{hydrograph.intervalMinutes,
                                   reach.length,
                                   reach.slope,
@@ -418,10 +436,12 @@ MuskingumCungeResult RouteOneCall(const MuskingumCungeReach& reach, const Hydrog
                                   arrays.lateral,
                                   arrays.outflows};
   WithSection(reach, message.field, [&](const auto& normalFlow, const MuskingumCungeScheme& scheme) {
-    RouteMuskingumCunge(normalFlow, scheme, flows, results, buffers, stats);
+    RouteMuskingumCunge(normalFlow, scheme, flows, results, buffers, stats, arrays.gauges);
   });
   MuskingumCungeResult result;
   result.outflows = arrays.outflows;
+  result.depth = arrays.gauges.depth;
+  result.velocity = arrays.gauges.velocity;
   if (scalars.written.routed) result.finalFlows = work.profile();
   Complete(result, scalars, stats, message);
   return result;

@@ -168,6 +168,33 @@ struct Buffers {
   std::vector<double>& outflows;    // O at dt
   std::vector<double>& nodeFlows;   // NSUB + 1
   std::vector<double>& nodeDepths;  // NSUB + 1
+  std::vector<double>& depths;      // asked for: the depth at the downstream end at dt
+  std::vector<double>& velocities;  // and the velocity there
+};
+
+// The depth and velocity at the reach's downstream end, recorded when asked for: at every
+// stride-th computation step t, the normal depth of the step's outflow and the outflow over its
+// flow area, into element t / stride. The depth search is one of its own (normalFlow writes
+// into a private message field and counts nothing), started from the downstream node's depth,
+// so that the routing's flows, depths, figures and message stay as they are. An undefined
+// outflow or a failed search leaves both undefined, an area of 0 the velocity.
+template <class NormalFlowAt>
+struct EndGauge {
+  NormalFlowAt normalFlow;
+  std::span<double> depth;  // empty: nothing is recorded
+  std::span<double> velocity;
+  std::size_t stride = 1;
+
+  void record(std::size_t t, double flow, double startDepth) const {
+    if (depth.empty() || t % stride != 0) return;
+    const std::size_t i = t / stride;
+    if (isUndefinedDbl(flow)) return;
+    const NormalFlow h = normalFlow(flow, startDepth);
+    if (h.failed || isUndefinedDbl(h.depth)) return;
+    depth[i] = h.depth;
+    // V = Q / A
+    velocity[i] = h.area > 0.0 ? flow / h.area : undefinedDbl();
+  }
 };
 
 // The steps a call routes through and their work series, as Settle chooses them.
@@ -441,13 +468,13 @@ inline void AccountVolumes(double dt, double length, std::span<const double> inf
 // each step from upstream to downstream, each subreach taking as inflow the outflow just
 // computed above it. Updates peak, celerity and the sums; at the last step adds the areas of
 // the end storage.
-template <class DepthAt>
+template <class DepthAt, class Gauge>
 void Sweep(const DepthAt& depthAt, const MuskingumCungeScheme& scheme, double dt, double dx,
            double slope, double length, std::span<const double> inflowWork,
            std::span<const double> lateralWork, std::span<double> outflowWork,
            std::span<double> nodeFlows, std::span<double> nodeDepths, NormalFlow& latest,
            SweepStats& stats, Report& report, const MuskingumCungeResults& results,
-           SweepSums& sums) {
+           SweepSums& sums, const Gauge& gauge) {
   const double undefined = undefinedDbl();
   const std::size_t nodes = nodeFlows.size();
   const std::size_t periods = outflowWork.size();
@@ -485,6 +512,7 @@ void Sweep(const DepthAt& depthAt, const MuskingumCungeScheme& scheme, double dt
       sums.endDefined = false;
     const double outflow = outflowWork[t];
     nodeFlows[nodes - 1] = outflow;
+    gauge.record(t, outflow, nodeDepths[nodes - 1]);
     const double weight = lastStep ? 0.5 : 1.0;
     if (!isUndefinedDbl(outflow)) {
       sums.outflow = sums.outflow + weight * outflow;
@@ -519,7 +547,7 @@ template <class NormalFlowAt>
 void RouteMuskingumCunge(const NormalFlowAt& normalFlow, const MuskingumCungeScheme& scheme,
                          MuskingumCungeFlows flows, const MuskingumCungeResults& results,
                          const muskingum_cunge::Buffers& buffers,
-                         muskingum_cunge::SweepStats& stats) {
+                         muskingum_cunge::SweepStats& stats, const Gauges& gauges) {
   using namespace muskingum_cunge;
   Report report;
   if (!Accept(flows, scheme, results, report)) return;
@@ -567,6 +595,22 @@ void RouteMuskingumCunge(const NormalFlowAt& normalFlow, const MuskingumCungeSch
     Fail(kMessageNoStorage, scheme, flows, results, report);
     return;
   }
+  // Asked for, the depth and velocity at every computation step, brought onto the ordinates
+  // as the outflows are.
+  const bool gauged = !gauges.depth.empty();
+  const auto periods = static_cast<std::size_t>(plan.stepCount);
+  if (gauged && (!Fit(buffers.depths, periods) || !Fit(buffers.velocities, periods))) {
+    message.assign(kNoStorageText);
+    Fail(kMessageNoStorage, scheme, flows, results, report);
+    return;
+  }
+  const std::size_t gaugedSteps = gauged ? periods : 0;
+  char privateText = kBlank;
+  const EndGauge<NormalFlowAt> gauge{normalFlow.quiet(TextField(&privateText, 1)),
+                                     std::span<double>(buffers.depths).first(gaugedSteps),
+                                     std::span<double>(buffers.velocities).first(gaugedSteps), 1};
+  std::fill(gauge.depth.begin(), gauge.depth.end(), undefinedDbl());
+  std::fill(gauge.velocity.begin(), gauge.velocity.end(), undefinedDbl());
   const std::span<double> nodeFlows = buffers.nodeFlows;
   const std::span<double> nodeDepths = buffers.nodeDepths;
   std::fill(nodeDepths.begin(), nodeDepths.end(), scheme.nodeStartDepth);
@@ -576,8 +620,9 @@ void RouteMuskingumCunge(const NormalFlowAt& normalFlow, const MuskingumCungeSch
   results.maxCelerity = 0.0;
   results.written.routed = true;
 
+  gauge.record(0, outflowWork[0], nodeDepths[nodes - 1]);
   Sweep(depthAt, scheme, dt, dx, slope, length, inflowWork, lateralWork, outflowWork, nodeFlows,
-        nodeDepths, latest, stats, report, results, sums);
+        nodeDepths, latest, stats, report, results, sums, gauge);
 
   results.inflowVolume = dt * sums.inflow;
   results.outflowVolume = dt * sums.outflow;
@@ -589,6 +634,12 @@ void RouteMuskingumCunge(const NormalFlowAt& normalFlow, const MuskingumCungeSch
                                                    : undefinedDbl();
   ChangeTimeInterval(dt, plan.inputInterval, plan.stepCount, flows.ordinateCount, outflowWork,
                      flows.outflows);
+  if (gauged) {
+    ChangeTimeInterval(dt, plan.inputInterval, plan.stepCount, flows.ordinateCount, gauge.depth,
+                       gauges.depth);
+    ChangeTimeInterval(dt, plan.inputInterval, plan.stepCount, flows.ordinateCount,
+                       gauge.velocity, gauges.velocity);
+  }
   NodesOntoProfile(scheme, nodeFlows, plan.subreaches, flows.finalFlows);
   results.status = report.status(scheme.routine);
 }

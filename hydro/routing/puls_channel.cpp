@@ -144,11 +144,32 @@ double StepStorage(const Reach& reach, double indicator, double outflow) noexcep
   return (outflow * -kHalf + indicator) / reach.inverseInterval;
 }
 
+// The water level of a step asked for with the routing: the elevation of its storage
+// indicator SI in the table's elevation column, above the column's first elevation; looked up
+// in private, so that nothing of the call's status, message or tally changes. Undefined for
+// an undefined SI or one outside the table.
+struct LevelGauge {
+  std::span<const double> indicator;  // the working table
+  std::span<const double> elevation;  // the elevation column (empty: no levels)
+  std::span<double> levels;           // one per ordinate
+
+  double at(double storageIndicator) const noexcept {
+    if (isUndefinedDbl(storageIndicator) || elevation.empty()) return undefinedDbl();
+    std::int32_t status = 0;
+    char text = kBlank;
+    const double surface =
+        InterpolateLinearValue(indicator, elevation, storageIndicator, status, TextField(&text, 1));
+    // depth = E(SI) - E(1)
+    return status > 0 ? undefinedDbl() : surface - elevation[0];
+  }
+};
+
 // Routes the working hydrograph through one step: on entry it holds the inflow to the step,
-// on return the step's outflow (net of the loss, when there is one).
-template <bool kWithLoss>
+// on return the step's outflow (net of the loss, when there is one). With kLevels the gauge
+// receives the step's level at every ordinate.
+template <bool kWithLoss, bool kLevels = false>
 StepEnd RouteStep(const Reach& reach, ChannelLoss loss, StepFrom start, std::int32_t step,
-                  std::span<double> hydrograph) noexcept {
+                  std::span<double> hydrograph, const LevelGauge& gauge = {}) noexcept {
   const double undefined = undefinedDbl();
   const double initialOutflow = start.netOutflow;
   double inflow1 = undefined;
@@ -165,6 +186,9 @@ StepEnd RouteStep(const Reach& reach, ChannelLoss loss, StepFrom start, std::int
                              : reach.lookUp(reach.outflow, reach.indicator, outflow,
                                             message::kPulsStorageLookup.number, message::kPulsStorageLookup.text);
   StepEnd end{undefined, undefined, outflow, indicator, 0.0};
+  if constexpr (kLevels) {
+    if (!hydrograph.empty()) gauge.levels[0] = gauge.at(indicator);
+  }
 
   // Loss flow gross - net at the previous ordinate, for the loss volume.
   double lossFlow1 = kWithLoss ? outflow - initialOutflow : 0.0;
@@ -218,6 +242,7 @@ StepEnd RouteStep(const Reach& reach, ChannelLoss loss, StepFrom start, std::int
     } else {
       hydrograph[t] = outflow;
     }
+    if constexpr (kLevels) gauge.levels[t] = gauge.at(indicator);
     inflow1 = inflow2;
     inflow1Defined = inflow2Defined;
   }
@@ -280,14 +305,17 @@ PulsResult RouteCall(const PulsReach& reach, const Hydrograph& hydrograph,
   std::vector<double>& finals = work.stepOutflows();
   std::vector<double>& gross = work.stepGross();
   std::vector<double>& indicators = work.stepIndicators();
+  const Gauges gauges = GaugesFor(options, workspace, n);
   const bool stored = (!options.outflows.empty() || Fit(work.outflows(), n)) &&
                       Fit(finals, steps) && Fit(gross, kWithLoss ? steps : 0) &&
-                      Fit(indicators, steps);
+                      Fit(indicators, steps) && gauges.stored;
   if (options.outflows.empty() && stored) hydrograph_ = work.outflows();
   std::span<double> outflows = hydrograph_;
 
   auto finish = [&] {
     result.outflows = outflows;
+    result.depth = gauges.depth;
+    result.velocity = gauges.velocity;
     result.status = StatusOf(report, routineNumber);
     result.text = message.text();
     result.state = {std::span<const double>(finals).first(stored ? steps : 0),
@@ -349,6 +377,9 @@ PulsResult RouteCall(const PulsReach& reach, const Hydrograph& hydrograph,
   const Reach routed{storage, outflow, elevation, indicator, inverseInterval, status,
                      message.field, report, tally};
   const ChannelLoss loss{reach.lossElevation, reach.lossRate};
+  const LevelGauge levelGauge{indicator,
+                              reach.elevation.first(std::min(pairs, reach.elevation.size())),
+                              gauges.depth.first(std::min(n, outflows.size()))};
   const double carriedNothing = std::numeric_limits<double>::quiet_NaN();
   volume.storageStart = volume.storageEnd = volume.loss = 0.0;
   for (std::size_t s = 0; s < steps; ++s) {
@@ -356,7 +387,12 @@ PulsResult RouteCall(const PulsReach& reach, const Hydrograph& hydrograph,
                          carriesGross ? start.grossOutflows[s] : start.outflows[s],
                          carriesIndicators ? start.storageIndicators[s] : carriedNothing,
                          carriesIndicators};
-    const StepEnd end = RouteStep<kWithLoss>(routed, loss, from, static_cast<std::int32_t>(s), outflows);
+    // The levels, when asked for, are those of the last step.
+    const auto step = static_cast<std::int32_t>(s);
+    const StepEnd end =
+        s + 1 == steps && !gauges.depth.empty()
+            ? RouteStep<kWithLoss, true>(routed, loss, from, step, outflows, levelGauge)
+            : RouteStep<kWithLoss>(routed, loss, from, step, outflows);
     volume.storageStart =
         AddDefined(volume.storageStart, StepStorage(routed, end.startIndicator, end.startGross));
     volume.storageEnd =

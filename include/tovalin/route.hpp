@@ -21,9 +21,13 @@ namespace tovalin {
 //                 reported, numbers cut at its width), and text views the whole field
 //   outflows      when not empty (at least one element per ordinate), the outflows are
 //                 written here instead of into the workspace; it may be the flows' own array
+//   depthAndVelocity  when true, the result's depth and velocity hold one value per ordinate,
+//                 computed as the call routes (see RoutingResult); false spares the call the
+//                 extra depth searches
 struct RouteOptions {
   std::span<char> messageField;
   std::span<double> outflows;
+  bool depthAndVelocity = false;
 };
 
 // Muskingum routing. Without a state every step starts at steady flow from flows[0]; with one,
