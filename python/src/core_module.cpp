@@ -37,7 +37,9 @@ struct Outflows {
     span = {array.mutable_data(), n};
     std::fill(span.begin(), span.end(), 0.0);
   }
-  tovalin::RouteOptions options() const { return {{}, span}; }
+  tovalin::RouteOptions options(bool depthAndVelocity = false) const {
+    return {{}, span, depthAndVelocity};
+  }
 };
 
 py::array_t<double> Copy(std::span<const double> values) {
@@ -78,6 +80,12 @@ py::tuple CungeStateTuple(const tovalin::MuskingumCungeStateView& s) {
 py::tuple DiscretisationTuple(const tovalin::MuskingumCungeDiscretisation& d) {
   return py::make_tuple(d.computationInterval, d.subreachCount, d.referenceFlow,
                         StatusTuple(d.status));
+}
+
+// Depth and velocity per ordinate, when the call was asked for them.
+py::object Asked(bool asked, std::span<const double> values) {
+  if (!asked) return py::none();
+  return Copy(values);
 }
 
 py::tuple StepStateTuple(const tovalin::StepStateView& s) {
@@ -154,7 +162,7 @@ py::tuple RouteMuskingum(const Array& inflows, std::int32_t intervalMinutes, dou
 py::tuple RoutePuls(const Array& inflows, std::int32_t intervalMinutes, const Array& storage,
                     const Array& outflow, std::int32_t steps, bool withLoss,
                     const OptionalArray& elevation, double lossElevation, double lossRate,
-                    const StepStart& start) {
+                    const StepStart& start, bool depthAndVelocity) {
   tovalin::PulsReach reach;
   reach.storage = View(storage);
   reach.outflow = View(outflow);
@@ -170,11 +178,13 @@ py::tuple RoutePuls(const Array& inflows, std::int32_t intervalMinutes, const Ar
   tovalin::PulsResult r;
   {
     py::gil_scoped_release unlocked;
-    r = state ? tovalin::Route(reach, hydrograph, *state, workspace, out.options())
-              : tovalin::Route(reach, hydrograph, workspace, out.options());
+    const tovalin::RouteOptions options = out.options(depthAndVelocity);
+    r = state ? tovalin::Route(reach, hydrograph, *state, workspace, options)
+              : tovalin::Route(reach, hydrograph, workspace, options);
   }
   return py::make_tuple(out.array, StatusTuple(r.status), Text(r.text), VolumeTuple(r.volume),
-                        StepStateTuple(r.state), PulsDiagnosticsDict(r.diagnostics));
+                        StepStateTuple(r.state), PulsDiagnosticsDict(r.diagnostics),
+                        Asked(depthAndVelocity, r.depth), Asked(depthAndVelocity, r.velocity));
 }
 
 // The section of a Muskingum-Cunge reach: kind 0 eight-point (8 stations, 8 elevations, 3 n),
@@ -213,7 +223,8 @@ struct CungeStart {
 
 py::tuple RouteMuskingumCunge(const Array& inflows, std::int32_t intervalMinutes, double length,
                               double slope, int sectionKind, const Array& section,
-                              const OptionalArray& lateral, const CungeStart& start) {
+                              const OptionalArray& lateral, const CungeStart& start,
+                              bool depthAndVelocity) {
   const tovalin::MuskingumCungeReach reach{length, slope, Section(sectionKind, View(section))};
   const tovalin::Hydrograph hydrograph{intervalMinutes, View(inflows), View(lateral)};
   const tovalin::FlowProfile profile{View(start.profile), start.subreachesFromProfile};
@@ -225,18 +236,19 @@ py::tuple RouteMuskingumCunge(const Array& inflows, std::int32_t intervalMinutes
   tovalin::MuskingumCungeResult r;
   {
     py::gil_scoped_release unlocked;
+    const tovalin::RouteOptions options = out.options(depthAndVelocity);
     switch (start.mode) {
       case 0:
-        r = tovalin::Route(reach, hydrograph, profile, workspace, out.options());
+        r = tovalin::Route(reach, hydrograph, profile, workspace, options);
         break;
       case 1:
-        r = tovalin::Route(reach, hydrograph, workspace, out.options());
+        r = tovalin::Route(reach, hydrograph, workspace, options);
         break;
       case 3:
-        r = tovalin::Route(reach, hydrograph, start.discretisation, workspace, out.options());
+        r = tovalin::Route(reach, hydrograph, start.discretisation, workspace, options);
         break;
       default:
-        r = tovalin::Route(reach, hydrograph, state, workspace, out.options());
+        r = tovalin::Route(reach, hydrograph, state, workspace, options);
         break;
     }
   }
@@ -245,7 +257,8 @@ py::tuple RouteMuskingumCunge(const Array& inflows, std::int32_t intervalMinutes
   py::object next = py::none();
   if (start.mode != 0) next = CungeStateTuple(r.state);
   return py::make_tuple(out.array, StatusTuple(r.status), Text(r.text), VolumeTuple(r.volume),
-                        CungeDiagnosticsDict(r.diagnostics), finalFlows, next);
+                        CungeDiagnosticsDict(r.diagnostics), finalFlows, next,
+                        Asked(depthAndVelocity, r.depth), Asked(depthAndVelocity, r.velocity));
 }
 
 tovalin::MuskingumCungeDiscretisation DiscretisationOf(double dt, std::int32_t subreaches,
@@ -279,15 +292,17 @@ PYBIND11_MODULE(_tovalin, m) {
       [](const Array& inflows, std::int32_t interval, const Array& storage, const Array& outflow,
          std::int32_t steps, bool withLoss, const OptionalArray& elevation, double lossElevation,
          double lossRate, const OptionalArray& stateOutflows, const OptionalArray& stateGross,
-         const OptionalArray& stateIndicators, double lastInflow) {
+         const OptionalArray& stateIndicators, double lastInflow, bool depthAndVelocity) {
         return RoutePuls(inflows, interval, storage, outflow, steps, withLoss, elevation,
                          lossElevation, lossRate,
-                         {stateOutflows, stateGross, stateIndicators, lastInflow});
+                         {stateOutflows, stateGross, stateIndicators, lastInflow},
+                         depthAndVelocity);
       },
       py::arg("inflows"), py::arg("interval_minutes"), py::arg("storage"), py::arg("outflow"),
       py::arg("steps"), py::arg("with_loss"), py::arg("elevation"), py::arg("loss_elevation"),
       py::arg("loss_rate"), py::arg("state_outflows"), py::arg("state_gross_outflows"),
-      py::arg("state_storage_indicators"), py::arg("last_inflow"));
+      py::arg("state_storage_indicators"), py::arg("last_inflow"),
+      py::arg("depth_and_velocity"));
   m.def(
       "route_muskingum_cunge",
       [](const Array& inflows, std::int32_t interval, double length, double slope, int sectionKind,
@@ -295,19 +310,21 @@ PYBIND11_MODULE(_tovalin, m) {
          const OptionalArray& profile, bool subreachesFromProfile, double computationInterval,
          std::int32_t subreachCount, const OptionalArray& nodeFlows,
          const OptionalArray& nodeDepths, double lastInflow, double referenceFlow,
-         const py::tuple& discretisationStatus) {
+         const py::tuple& discretisationStatus, bool depthAndVelocity) {
         return RouteMuskingumCunge(
             inflows, interval, length, slope, sectionKind, section, lateral,
             {mode, DiscretisationOf(computationInterval, subreachCount, referenceFlow,
                                     discretisationStatus),
              profile, subreachesFromProfile, computationInterval, subreachCount, nodeFlows,
-             nodeDepths, lastInflow});
+             nodeDepths, lastInflow},
+            depthAndVelocity);
       },
       py::arg("inflows"), py::arg("interval_minutes"), py::arg("length"), py::arg("slope"),
       py::arg("section_kind"), py::arg("section"), py::arg("lateral_inflows"), py::arg("mode"),
       py::arg("profile"), py::arg("subreaches_from_profile"), py::arg("computation_interval"),
       py::arg("subreach_count"), py::arg("node_flows"), py::arg("node_depths"),
-      py::arg("last_inflow"), py::arg("reference_flow"), py::arg("discretisation_status"));
+      py::arg("last_inflow"), py::arg("reference_flow"), py::arg("discretisation_status"),
+      py::arg("depth_and_velocity"));
 
   m.def(
       "choose_discretisation",

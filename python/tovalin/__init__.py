@@ -98,29 +98,33 @@ def route_muskingum(inflows, *, interval_minutes, k_hours, x, steps, state=None)
                            StepState._from(next_state))
 
 
-def _route_puls(inflows, interval_minutes, storage, outflow, steps, state, with_loss,
-                elevation=None, loss_elevation=0.0, loss_rate=0.0):
+def _route_puls(inflows, interval_minutes, storage, outflow, steps, state, depth_and_velocity,
+                with_loss, elevation=None, loss_elevation=0.0, loss_rate=0.0):
     q = _a.flows("inflows", inflows)
     interval = _a.integer("interval_minutes", interval_minutes)
     storage = _a.flows("storage", storage)
     outflow = _a.flows("outflow", outflow)
     steps = _a.integer("steps", steps)
-    if with_loss:
+    asked = _a.flag("depth_and_velocity", depth_and_velocity)
+    if with_loss or elevation is not None:
         elevation = _a.flows("elevation", elevation)
+    if with_loss:
         loss_elevation = _a.real("loss_elevation", loss_elevation)
         loss_rate = _a.real("loss_rate", loss_rate)
     start = _step_state(state)
-    out, status, text, volume, next_state, diagnostics = _tovalin.route_puls(
+    out, status, text, volume, next_state, diagnostics, depth, velocity = _tovalin.route_puls(
         q, interval, storage, outflow, steps, with_loss, elevation, loss_elevation, loss_rate,
         start.outflows if start else None,
         start.gross_outflows if start else None,
         start.storage_indicators if start else None,
-        start.last_inflow if start else 0.0)
+        start.last_inflow if start else 0.0, asked)
     return PulsResult(out, Status._from(status), text, _volume(volume),
-                      PulsDiagnostics._from(diagnostics), StepState._from(next_state))
+                      PulsDiagnostics._from(diagnostics), StepState._from(next_state), depth,
+                      velocity)
 
 
-def route_puls(inflows, *, interval_minutes, storage, outflow, steps, state=None):
+def route_puls(inflows, *, interval_minutes, storage, outflow, steps, state=None,
+               elevation=None, depth_and_velocity=False):
     """Routes an inflow hydrograph through a reach by modified Puls.
 
     inflows           inflow at each ordinate (m3/s, or any one flow unit)
@@ -132,15 +136,21 @@ def route_puls(inflows, *, interval_minutes, storage, outflow, steps, state=None
     state             None: every step starts at steady flow from inflows[0]; a StepState of
                       an earlier result: the run goes on from it (inflows[0] ==
                       state.last_inflow)
+    elevation         the water-surface elevation of each pair of the table (m), for the
+                      depth; None: none
+    depth_and_velocity
+                      True: the result's depth holds the water level at each ordinate
 
     Returns a PulsResult. Statuses (routine 17): 11 no storage, 12 a storage lookup failed,
     14 interval or steps below 1, 16 a state that does not fit.
     """
-    return _route_puls(inflows, interval_minutes, storage, outflow, steps, state, False)
+    return _route_puls(inflows, interval_minutes, storage, outflow, steps, state,
+                       depth_and_velocity, False, elevation)
 
 
 def route_puls_with_loss(inflows, *, interval_minutes, storage, outflow, elevation,
-                         loss_elevation, loss_rate, steps, state=None):
+                         loss_elevation, loss_rate, steps, state=None,
+                         depth_and_velocity=False):
     """Routes an inflow hydrograph through a reach by modified Puls with a channel loss.
 
     A loss L = S / D * loss_rate is taken off each step's outflow while the water surface
@@ -154,19 +164,21 @@ def route_puls_with_loss(inflows, *, interval_minutes, storage, outflow, elevati
     loss_rate         loss per unit of area storage / depth (m/s)
     steps             number of routing steps (>= 1)
     state             None or a StepState of an earlier result, as for route_puls
+    depth_and_velocity
+                      True: the result's depth holds the water level at each ordinate
 
     Returns a PulsResult whose volume account holds the loss. Statuses (routine 18): 11 no
     storage, 12 a storage lookup failed, 13 an elevation lookup failed, 14 interval or steps
     below 1, 16 a state that does not fit.
     """
-    return _route_puls(inflows, interval_minutes, storage, outflow, steps, state, True,
-                       elevation, loss_elevation, loss_rate)
+    return _route_puls(inflows, interval_minutes, storage, outflow, steps, state,
+                       depth_and_velocity, True, elevation, loss_elevation, loss_rate)
 
 
 def route_muskingum_cunge(inflows, *, interval_minutes, length, slope, section,
                           lateral_inflows=None, initial_flows=None,
                           subreaches_from_profile=False, state=None, continuation=False,
-                          discretisation=None):
+                          discretisation=None, depth_and_velocity=False):
     """Routes an inflow hydrograph through a reach of one uniform section by Muskingum-Cunge
     (variable parameter).
 
@@ -191,6 +203,9 @@ def route_muskingum_cunge(inflows, *, interval_minutes, length, slope, section,
                       (choose_discretisation without a reference flow)
     discretisation    a MuskingumCungeDiscretisation (choose_discretisation): a continuation
                       from a cold start at it
+    depth_and_velocity
+                      True: the result's depth and velocity hold the normal depth (m) and the
+                      velocity (m/s) of the outflow at each ordinate
 
     Without state or continuation this is one call over the whole hydrograph, the library's
     own computation: the computation interval and the subreach count are chosen from this
@@ -215,6 +230,7 @@ def route_muskingum_cunge(inflows, *, interval_minutes, length, slope, section,
     lateral = None if lateral_inflows is None else _a.flows("lateral_inflows", lateral_inflows)
     from_profile = _a.flag("subreaches_from_profile", subreaches_from_profile)
     continuation = _a.flag("continuation", continuation)
+    asked = _a.flag("depth_and_velocity", depth_and_velocity)
     if state is not None and not isinstance(state, MuskingumCungeState):
         raise TypeError("state must be a tovalin.MuskingumCungeState or None, "
                         f"not {type(state).__name__}")
@@ -237,18 +253,18 @@ def route_muskingum_cunge(inflows, *, interval_minutes, length, slope, section,
             profile = _a.flows("initial_flows", initial_flows)
         else:
             profile = np.full(2 if q.size else 0, q[0] if q.size else math.nan)
-    out, status, text, volume, diagnostics, final_flows, next_state = (
+    out, status, text, volume, diagnostics, final_flows, next_state, depth, velocity = (
         _tovalin.route_muskingum_cunge(
             q, interval, length, slope, kind, values, lateral, mode, profile, from_profile,
             *_grid_arguments(state, grid), state.node_flows if state else None,
             state.node_depths if state else None, state.last_inflow if state else 0.0,
             grid.reference_flow if grid else 0.0,
-            _status_arguments(grid.status if grid else None)))
+            _status_arguments(grid.status if grid else None), asked))
     return MuskingumCungeResult(
         out, Status._from(status), text, _volume(volume),
         MuskingumCungeDiagnostics(**diagnostics),
         None if final_flows is None else _a.readonly(final_flows),
-        None if next_state is None else MuskingumCungeState(*next_state))
+        None if next_state is None else MuskingumCungeState(*next_state), depth, velocity)
 
 
 def _discretisation(value):

@@ -377,7 +377,16 @@ class MuskingumResult(_Result):
 @dataclass(frozen=True, eq=False, repr=False)
 class PulsResult(_Result):
     """The result of tovalin.route_puls and route_puls_with_loss: outflows, status, text,
-    volume, diagnostics (PulsDiagnostics) and the state (a StepState)."""
+    volume, diagnostics (PulsDiagnostics), the state (a StepState), and with
+    depth_and_velocity=True
+
+    depth     the water level of the last step at each ordinate (m above the first elevation
+              of the table), looked up from its storage indicator; UNDEFINED without
+              elevations or where a flow is undefined
+    velocity  UNDEFINED (the table holds no flow area)
+
+    both None when not asked for.
+    """
 
     outflows: np.ndarray
     status: Status
@@ -385,6 +394,8 @@ class PulsResult(_Result):
     volume: VolumeAccount
     diagnostics: PulsDiagnostics
     state: StepState
+    depth: np.ndarray | None = None
+    velocity: np.ndarray | None = None
 
 
 @dataclass(frozen=True, eq=False, repr=False)
@@ -395,6 +406,12 @@ class MuskingumCungeResult(_Result):
     final_flows  one call from a profile: the flows at the profile's points at the end (m3/s);
                  None for a continuation
     state        a continuation: the MuskingumCungeState to go on from; None for one call
+    depth        with depth_and_velocity=True: the normal depth of the outflow at the reach's
+                 downstream end at each ordinate (m above the section's lowest point)
+    velocity     with depth_and_velocity=True: the outflow over its flow area there (m/s)
+
+    depth and velocity are UNDEFINED where a flow is undefined (velocity also where the area
+    is 0), and None when not asked for.
     """
 
     outflows: np.ndarray
@@ -404,3 +421,5 @@ class MuskingumCungeResult(_Result):
     diagnostics: MuskingumCungeDiagnostics
     final_flows: np.ndarray | None
     state: MuskingumCungeState | None
+    depth: np.ndarray | None = None
+    velocity: np.ndarray | None = None

@@ -53,6 +53,13 @@ void Common(Digest& d, const tovalin::RoutingResult& r) {
     d.real(x);
 }
 
+// Depth and velocity, where the call was asked for them.
+void DepthAndVelocity(Digest& d, const tovalin::RoutingResult& r, bool asked) {
+  if (!asked) return;
+  d.reals(r.depth);
+  d.reals(r.velocity);
+}
+
 void Step(Digest& d, const tovalin::StepStateView& s) {
   d.reals(s.outflows);
   d.reals(s.grossOutflows);
@@ -67,7 +74,7 @@ std::uint64_t Of(const tovalin::MuskingumResult& r) {
   return d.value();
 }
 
-std::uint64_t Of(const tovalin::PulsResult& r) {
+std::uint64_t Of(const tovalin::PulsResult& r, bool depth = false) {
   Digest d;
   Common(d, r);
   const tovalin::PulsDiagnostics& g = r.diagnostics;
@@ -76,10 +83,11 @@ std::uint64_t Of(const tovalin::PulsResult& r) {
   d.integer(g.firstOutsideStep);
   d.integer(g.failedInterpolations);
   Step(d, r.state);
+  DepthAndVelocity(d, r, depth);
   return d.value();
 }
 
-std::uint64_t Of(const tovalin::MuskingumCungeResult& r, bool continuation) {
+std::uint64_t Of(const tovalin::MuskingumCungeResult& r, bool continuation, bool depth = false) {
   Digest d;
   Common(d, r);
   const tovalin::MuskingumCungeDiagnostics& g = r.diagnostics;
@@ -115,6 +123,7 @@ std::uint64_t Of(const tovalin::MuskingumCungeResult& r, bool continuation) {
   } else {
     d.reals(r.finalFlows);
   }
+  DepthAndVelocity(d, r, depth);
   return d.value();
 }
 
@@ -213,6 +222,15 @@ int main() {
     const tovalin::StepStart level = tovalin::StartAtLevel(pulsLevels, in.intervalMinutes, 2.0, q[0]);
     Print(n + "puls_level_start", pi,
           Of(tovalin::Route(puls, plain, level.state.view(), workspace)));
+    // Depth and velocity per ordinate, asked for.
+    tovalin::RouteOptions asked;
+    asked.depthAndVelocity = true;
+    Print(n + "puls_depth", pi, Of(tovalin::Route(pulsLevels, plain, workspace, asked), true));
+    Print(n + "cunge_eight_point_depth", pi,
+          Of(tovalin::Route(eightPoint, plain, tovalin::FlowProfile{profile2}, workspace, asked),
+             false, true));
+    Print(n + "cunge_continuation_depth", pi,
+          Of(tovalin::Route(trapezoid, plain, workspace, asked), true, true));
   }
   return 0;
 }

@@ -83,6 +83,9 @@ def result_digest(r):
         d.reals(s.gross_outflows)
         d.reals(s.storage_indicators)
         d.real(s.last_inflow)
+    if getattr(r, "depth", None) is not None:
+        d.reals(r.depth)
+        d.reals(r.velocity)
     return d.hex()
 
 
@@ -149,6 +152,12 @@ def route_case(method, q, interval):
         "puls_level_start": lambda: tovalin.route_puls(q, **puls, state=tovalin.start_puls(
             interval_minutes=t, storage=STORAGE, outflow=OUTFLOW, steps=2, level=2.0,
             elevation=ELEVATION, first_inflow=q0).state),
+        "puls_depth": lambda: tovalin.route_puls(q, **puls, elevation=ELEVATION,
+                                                 depth_and_velocity=True),
+        "cunge_eight_point_depth": lambda: tovalin.route_muskingum_cunge(
+            q, **cunge, section=EIGHT_POINT, depth_and_velocity=True),
+        "cunge_continuation_depth": lambda: tovalin.route_muskingum_cunge(
+            q, **cunge, section=TRAPEZOID, continuation=True, depth_and_velocity=True),
     }
     return calls[method](), method == "cunge_circle_lateral"
 
@@ -167,7 +176,8 @@ def cpp_digests():
 HYDROGRAPHS = {"flood": (flood, 15), "gap": (gap, 60)}
 METHODS = ["muskingum", "muskingum_state", "muskingum_refused", "puls", "puls_with_loss",
            "cunge_trapezoid", "cunge_eight_point", "cunge_circle_lateral", "cunge_continuation",
-           "cunge_discretised", "cunge_started", "muskingum_started", "puls_level_start"]
+           "cunge_discretised", "cunge_started", "muskingum_started", "puls_level_start",
+           "puls_depth", "cunge_eight_point_depth", "cunge_continuation_depth"]
 
 
 @pytest.mark.parametrize("hydrograph", HYDROGRAPHS)
