@@ -1,240 +1,543 @@
-// The run, block by block along the routing order (see engine.h). Memory follows the work in
-// flight: a reach's outflow lives from its routing until its downstream reach has summed it
-// and it has been written; the forcing is read one block at a time.
+// The run, one path for one process and many (see engine.h). Every process reads every
+// reach's links, the forcing's layout and the restart's reach list, and validates them alike,
+// so that a refusal is the same everywhere; the partition gives each process a contiguous
+// share of the routing order, whose parameters, boundary hydrographs and restart states alone
+// it reads. A process routes first the reaches of its share that need nothing from another
+// process, then, once their outflows have arrived, those below reaches routed elsewhere; a
+// boundary reach's outflow is sent on as soon as it is routed. Results are handed over in
+// blocks of consecutive reaches as soon as a block is routed, and process 0 writes them.
+// Memory follows the work in flight: a reach's outflow lives from its routing until its
+// downstream reach has summed it and it has been handed over; the forcing is read one block
+// at a time.
 #include "network/engine.h"
 
+#include <oneapi/tbb/enumerable_thread_specific.h>
 #include <oneapi/tbb/flow_graph.h>
+#include <oneapi/tbb/global_control.h>
+#include <oneapi/tbb/info.h>
+#include <oneapi/tbb/task_arena.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
-#include <cstdio>
 #include <memory>
+#include <mutex>
+#include <new>
 #include <unordered_map>
 
-#include "hydro/messages/message_text.h"
-#include "hydro/messages/status_code.h"
-#include "network/reach_step.h"
+#include "network/netcdf_io.h"
+#include "network/partition.h"
+#include "network/share.h"
+#include "network/topology.h"
 
 namespace tovalin::network {
 namespace {
+
+// A written block carries at most about this many bytes of outflows.
+constexpr std::size_t kBlockBytes = std::size_t{32} << 20;
+// Reaches per chunk of the results' (time, reach) variables, at most.
+constexpr std::int64_t kChunkReaches = 4096;
+
+thread_local ReachId tReach = 0;
 
 using Clock = std::chrono::steady_clock;
 double Seconds(Clock::time_point since) {
   return std::chrono::duration<double>(Clock::now() - since).count();
 }
 
-// Everything a block's routing reads and writes, owned by the run.
-struct RunState {
-  const Network& network;
-  const Topology& topology;
-  std::int32_t intervalMinutes;
-  std::size_t times;
-  std::vector<std::vector<double>> outflows;  // by file index, empty when freed
-  std::vector<ReachState> states;             // by file index
-  std::vector<std::int64_t> boundaryOf;       // file index -> boundary series, -1 none
-  std::vector<std::vector<double>> boundaries;
-  std::vector<std::uint8_t> failed;  // failure marks by file index
+// The routing threads of a run while it lasts: as many as asked (0: every core), even beyond
+// the cores (oneTBB otherwise caps its workers at the core count), and their scratch.
+struct RoutingThreads {
+  explicit RoutingThreads(int asked)
+      : count(asked > 0 ? asked : tbb::info::default_concurrency()),
+        parallelism(tbb::global_control::max_allowed_parallelism, static_cast<std::size_t>(count)),
+        arena(count) {}
+  int count;
+  tbb::global_control parallelism;
+  tbb::task_arena arena;
+  tbb::enumerable_thread_specific<RoutingScratch> scratch;
 };
 
-// Routes one reach: the fixed-order sum of its inputs, then the routine.
-ReachOutcome RouteOne(RunState& run, std::int64_t reach, const double* lateralBlock,
-                      std::size_t lateralStride, StepScratch& scratch) {
-  const std::int64_t b = run.boundaryOf[reach];
-  return RouteInNetwork(
-      run.network, run.network.reaches[reach], run.topology, run.intervalMinutes, run.times, reach,
-      [](std::int64_t i) { return i; }, ReachSlots{run.outflows, run.failed}, run.states[reach],
-      b >= 0 ? &run.boundaries[b] : nullptr, lateralBlock, lateralStride, scratch);
-}
-
-std::string Figure(double v) {
-  if (isUndefinedDbl(v)) return "undefined";
-  char text[32];
-  std::snprintf(text, sizeof text, "%.6g", v);
-  return text;
-}
-
-}  // namespace
-
-std::string RunSummary::BriefReport() const {
-  if (!refusal.empty()) {
-    std::string s = "refused, nothing routed:\n";
-    for (const std::string& p : refusal) s += "  " + p + "\n";
-    return s;
+// The first fault raised by a routing task: its reach and what went wrong.
+struct TaskFault {
+  std::atomic<bool> raised{false};  // the rest of the block is not routed then
+  std::mutex mutex;
+  ReachId reach = 0;
+  std::string what;
+  void Record(ReachId id, const char* text) {
+    std::lock_guard lock(mutex);
+    if (what.empty()) reach = id, what = text;
+    raised = true;
   }
-  std::string s = std::to_string(reaches) + " reaches x " + std::to_string(timeCount) +
-                  " times on " + std::to_string(threads) + " thread" + (threads == 1 ? "" : "s") +
-                  ": " + std::to_string(clean) + " routed, " + std::to_string(withWarnings) +
-                  " with warnings, " + std::to_string(failed) + " failed, " +
-                  std::to_string(upstreamFailed) + " below a failure\n";
-  s += "volume balance: in " + Figure(inflowVolume) + " m3, out " + Figure(outletVolume) +
-       " m3, storage change " + Figure(storageChange) + " m3, loss " + Figure(lossVolume) +
-       " m3, error " + Figure(balanceError);
-  if (undefinedAccounts) s += " (" + std::to_string(undefinedAccounts) + " reaches undefined)";
-  s += "\ntime: read " + Figure(readSeconds) + " s, route " + Figure(routeSeconds) + " s, write " +
-       Figure(writeSeconds) + " s\n";
-  return s;
+};
+
+// What every process reads before routing.
+struct Input {
+  Network links;  // every reach's links (the whole network where the input is refused)
+  std::unique_ptr<ForcingReader> forcing;
+  RestartData restart;  // the restart's reach list, without states
+};
+
+// The problems of the network (its links, or the whole of it), then of the forcing and the
+// restart, as one process words them.
+Problems Validate(Problems problems, const Input& input, const RunOptions& options) {
+  for (std::string& p : ValidateForcing(input.links, input.forcing->layout()))
+    problems.push_back(std::move(p));
+  if (!options.restartInPath.empty() && problems.empty())
+    for (std::string& p : ValidateRestart(input.links, input.forcing->layout(), input.restart))
+      problems.push_back(std::move(p));
+  return problems;
 }
 
-RunSummary Run(const RunOptions& options) {
-  RunSummary summary;
-  auto clock = Clock::now();
-  const Network network = ReadNetwork(options.networkPath);
-  ForcingReader forcing(options.forcingPath);
-  const ForcingLayout& layout = forcing.layout();
-  summary.refusal = ValidateNetwork(network);
-  for (std::string& p : ValidateForcing(network, layout)) summary.refusal.push_back(std::move(p));
-  RestartData restart;
-  if (!options.restartInPath.empty()) {
-    restart = ReadRestart(options.restartInPath);
-    if (summary.refusal.empty())
-      for (std::string& p : ValidateRestart(network, layout, restart))
-        summary.refusal.push_back(std::move(p));
+// Where anything is refused, every process reads and validates the whole network as one
+// process does, so that the refusal reads the same whatever found it.
+void RefuseWhole(const RunOptions& options, Exchange& exchange, Input& input,
+                 RunSummary& summary) {
+  std::string error;
+  try {
+    input.links = ReadNetwork(options.networkPath);
+    summary.refusal = Validate(ValidateNetwork(input.links), input, options);
+  } catch (const std::exception& e) {
+    error = e.what();
   }
-  if (!summary.refusal.empty()) return summary;
+  exchange.Agree(error);
+}
 
-  const Topology topology = BuildTopology(network);
-  const std::size_t reaches = network.reaches.size();
-  const std::size_t times = static_cast<std::size_t>(layout.timeCount);
-  summary.reaches = static_cast<std::int64_t>(reaches);
-  summary.timeCount = layout.timeCount;
-  RunState run{network, topology, layout.intervalMinutes, times, {}, {}, {}, {}, {}};
-  run.outflows.resize(reaches);
-  run.states.resize(reaches);
-  run.failed.assign(reaches, 0);
-  run.boundaryOf.assign(reaches, -1);
-  {
-    std::unordered_map<ReachId, std::int64_t> index;
-    for (std::size_t i = 0; i < reaches; ++i) index.emplace(network.reaches[i].id, i);
-    run.boundaries.resize(layout.boundaryReachIds.size());
-    for (std::size_t b = 0; b < layout.boundaryReachIds.size(); ++b) {
-      run.boundaryOf[index.at(layout.boundaryReachIds[b])] = static_cast<std::int64_t>(b);
-      forcing.ReadBoundary(static_cast<std::int64_t>(b), run.boundaries[b]);
+// Reads and validates the links, the forcing's layout and the restart's reach list. False,
+// with the refusal in the summary, when the input is refused.
+bool ReadInput(const RunOptions& options, Exchange& exchange, Input& input, RunSummary& summary) {
+  std::string error;
+  try {
+    input.links = ReadNetworkLinks(options.networkPath);
+    input.forcing = std::make_unique<ForcingReader>(options.forcingPath);
+    if (!options.restartInPath.empty())
+      input.restart = ReadRestart(options.restartInPath, [](ReachId) { return false; });
+    summary.refusal = Validate(ValidateLinks(input.links), input, options);
+  } catch (const std::exception& e) {
+    error = e.what();
+  }
+  exchange.Agree(error);
+  if (!summary.refusal.empty()) RefuseWhole(options, exchange, input, summary);
+  return summary.refusal.empty();
+}
+
+// The share of this process with its parameters: the reaches of the span of file positions
+// its routing positions cover (the share itself in a file in routing order, as the generator
+// writes it), checked. Null, with the refusal in the summary, when a process found a problem.
+std::unique_ptr<Share> ReadShare(const RunOptions& options, Exchange& exchange,
+                                 const Topology& topology, const Partition& part, Input& input,
+                                 RunSummary& summary) {
+  const std::int64_t first = part.first[exchange.process()];
+  const std::int64_t end = part.first[exchange.process() + 1];
+  std::int64_t lo = static_cast<std::int64_t>(input.links.reaches.size()), hi = -1;
+  for (std::int64_t p = first; p < end; ++p)
+    lo = std::min(lo, topology.order[p]), hi = std::max(hi, topology.order[p]);
+  if (hi < 0) lo = 0;
+  std::unique_ptr<Share> share;
+  bool sound = true;
+  std::string error;
+  try {
+    Network parameters = ReadNetworkPart(options.networkPath, lo, hi - lo + 1);
+    sound = ParametersSound(parameters);
+    const ForcingLayout& layout = input.forcing->layout();
+    share = std::make_unique<Share>(topology, std::move(parameters), lo, layout.intervalMinutes,
+                                    static_cast<std::size_t>(layout.timeCount), first, end);
+  } catch (const std::exception& e) {
+    error = e.what();
+  }
+  exchange.Agree(error);
+  if (exchange.Everywhere(sound)) return share;
+  RefuseWhole(options, exchange, input, summary);
+  return nullptr;
+}
+
+// The links of this process with the others, in routing order: the upstream reaches routed
+// elsewhere whose downstream reach it routes (inbound), and its reaches whose downstream
+// reach is routed elsewhere (outbound), each numbered among the links of its pair of
+// processes as the other end numbers it.
+void FindLinks(const Topology& topology, const Partition& part, int process,
+               std::vector<BoundaryLink>& inbound, std::vector<BoundaryLink>& outbound) {
+  std::vector<std::int64_t> counter(part.cost.size(), 0);  // links with each process so far
+  for (std::int64_t p = 0; p < part.first[process + 1]; ++p) {
+    const std::int64_t up = topology.order[p], down = topology.downstream[up];
+    if (down < 0) continue;
+    const int from = part.Owner(p), to = part.Owner(topology.position[down]);
+    if (from == to) continue;
+    if (from == process)
+      outbound.push_back({up, to, counter[to]++});
+    else if (to == process)
+      inbound.push_back({up, from, counter[from]++});
+  }
+}
+
+// The share's boundary hydrographs and restart states.
+void LoadShareInputs(const RunOptions& options, Input& input, Share& share) {
+  std::unordered_map<ReachId, std::int64_t> index;
+  index.reserve(input.links.reaches.size());
+  for (std::size_t i = 0; i < input.links.reaches.size(); ++i)
+    index.emplace(input.links.reaches[i].id, static_cast<std::int64_t>(i));
+  const std::vector<ReachId>& boundaryIds = input.forcing->layout().boundaryReachIds;
+  for (std::size_t b = 0; b < boundaryIds.size(); ++b) {
+    const std::int64_t reach = index.at(boundaryIds[b]);
+    if (!share.Holds(reach)) continue;
+    share.boundaryOf[share.Slot(reach)] = static_cast<std::int64_t>(share.boundaries.size());
+    share.boundaries.emplace_back();
+    input.forcing->ReadBoundary(static_cast<std::int64_t>(b), share.boundaries.back());
+  }
+  if (options.restartInPath.empty()) return;
+  const RestartData restart = ReadRestart(
+      options.restartInPath, [&](ReachId id) { return share.Holds(index.at(id)); });
+  for (std::size_t i = 0; i < restart.reachIds.size(); ++i) {
+    const std::int64_t reach = index.at(restart.reachIds[i]);
+    if (!share.Holds(reach)) continue;
+    const auto from = restart.states.begin() + restart.stateStart[i];
+    ReachState& state = share.states[share.Slot(reach)];
+    state.values.assign(from, from + restart.stateCount[i]);
+    state.lastInflow = restart.lastInflow[i];
+    state.computationInterval = restart.computationInterval[i];
+    state.subreachCount = restart.subreachCount[i];
+  }
+}
+
+// Process 0's side of the written blocks: the results file, the counts, the network's volume
+// account and the restart's states (by routing position).
+class Writing {
+ public:
+  Writing(const Topology& topology, bool keepStates, RunSummary& summary)
+      : topology_(topology), keepStates_(keepStates), summary_(summary) {}
+
+  void Open(const RunOptions& options, const ForcingLayout& layout, std::vector<double> times) {
+    times_ = std::move(times);
+    const auto reaches = static_cast<std::int64_t>(topology_.order.size());
+    writer_ = std::make_unique<ResultsWriter>(
+        options.outputPath, times_, layout.timeUnits, reaches,
+        std::min<std::int64_t>(std::max<std::int64_t>(1, options.blockReaches), kChunkReaches));
+    account_ = std::make_unique<NetworkAccount>(topology_.order.size());
+    if (keepStates_) states_.resize(topology_.order.size());
+  }
+
+  void Take(ResultBlock& block) {
+    const auto clock = Clock::now();
+    const std::size_t n = block.ids.size();
+    flags_.resize(n);
+    for (std::size_t j = 0; j < n; ++j) flags_[j] = block.marks[j] == kUpstreamFailed ? 1 : 0;
+    writer_->WriteBlock(block.firstPosition, block.ids, block.outflows, block.outcomes, flags_);
+    for (std::size_t j = 0; j < n; ++j) {
+      const std::int64_t position = block.firstPosition + static_cast<std::int64_t>(j);
+      const std::int64_t reach = topology_.order[position];
+      CountReach(block.marks[j], block.outcomes[j], summary_);
+      account_->Keep(reach, block.outcomes[j], topology_.downstream[reach] < 0);
+      if (keepStates_) states_[position] = std::move(block.states[j]);
     }
-    for (std::size_t i = 0; i < restart.reachIds.size(); ++i) {
-      const auto first = restart.states.begin() + restart.stateStart[i];
-      ReachState& state = run.states[index.at(restart.reachIds[i])];
-      state.values.assign(first, first + restart.stateCount[i]);
-      state.lastInflow = restart.lastInflow[i];
-      state.computationInterval = restart.computationInterval[i];
-      state.subreachCount = restart.subreachCount[i];
-    }
-    restart.states = {};
+    summary_.writeSeconds += Seconds(clock);
   }
-  const std::vector<double> timeAxis = forcing.ReadTimes();
-  const std::int64_t block = std::max<std::int64_t>(1, options.blockReaches);
-  ResultsWriter writer(options.outputPath, timeAxis, layout.timeUnits,
-                       static_cast<std::int64_t>(reaches), std::min<std::int64_t>(block, 4096));
-  summary.readSeconds += Seconds(clock);
 
-  RoutingThreads threads(options.threads);
-  summary.threads = threads.count;
-  std::vector<double> lateral, written;
-  std::vector<ReachOutcome> outcomes;
-  std::vector<ReachId> ids;
-  std::vector<std::uint8_t> flags;
-  VolumeAccount account(reaches);
-  const bool keepStates = !options.restartOutPath.empty();
+  // Sums the account, closes the results with the summary and writes the restart.
+  void Finish(const RunOptions& options, const Network& links, const ForcingLayout& layout) {
+    const auto clock = Clock::now();
+    account_->Sum(links, summary_);
+    writer_->Close(SummaryAttributes(summary_));
+    if (keepStates_) {
+      RestartData next;
+      next.timeUnits = layout.timeUnits;
+      next.timeMinutes = times_.back();
+      next.intervalMinutes = layout.intervalMinutes;
+      for (std::size_t p = 0; p < topology_.order.size(); ++p) {
+        const Reach& reach = links.reaches[topology_.order[p]];
+        const ReachState& state = states_[p];
+        next.reachIds.push_back(reach.id);
+        next.methods.push_back(static_cast<std::int32_t>(reach.method));
+        next.stateStart.push_back(static_cast<std::int64_t>(next.states.size()));
+        next.stateCount.push_back(static_cast<std::int32_t>(state.values.size()));
+        next.states.insert(next.states.end(), state.values.begin(), state.values.end());
+        next.lastInflow.push_back(state.lastInflow);
+        next.computationInterval.push_back(state.computationInterval);
+        next.subreachCount.push_back(state.subreachCount);
+      }
+      states_ = {};
+      WriteRestart(options.restartOutPath, next);
+    }
+    summary_.writeSeconds += Seconds(clock);
+  }
 
-  for (std::size_t b0 = 0; b0 < reaches; b0 += static_cast<std::size_t>(block)) {
-    const std::size_t b1 = std::min(reaches, b0 + static_cast<std::size_t>(block));
+ private:
+  const Topology& topology_;
+  const bool keepStates_;
+  RunSummary& summary_;
+  std::vector<double> times_;
+  std::unique_ptr<ResultsWriter> writer_;
+  std::unique_ptr<NetworkAccount> account_;
+  std::vector<ReachState> states_;
+  std::vector<std::uint8_t> flags_;
+};
+
+// The lateral inflow of a block of the share, time-major: over the span of file positions its
+// reaches cover, or reach by reach where they lie scattered over the file.
+struct BlockForcing {
+  std::vector<double> values, one;
+  std::vector<LateralColumn> columns;  // by index in the block
+
+  void Read(ForcingReader& forcing, const Share& share, std::size_t b0, std::size_t b1) {
     const std::size_t count = b1 - b0;
-    // Read: the block's lateral inflow, over the span of file positions it covers.
-    clock = Clock::now();
-    std::int64_t lo = topology.order[b0], hi = lo;
-    for (std::size_t p = b0; p < b1; ++p) {
-      lo = std::min(lo, topology.order[p]);
-      hi = std::max(hi, topology.order[p]);
+    std::int64_t lo = share.ReachAt(share.sequence[b0]), hi = lo;
+    for (std::size_t i = b0; i < b1; ++i) {
+      const std::int64_t reach = share.ReachAt(share.sequence[i]);
+      lo = std::min(lo, reach), hi = std::max(hi, reach);
     }
-    const std::size_t stride = static_cast<std::size_t>(hi - lo + 1);
-    forcing.ReadLateral(lo, hi - lo + 1, lateral);
-    summary.readSeconds += Seconds(clock);
+    const auto span = static_cast<std::size_t>(hi - lo + 1);
+    columns.resize(count);
+    if (span <= 2 * count + 64) {
+      forcing.ReadLateral(lo, hi - lo + 1, values);
+      for (std::size_t i = b0; i < b1; ++i)
+        columns[i - b0] = {values.data() + (share.ReachAt(share.sequence[i]) - lo), span};
+      return;
+    }
+    values.resize(count * share.times);
+    for (std::size_t i = b0; i < b1; ++i) {
+      forcing.ReadLateral(share.ReachAt(share.sequence[i]), 1, one);
+      std::copy(one.begin(), one.end(), values.begin() + (i - b0) * share.times);
+    }
+    for (std::size_t i = 0; i < count; ++i) columns[i] = {values.data() + i * share.times, 1};
+  }
+};
 
-    // Route: one flow-graph node per reach, an edge from each upstream reach in the block.
-    clock = Clock::now();
-    outcomes.assign(count, ReachOutcome{});
-    threads.arena.execute([&] {
+// The routing of one share, block by block along its sequence.
+class ShareRouting {
+ public:
+  ShareRouting(const RunOptions& options, Exchange& exchange, Share& share, ForcingReader& forcing,
+               std::vector<BoundaryLink> inbound, std::vector<BoundaryLink> outbound)
+      : options_(options),
+        exchange_(exchange),
+        share_(share),
+        reader_(forcing),
+        inbound_(std::move(inbound)),
+        outbound_(std::move(outbound)),
+        block_(static_cast<std::size_t>(std::max<std::int64_t>(1, options.blockReaches))),
+        handOver_(static_cast<std::int64_t>(std::max<std::size_t>(
+            1, std::min(block_, kBlockBytes / (sizeof(double) * (share.times + 16)))))),
+        keepStates_(!options.restartOutPath.empty()),
+        threads_(options.threads),
+        routed_(static_cast<std::size_t>(share.size()), 0),
+        outboundOf_(static_cast<std::size_t>(share.size()), -1),
+        step_(static_cast<std::size_t>(share.size())) {
+    for (std::size_t i = 0; i < outbound_.size(); ++i)
+      outboundOf_[share.Slot(outbound_[i].reach)] = static_cast<std::int64_t>(i);
+    for (std::size_t i = 0; i < share.sequence.size(); ++i) step_[share.sequence[i]] = i;
+  }
+
+  int threads() const noexcept { return threads_.count; }
+
+  // Routes the whole share; written blocks go to `sink` through the exchange.
+  void Run(const BlockSink& sink, RunSummary& summary) {
+    const std::vector<std::int64_t>& sequence = share_.sequence;
+    bool received = inbound_.empty();
+    for (std::size_t b0 = 0; b0 < sequence.size();) {
+      // A block never straddles the two parts of the sequence.
+      const std::size_t limit = b0 < share_.independent ? share_.independent : sequence.size();
+      const std::size_t b1 = std::min(limit, b0 + block_);
+      if (b0 >= share_.independent && !received) Receive(), received = true;
+      auto clock = Clock::now();
+      try {
+        lateral_.Read(reader_, share_, b0, b1);
+      } catch (const std::exception& e) {
+        exchange_.Fault(share_.parameters.reaches[share_.ReachAt(sequence[b0]) -
+                                                  share_.parametersFirst]
+                            .id,
+                        e.what());
+      }
+      summary.readSeconds += Seconds(clock);
+      clock = Clock::now();
+      RouteBlock(b0, b1);
+      summary.routeSeconds += Seconds(clock);
+      for (std::size_t i = b0; i < b1; ++i) {
+        const std::int64_t slot = sequence[i];
+        routed_[slot] = 1;
+        if (const std::int64_t k = outboundOf_[slot]; k >= 0)
+          exchange_.Send(outbound_[k], share_.outflows[slot], share_.marks[slot]);
+      }
+      HandOver(sink);
+      exchange_.Progress(sink);
+      if (exchange_.process() == 0 && options_.progress)
+        options_.progress(static_cast<std::int64_t>(b1), share_.size());
+      b0 = b1;
+    }
+    if (!received) Receive();  // nothing waited for them: they complete all the same
+  }
+
+ private:
+  // Waits for the outflows of the inbound links and puts them in their slots.
+  void Receive() {
+    exchange_.WaitInbound([&](std::size_t i, BoundaryOutflow& received) {
+      const std::int64_t slot = share_.Slot(inbound_[i].reach);
+      share_.outflows[slot] = std::move(received.outflow);
+      share_.marks[slot] = received.mark;
+    });
+  }
+
+  // Routes the block sequence[b0, b1) on the flow graph: a node per reach, an edge from each
+  // upstream reach routed in the same block (the others are routed already). The first fault
+  // of a task stops the rest of the block and goes to the exchange.
+  void RouteBlock(std::size_t b0, std::size_t b1) {
+    const std::size_t count = b1 - b0;
+    TaskFault fault;
+    threads_.arena.execute([&] {
       tbb::flow::graph graph;
       using Node = tbb::flow::continue_node<tbb::flow::continue_msg>;
       std::vector<std::unique_ptr<Node>> nodes;
       nodes.reserve(count);
-      for (std::size_t p = b0; p < b1; ++p) {
-        const std::int64_t reach = topology.order[p];
-        nodes.push_back(std::make_unique<Node>(graph, [&, p, reach](tbb::flow::continue_msg) {
-          outcomes[p - b0] =
-              RouteOne(run, reach, lateral.data() + (reach - lo), stride, threads.scratch.local());
+      for (std::size_t i = b0; i < b1; ++i) {
+        const std::int64_t slot = share_.sequence[i];
+        const LateralColumn lateral = lateral_.columns[i - b0];
+        nodes.push_back(std::make_unique<Node>(graph, [&, slot, lateral](tbb::flow::continue_msg) {
+          const ReachId id =
+              share_.parameters.reaches[share_.ReachAt(slot) - share_.parametersFirst].id;
+          if (fault.raised) return;
+          tReach = id;
+          try {
+            exchange_.BeforeRouting(id);
+            share_.Route(slot, lateral, threads_.scratch.local());
+          } catch (const std::bad_alloc&) {
+            fault.Record(id, "out of memory");
+          } catch (const std::exception& e) {
+            fault.Record(id, e.what());
+          }
+          tReach = 0;
         }));
       }
       std::vector<std::size_t> sources;
-      for (std::size_t p = b0; p < b1; ++p) {
-        const std::int64_t reach = topology.order[p];
+      for (std::size_t i = b0; i < b1; ++i) {
+        const std::int64_t reach = share_.ReachAt(share_.sequence[i]);
         bool inBlock = false;
-        for (std::int64_t k = topology.upstreamStart[reach]; k < topology.upstreamStart[reach + 1];
-             ++k) {
-          const auto up = static_cast<std::size_t>(topology.position[topology.upstream[k]]);
-          if (up >= b0) {
-            tbb::flow::make_edge(*nodes[up - b0], *nodes[p - b0]);
+        for (std::int64_t k = share_.topology.upstreamStart[reach];
+             k < share_.topology.upstreamStart[reach + 1]; ++k) {
+          const std::int64_t up = share_.topology.upstream[k];
+          if (!share_.Holds(up)) continue;
+          const std::size_t at = step_[share_.Slot(up)];
+          if (at >= b0 && at < b1) {
+            tbb::flow::make_edge(*nodes[at - b0], *nodes[i - b0]);
             inBlock = true;
           }
         }
-        if (!inBlock) sources.push_back(p - b0);
+        if (!inBlock) sources.push_back(i - b0);
       }
       for (std::size_t s : sources) nodes[s]->try_put(tbb::flow::continue_msg());
       graph.wait_for_all();
     });
-    summary.routeSeconds += Seconds(clock);
-
-    // Write: the block's outflows time-major, its outcomes; then its counts and volumes are
-    // kept, and the outflows nobody needs any more are freed.
-    clock = Clock::now();
-    written.resize(times * count);
-    ids.resize(count);
-    flags.resize(count);
-    for (std::size_t j = 0; j < count; ++j) {
-      const std::int64_t reach = topology.order[b0 + j];
-      ids[j] = network.reaches[reach].id;
-      flags[j] = run.failed[reach] == kUpstreamFailed ? 1 : 0;
-      const std::vector<double>& q = run.outflows[reach];
-      for (std::size_t t = 0; t < times; ++t) written[t * count + j] = q[t];
-    }
-    writer.WriteBlock(static_cast<std::int64_t>(b0), ids, written, outcomes, flags);
-    for (std::size_t j = 0; j < count; ++j) {
-      const std::int64_t reach = topology.order[b0 + j];
-      CountReach(run.failed[reach], outcomes[j], summary);
-      account.Keep(reach, outcomes[j]);
-      const bool outlet = topology.downstream[reach] < 0;
-      for (std::int64_t k = topology.upstreamStart[reach]; k < topology.upstreamStart[reach + 1];
-           ++k)
-        std::vector<double>().swap(run.outflows[topology.upstream[k]]);
-      if (outlet) std::vector<double>().swap(run.outflows[reach]);
-      if (!keepStates) run.states[reach] = ReachState{};
-    }
-    summary.writeSeconds += Seconds(clock);
-    if (options.progress) options.progress(static_cast<std::int64_t>(b1), summary.reaches);
+    if (!fault.what.empty()) exchange_.Fault(fault.reach, fault.what);
   }
 
-  clock = Clock::now();
-  account.Sum(network, topology, summary);
-  writer.Close(SummaryAttributes(summary));
-  if (keepStates) {
-    RestartData next;
-    next.timeUnits = layout.timeUnits;
-    next.timeMinutes = timeAxis.back();
-    next.intervalMinutes = layout.intervalMinutes;
-    for (std::int64_t reach : topology.order) {
-      next.reachIds.push_back(network.reaches[reach].id);
-      next.methods.push_back(static_cast<std::int32_t>(network.reaches[reach].method));
-      next.stateStart.push_back(static_cast<std::int64_t>(next.states.size()));
-      const ReachState& state = run.states[reach];
-      next.stateCount.push_back(static_cast<std::int32_t>(state.values.size()));
-      next.states.insert(next.states.end(), state.values.begin(), state.values.end());
-      next.lastInflow.push_back(state.lastInflow);
-      next.computationInterval.push_back(state.computationInterval);
-      next.subreachCount.push_back(state.subreachCount);
+  // Hands over the share's reaches routed without a gap since the last hand-over, in written
+  // blocks of bounded size, and frees what no one needs any more: the outflows of their
+  // upstream reaches, their own where their downstream reach lies elsewhere or none does, and
+  // their states unless a restart is written.
+  void HandOver(const BlockSink& sink) {
+    std::int64_t end = written_;
+    while (end < share_.size() && routed_[end]) ++end;
+    const Topology& topology = share_.topology;
+    for (std::int64_t s0 = written_; s0 < end; s0 += handOver_) {
+      const std::int64_t s1 = std::min(end, s0 + handOver_);
+      const auto n = static_cast<std::size_t>(s1 - s0);
+      ResultBlock block;
+      block.firstPosition = share_.first + s0;
+      block.ordinates = {0, static_cast<std::int64_t>(share_.times)};
+      block.outflows.resize(share_.times * n);
+      for (std::int64_t s = s0; s < s1; ++s) {
+        const std::int64_t reach = share_.ReachAt(s);
+        const auto j = static_cast<std::size_t>(s - s0);
+        block.ids.push_back(share_.parameters.reaches[reach - share_.parametersFirst].id);
+        block.marks.push_back(share_.marks[s]);
+        block.outcomes.push_back(std::move(share_.outcomes[s]));
+        if (keepStates_) block.states.push_back(std::move(share_.states[s]));
+        share_.states[s] = ReachState{};
+        for (std::size_t t = 0; t < share_.times; ++t)
+          block.outflows[t * n + j] = share_.outflows[s][t];
+      }
+      exchange_.Collect(block, sink);
+      for (std::int64_t s = s0; s < s1; ++s) {
+        const std::int64_t reach = share_.ReachAt(s);
+        for (std::int64_t k = topology.upstreamStart[reach]; k < topology.upstreamStart[reach + 1];
+             ++k)
+          std::vector<double>().swap(share_.outflows[share_.Slot(topology.upstream[k])]);
+        const std::int64_t down = topology.downstream[reach];
+        if (down < 0 || !share_.Holds(down)) std::vector<double>().swap(share_.outflows[s]);
+      }
     }
-    WriteRestart(options.restartOutPath, next);
+    written_ = end;
   }
-  summary.writeSeconds += Seconds(clock);
+
+  const RunOptions& options_;
+  Exchange& exchange_;
+  Share& share_;
+  ForcingReader& reader_;
+  BlockForcing lateral_;
+  std::vector<BoundaryLink> inbound_, outbound_;
+  const std::size_t block_;
+  const std::int64_t handOver_;
+  const bool keepStates_;
+  RoutingThreads threads_;
+  std::vector<std::uint8_t> routed_;     // by share slot
+  std::vector<std::int64_t> outboundOf_;  // share slot -> outbound link, -1 none
+  std::vector<std::size_t> step_;         // share slot -> its index in the sequence
+  std::int64_t written_ = 0;             // share slots handed over
+};
+
+}  // namespace
+
+ReachId ReachInProgress() noexcept { return tReach; }
+
+RunSummary Run(const RunOptions& options, Exchange& exchange) {
+  RunSummary summary;
+  auto clock = Clock::now();
+  Input input;
+  if (!ReadInput(options, exchange, input, summary)) return summary;
+  const ForcingLayout& layout = input.forcing->layout();
+  const Topology topology = BuildTopology(input.links);
+  const Partition part = PartitionNetwork(input.links, topology, layout.intervalMinutes,
+                                          layout.timeCount, exchange.processes());
+  const std::unique_ptr<Share> share =
+      ReadShare(options, exchange, topology, part, input, summary);
+  if (!share) return summary;
+  summary.reaches = static_cast<std::int64_t>(input.links.reaches.size());
+  summary.timeCount = layout.timeCount;
+  const bool lead = exchange.process() == 0;
+  if (lead && exchange.processes() > 1 && options.report) {
+    std::fputs(part.Report().c_str(), options.report);
+    std::fflush(options.report);
+  }
+
+  std::vector<BoundaryLink> inbound, outbound;
+  FindLinks(topology, part, exchange.process(), inbound, outbound);
+  for (const BoundaryLink& link : inbound) share->AddInbound(link.reach);
+  exchange.PostReceives(inbound, {0, layout.timeCount});
+  Writing writing(topology, !options.restartOutPath.empty(), summary);
+  try {
+    LoadShareInputs(options, input, *share);
+    if (lead) writing.Open(options, layout, input.forcing->ReadTimes());
+  } catch (const std::exception& e) {
+    exchange.Fault(0, e.what());
+  }
+  summary.readSeconds += Seconds(clock);
+
+  const BlockSink sink = [&writing](ResultBlock& block) { writing.Take(block); };
+  ShareRouting routing(options, exchange, *share, *input.forcing, std::move(inbound),
+                       std::move(outbound));
+  summary.threads = routing.threads();
+  routing.Run(sink, summary);
+  exchange.CollectRest(sink);
+  if (lead) {
+    try {
+      writing.Finish(options, input.links, layout);
+    } catch (const std::exception& e) {
+      exchange.Fault(0, e.what());
+    }
+  }
+  exchange.FinishSummary(summary, options.report);
   return summary;
+}
+
+RunSummary Run(const RunOptions& options) {
+  LocalExchange local;
+  return Run(options, local);
 }
 
 }  // namespace tovalin::network

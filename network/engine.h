@@ -1,15 +1,20 @@
 // The network engine: validates a network and its forcing (and restart), then routes every
 // reach over the whole run in topological order, independent subtrees in parallel on a oneTBB
-// flow graph, and writes the results and the restart. The run goes block by block along the
-// routing order: the main thread reads a block's forcing, the flow graph routes the block,
-// the main thread writes it; only the main thread touches files.
+// flow graph, and writes the results and the restart. One run path for one process and for
+// many: the processes share the routing order out (partition.h), each routes its share
+// (share.h) block by block along it (reading a block's forcing, routing the block, handing
+// over its written results), and what they exchange goes through an Exchange (exchange.h).
+// Only the thread that calls Run touches files (the NetCDF library is not thread-safe) or the
+// exchange.
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <string>
 
-#include "network/topology.h"
+#include "network/exchange.h"
+#include "network/summary.h"
 
 namespace tovalin::network {
 
@@ -19,35 +24,23 @@ struct RunOptions {
   std::string restartOutPath;        // empty: no restart written
   int threads = 0;                   // 0: every core
   std::int64_t blockReaches = 8192;  // reaches per block (read, routed, written together)
-  // Called on the main thread after each block with the reaches done and the total.
+  // Called on process 0's engine thread after each block with the reaches it has routed and
+  // the reaches of its share.
   std::function<void(std::int64_t done, std::int64_t total)> progress;
+  // Over several processes, process 0 prints the partition and what the exchange moved here
+  // (null: nothing).
+  std::FILE* report = nullptr;
 };
 
-// What a run did, like a solver's summary: counts, the network's volume balance and times.
-struct RunSummary {
-  Problems refusal;  // non-empty: the input was refused and nothing routed
-  std::int64_t reaches = 0;
-  std::int64_t timeCount = 0;
-  std::int64_t clean = 0;           // routed without a report
-  std::int64_t withWarnings = 0;    // routed with a warning
-  std::int64_t failed = 0;          // a routine reported an error
-  std::int64_t upstreamFailed = 0;  // routed, but a reach upstream failed
-  // Network volumes, m3: what entered (boundary and lateral), what left at the outlets, the
-  // change of storage, the channel loss, and the balance error (in - out - change - loss) / in
-  // over the reaches whose account is defined (summed in ascending reach_id, so the same for any
-  // thread count and process count).
-  double inflowVolume = 0.0, outletVolume = 0.0, storageChange = 0.0, lossVolume = 0.0;
-  double balanceError = 0.0;
-  std::int64_t undefinedAccounts = 0;
-  double readSeconds = 0.0, routeSeconds = 0.0, writeSeconds = 0.0;
-  int threads = 0;
-
-  bool Failed() const noexcept { return failed > 0 || upstreamFailed > 0; }
-  std::string BriefReport() const;
-};
-
-// Runs the engine. Throws FileError when a file cannot be read or written; a refused input
-// comes back in the summary's refusal with nothing written.
+// Runs the engine over the processes of `exchange`; every process calls it alike and gets
+// the run's counts and refusal (process 0 also its volumes and times). Throws FileError when
+// a file cannot be read or written everywhere; a refused input comes back in the summary's
+// refusal with nothing written. A fault of one process goes to exchange.Fault.
+RunSummary Run(const RunOptions& options, Exchange& exchange);
+// The run in this one process.
 RunSummary Run(const RunOptions& options);
+
+// The reach the calling thread is routing (0 when none), for the fault messages of signals.
+ReachId ReachInProgress() noexcept;
 
 }  // namespace tovalin::network

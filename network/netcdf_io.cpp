@@ -9,7 +9,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "hydro/messages/message_text.h"
+#include "tovalin/result.hpp"
 
 namespace tovalin::network {
 namespace {
@@ -65,7 +65,7 @@ struct File {
     if (units) Text(v, "units", units);
     if (longName) Text(v, "long_name", longName);
     if (type == NC_DOUBLE) {
-      const double undefined = undefinedDbl();
+      const double undefined = kUndefined;
       Check(nc_def_var_fill(id, v, 0, &undefined), path, name);
       Check(nc_put_att_double(id, v, "missing_value", NC_DOUBLE, 1, &undefined), path, name);
     }
@@ -110,13 +110,13 @@ std::vector<double> Markers(int file, int var) {
 void MarkUndefined(const std::vector<double>& markers, double* values, std::size_t n) {
   for (double marker : markers)
     for (std::size_t i = 0; i < n; ++i)
-      if (values[i] == marker) values[i] = undefinedDbl();
+      if (values[i] == marker) values[i] = kUndefined;
 }
 
 // Values first..first+n-1 of a one-dimensional variable (all undefined when it is absent).
 std::vector<double> ReadDoubles(const File& f, const char* name, std::size_t n, bool required,
                                 std::size_t first = 0) {
-  std::vector<double> values(n, undefinedDbl());
+  std::vector<double> values(n, kUndefined);
   const int v = f.VarId(name, required);
   if (v < 0 || n == 0) return values;
   Check(nc_get_vara_double(f.id, v, &first, &n, values.data()), f.path, name);
@@ -540,12 +540,16 @@ ResultsWriter::ResultsWriter(const std::string& path, std::span<const double> ti
   f.Var("storage_start", NC_DOUBLE, {reach}, "m3", "storage at the first time");
   f.Var("storage_end", NC_DOUBLE, {reach}, "m3", "storage at the last time");
   f.Var("loss_volume", NC_DOUBLE, {reach}, "m3", "channel loss over the run (Puls with loss)");
-  f.Var("volume_balance_error", NC_DOUBLE, {reach}, "1",
-        "(in - out - storage change - loss) / in; absolute (m3) when in is 0");
+  f.Var("volume_balance_error", NC_DOUBLE, {reach}, "m3", "in - out - storage change - loss");
+  f.Var("volume_balance_relative", NC_DOUBLE, {reach}, "1",
+        "volume_balance_error / (in + storage at the start); undefined below 1 m3");
   f.Var("computation_interval", NC_DOUBLE, {reach}, "s", "Muskingum-Cunge computation interval");
   f.Var("subreach_count", NC_INT, {reach}, "1", "Muskingum-Cunge subreaches");
   f.Var("courant_min", NC_DOUBLE, {reach}, "1", "smallest Courant number ck dt / dx");
   f.Var("courant_max", NC_DOUBLE, {reach}, "1", "largest Courant number ck dt / dx");
+  f.Var("reynolds_min", NC_DOUBLE, {reach}, "1",
+        "smallest cell Reynolds number Q / (S T ck dx)");
+  f.Var("reynolds_max", NC_DOUBLE, {reach}, "1", "largest cell Reynolds number Q / (S T ck dx)");
   f.EndDefine();
   if (nt) Check(nc_put_var_double(f.id, vTime, times.data()), path, "time");
   id_ = f.id;
@@ -594,9 +598,12 @@ void ResultsWriter::WriteBlock(std::int64_t first, std::span<const ReachId> ids,
   putReal("storage_start", &ReachOutcome::storageStart);
   putReal("storage_end", &ReachOutcome::storageEnd);
   putReal("volume_balance_error", &ReachOutcome::balanceError);
+  putReal("volume_balance_relative", &ReachOutcome::balanceRelative);
   putReal("computation_interval", &ReachOutcome::computationInterval);
   putReal("courant_min", &ReachOutcome::courantMin);
   putReal("courant_max", &ReachOutcome::courantMax);
+  putReal("reynolds_min", &ReachOutcome::reynoldsMin);
+  putReal("reynolds_max", &ReachOutcome::reynoldsMax);
   putReal("loss_volume", &ReachOutcome::loss);
   std::vector<char> text(n * kMessageChars, '\0');
   for (std::size_t i = 0; i < n; ++i)

@@ -7,19 +7,14 @@
 #include "network/reach_routing.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 
-#include "hydro/messages/message_text.h"
-#include "hydro/messages/status_code.h"
 #include "tovalin/core.hpp"
 
 namespace tovalin::network {
 namespace {
-
-// Sum of two flows; undefined when either is.
-double AddFlows(double a, double b) noexcept {
-  return isUndefinedDbl(a) || isUndefinedDbl(b) ? undefinedDbl() : a + b;
-}
 
 // The state values of a step method laid end to end: outflows, indicators, gross outflows.
 void SaveSteps(const StepStateView& view, ReachState& state) {
@@ -52,6 +47,104 @@ void TakeStatus(const Result& result, ReachOutcome& outcome) {
   outcome.storageEnd = result.volume.storageEnd;
   outcome.loss = result.volume.loss;
   outcome.balanceError = result.volume.balanceError;
+  outcome.balanceRelative = result.volume.relativeError;
+}
+
+// Whether two ordinates are the same as the API's state check takes them: both undefined,
+// or the same bits.
+bool SameOrdinate(double a, double b) noexcept {
+  if (IsUndefined(a) || IsUndefined(b)) return IsUndefined(a) && IsUndefined(b);
+  return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
+}
+
+// The undefined value for a NaN (a figure the API could not compute).
+double Figure(double v) noexcept { return std::isnan(v) ? kUndefined : v; }
+
+// Muskingum and Puls, with or without loss: the lateral inflow joins the reach's inflow.
+void RouteSteps(const Network& network, const Reach& reach, const Hydrograph& hydrograph,
+                const RouteOptions& options, bool warm, ReachState& state, ReachOutcome& outcome,
+                Workspace& workspace) {
+  const auto steps = static_cast<std::size_t>(reach.stepCount);
+  if (reach.method == Method::kMuskingum) {
+    const MuskingumReach description{reach.muskingumK, reach.muskingumX, reach.stepCount};
+    const MuskingumResult r =
+        warm ? Route(description, hydrograph, StepView(state, steps, false, false), workspace,
+                     options)
+             : Route(description, hydrograph, workspace, options);
+    TakeStatus(r, outcome);
+    SaveSteps(r.state, state);
+    return;
+  }
+  const auto first = static_cast<std::size_t>(reach.tableStart);
+  const auto count = static_cast<std::size_t>(reach.tableCount);
+  const bool loss = reach.method == Method::kPulsWithLoss;
+  PulsReach description;
+  description.storage = std::span(network.storageTable).subspan(first, count);
+  description.outflow = std::span(network.outflowTable).subspan(first, count);
+  description.steps = reach.stepCount;
+  description.withLoss = loss;
+  if (loss) description.elevation = std::span(network.elevationTable).subspan(first, count);
+  description.lossElevation = reach.lossElevation;
+  description.lossRate = reach.lossRate;
+  const PulsResult r =
+      warm ? Route(description, hydrograph, StepView(state, steps, true, loss), workspace, options)
+           : Route(description, hydrograph, workspace, options);
+  TakeStatus(r, outcome);
+  SaveSteps(r.state, state);
+}
+
+// The Muskingum-Cunge description of a reach: its length, slope and section.
+MuskingumCungeReach CungeReach(const Network& network, const Reach& reach) {
+  MuskingumCungeReach description{reach.reachLength, reach.channelSlope, {}};
+  if (reach.method == Method::kMuskingumCunge8Point) {
+    EightPointSection section;
+    const auto first = static_cast<std::size_t>(reach.sectionStart);
+    std::copy_n(network.sectionStations.begin() + first, kSectionPoints, section.stations.begin());
+    std::copy_n(network.sectionElevations.begin() + first, kSectionPoints,
+                section.elevations.begin());
+    section.manningN = {reach.leftOverbankManningN, reach.manningN, reach.rightOverbankManningN};
+    description.section = section;
+  } else if (reach.circle) {
+    description.section = CircleSection{reach.bottomWidth, reach.manningN};
+  } else {
+    description.section = TrapezoidSection{reach.bottomWidth, reach.sideSlope, reach.manningN};
+  }
+  return description;
+}
+
+// Muskingum-Cunge: the lateral inflow enters along the reach, per metre.
+void RouteCunge(const Network& network, const Reach& reach, std::int32_t intervalMinutes,
+                std::span<const double> inflows, std::span<const double> lateral,
+                const RouteOptions& options, bool warm, ReachState& state, ReachOutcome& outcome,
+                ReachWorkspace& workspace) {
+  std::vector<double>& perMetre = workspace.lateralPerMetre;
+  perMetre.resize(lateral.size());
+  for (std::size_t t = 0; t < lateral.size(); ++t)
+    perMetre[t] = IsUndefined(lateral[t]) ? kUndefined : lateral[t] / reach.reachLength;
+  const MuskingumCungeReach description = CungeReach(network, reach);
+  const Hydrograph hydrograph{intervalMinutes, inflows, perMetre};
+  MuskingumCungeResult r;
+  if (warm) {
+    const std::size_t nodes = state.values.size() / 2;
+    const std::span<const double> v(state.values);
+    const MuskingumCungeStateView start{state.computationInterval, state.subreachCount,
+                                        v.first(nodes), v.subspan(nodes, nodes),
+                                        state.lastInflow};
+    r = Route(description, hydrograph, start, workspace.api, options);
+  } else {
+    r = Route(description, hydrograph, workspace.api, options);
+  }
+  TakeStatus(r, outcome);
+  const MuskingumCungeDiagnostics& d = r.diagnostics;
+  outcome.computationInterval = d.intervalWritten ? d.computationInterval : kUndefined;
+  outcome.subreachCount = d.subreachCount;
+  outcome.courantMin = Figure(d.courantMin), outcome.courantMax = Figure(d.courantMax);
+  outcome.reynoldsMin = Figure(d.reynoldsMin), outcome.reynoldsMax = Figure(d.reynoldsMax);
+  state.values.assign(r.state.nodeFlows.begin(), r.state.nodeFlows.end());
+  state.values.insert(state.values.end(), r.state.nodeDepths.begin(), r.state.nodeDepths.end());
+  state.lastInflow = r.state.lastInflow;
+  state.computationInterval = r.state.computationInterval;
+  state.subreachCount = r.state.subreachCount;
 }
 
 }  // namespace
@@ -72,104 +165,28 @@ std::int32_t StateCount(const Reach& reach, std::int32_t subreachCount) noexcept
 }
 
 ReachOutcome RouteReach(const Network& network, const Reach& reach, std::int32_t intervalMinutes,
-                        std::span<const double> upstreamInflows,
-                        std::span<const double> lateralInflows, std::span<double> outflows,
-                        ReachState& state, ReachWorkspace& workspace) {
+                        const ReachInflow& inflow, std::span<double> outflows, ReachState& state,
+                        ReachWorkspace& workspace) {
   ReachOutcome outcome;
-  const std::size_t n = upstreamInflows.size();
+  const std::size_t n = inflow.upstream.size();
   const bool warm = !state.values.empty();
   const RouteOptions options{{}, outflows.first(n)};
-  outcome.computationInterval = outcome.courantMin = outcome.courantMax = undefinedDbl();
-  switch (reach.method) {
-    case Method::kMuskingum:
-    case Method::kPuls:
-    case Method::kPulsWithLoss: {
-      // The lateral inflow joins the reach's inflow.
-      std::vector<double>& inflows = workspace.inflows;
-      inflows.resize(n);
-      for (std::size_t t = 0; t < n; ++t)
-        inflows[t] = AddFlows(upstreamInflows[t], lateralInflows[t]);
-      const Hydrograph hydrograph{intervalMinutes, inflows, {}};
-      const auto steps = static_cast<std::size_t>(reach.stepCount);
-      if (reach.method == Method::kMuskingum) {
-        const MuskingumReach description{reach.muskingumK, reach.muskingumX, reach.stepCount};
-        const MuskingumResult r =
-            warm ? Route(description, hydrograph, StepView(state, steps, false, false),
-                         workspace.api, options)
-                 : Route(description, hydrograph, workspace.api, options);
-        TakeStatus(r, outcome);
-        SaveSteps(r.state, state);
-      } else {
-        const auto first = static_cast<std::size_t>(reach.tableStart);
-        const auto count = static_cast<std::size_t>(reach.tableCount);
-        const bool loss = reach.method == Method::kPulsWithLoss;
-        PulsReach description;
-        description.storage = std::span(network.storageTable).subspan(first, count);
-        description.outflow = std::span(network.outflowTable).subspan(first, count);
-        description.steps = reach.stepCount;
-        description.withLoss = loss;
-        if (loss) description.elevation = std::span(network.elevationTable).subspan(first, count);
-        description.lossElevation = reach.lossElevation;
-        description.lossRate = reach.lossRate;
-        const PulsResult r = warm
-                                 ? Route(description, hydrograph,
-                                         StepView(state, steps, true, loss), workspace.api, options)
-                                 : Route(description, hydrograph, workspace.api, options);
-        TakeStatus(r, outcome);
-        SaveSteps(r.state, state);
-      }
-      break;
-    }
-    case Method::kMuskingumCunge8Point:
-    case Method::kMuskingumCungePrism: {
-      // The lateral inflow enters along the reach, per metre.
-      std::vector<double>& lateral = workspace.lateralPerMetre;
-      lateral.resize(n);
-      for (std::size_t t = 0; t < n; ++t)
-        lateral[t] = isUndefinedDbl(lateralInflows[t]) ? undefinedDbl()
-                                                       : lateralInflows[t] / reach.reachLength;
-      MuskingumCungeReach description{reach.reachLength, reach.channelSlope, {}};
-      if (reach.method == Method::kMuskingumCunge8Point) {
-        EightPointSection section;
-        const auto first = static_cast<std::size_t>(reach.sectionStart);
-        std::copy_n(network.sectionStations.begin() + first, kSectionPoints,
-                    section.stations.begin());
-        std::copy_n(network.sectionElevations.begin() + first, kSectionPoints,
-                    section.elevations.begin());
-        section.manningN = {reach.leftOverbankManningN, reach.manningN,
-                            reach.rightOverbankManningN};
-        description.section = section;
-      } else if (reach.circle) {
-        description.section = CircleSection{reach.bottomWidth, reach.manningN};
-      } else {
-        description.section = TrapezoidSection{reach.bottomWidth, reach.sideSlope, reach.manningN};
-      }
-      const Hydrograph hydrograph{intervalMinutes, upstreamInflows, lateral};
-      MuskingumCungeResult r;
-      if (warm) {
-        const std::size_t nodes = state.values.size() / 2;
-        const std::span<const double> v(state.values);
-        const MuskingumCungeStateView start{state.computationInterval, state.subreachCount,
-                                            v.first(nodes), v.subspan(nodes, nodes),
-                                            state.lastInflow};
-        r = Route(description, hydrograph, start, workspace.api, options);
-      } else {
-        r = Route(description, hydrograph, workspace.api, options);
-      }
-      TakeStatus(r, outcome);
-      const MuskingumCungeDiagnostics& d = r.diagnostics;
-      outcome.computationInterval = d.intervalWritten ? d.computationInterval : undefinedDbl();
-      outcome.subreachCount = d.subreachCount;
-      outcome.courantMin = std::isnan(d.courantMin) ? undefinedDbl() : d.courantMin;
-      outcome.courantMax = std::isnan(d.courantMax) ? undefinedDbl() : d.courantMax;
-      state.values.assign(r.state.nodeFlows.begin(), r.state.nodeFlows.end());
-      state.values.insert(state.values.end(), r.state.nodeDepths.begin(), r.state.nodeDepths.end());
-      state.lastInflow = r.state.lastInflow;
-      state.computationInterval = r.state.computationInterval;
-      state.subreachCount = r.state.subreachCount;
-      break;
-    }
-  }
+  const bool cunge = reach.method == Method::kMuskingumCunge8Point ||
+                     reach.method == Method::kMuskingumCungePrism;
+  // The reach's inflow as its method takes it: Muskingum and Puls with the lateral inflow
+  // added, Muskingum-Cunge without (it enters along the reach).
+  std::vector<double>& inflows = workspace.inflows;
+  inflows.resize(n);
+  for (std::size_t t = 0; t < n; ++t)
+    inflows[t] = cunge ? inflow.upstream[t] : AddFlows(inflow.upstream[t], inflow.lateral[t]);
+  if (warm && inflow.belowFailure && n > 0 && !SameOrdinate(inflows[0], state.lastInflow))
+    inflows[0] = state.lastInflow;
+  if (cunge)
+    RouteCunge(network, reach, intervalMinutes, inflows, inflow.lateral, options, warm, state,
+               outcome, workspace);
+  else
+    RouteSteps(network, reach, Hydrograph{intervalMinutes, inflows, {}}, options, warm, state,
+               outcome, workspace.api);
   return outcome;
 }
 

@@ -14,6 +14,11 @@
 
 namespace tovalin::network {
 
+// The sum of two flows; undefined when either is.
+inline double AddFlows(double a, double b) noexcept {
+  return IsUndefined(a) || IsUndefined(b) ? kUndefined : a + b;
+}
+
 // Characters kept of a routine's message text.
 inline constexpr int kMessageWidth = Workspace::kMessageWidth;
 
@@ -23,21 +28,32 @@ struct ReachOutcome {
   std::int32_t messageNumber = 0;  // 1..10 warning, 11 and up error
   std::int32_t severity = 0;       // 0, 2 warning, 4 error
   std::string message;             // the routine's text, trailing blanks removed
-  // Volume account over the run, m3 (the API's): inflow (upstream, boundary and lateral),
-  // outflow, storage at start and end from the method's own relation, the channel loss, and
-  // the balance error (in - out - (end - start) - loss) / in, absolute when the inflow is 0.
-  double inflowVolume = 0.0;
-  double outflowVolume = 0.0;
-  double storageStart = 0.0;
-  double storageEnd = 0.0;
-  double loss = 0.0;
-  double balanceError = 0.0;
+  // Volume account over the run, m3, as the C++ API gives it (the undefined value where a
+  // figure cannot be known, never 0 in its place): inflow (upstream, boundary and lateral) and
+  // outflow, Muskingum-Cunge's over its computation steps; storage at the start and the end
+  // from the method's own relation; the channel loss; the balance error
+  // in - out - (end - start) - loss, and that error relative to in + storage at the start.
+  double inflowVolume = kUndefined;
+  double outflowVolume = kUndefined;
+  double storageStart = kUndefined;
+  double storageEnd = kUndefined;
+  double loss = kUndefined;
+  double balanceError = kUndefined;
+  double balanceRelative = kUndefined;
+  // The engine's own volumes on the forcing's times (trapezoidal; an interval with an
+  // undefined end adds nothing), m3: the forcing's inflow onto the reach (its lateral and
+  // boundary inflow) and its outflow as written.
+  double forcingVolume = 0.0;
+  double writtenOutflowVolume = 0.0;
   // Muskingum-Cunge only (the undefined value otherwise): computation interval (s), subreach
-  // count, and the range of the Courant number ck dt / dx over the run.
-  double computationInterval = 0.0;
+  // count, and the ranges of the Courant number ck dt / dx and of the cell Reynolds number
+  // Q / (S T ck dx) over the depth computations of the run (undefined when none was made).
+  double computationInterval = kUndefined;
   std::int32_t subreachCount = 0;
-  double courantMin = 0.0;
-  double courantMax = 0.0;
+  double courantMin = kUndefined;
+  double courantMax = kUndefined;
+  double reynoldsMin = kUndefined;
+  double reynoldsMax = kUndefined;
 };
 
 // The state that carries a reach's routing from one run to the next, as a restart file holds
@@ -63,20 +79,27 @@ struct ReachWorkspace {
   std::vector<double> lateralPerMetre;
 };
 
+// What flows into a reach over the run.
+struct ReachInflow {
+  std::span<const double> upstream;  // sum of the upstream outflows and the boundary inflow
+  std::span<const double> lateral;   // lateral inflow, m3/s over the whole reach
+  bool belowFailure = false;         // a reach upstream failed
+};
+
 // Routes one reach over the run.
-//   upstreamInflows  sum of the upstream outflows and the boundary inflow at each ordinate
-//   lateralInflows   lateral inflow at each ordinate, m3/s over the whole reach
-//   outflows         the reach's outflow at each ordinate (same length as the inflows)
-//   state            in: the state at the first ordinate, or no values for a cold start
-//                    (every step, or every node, at steady flow from the first inflow; a
-//                    Muskingum-Cunge reach then fixes its computation interval and subreach
-//                    count from this run's hydrograph); out: the state at the last ordinate.
-//                    A state whose last inflow is not the first inflow fails the reach (the
-//                    API's message 16).
+//   inflow    at each ordinate (see ReachInflow)
+//   outflows  the reach's outflow at each ordinate (as many as the inflows)
+//   state     in: the state at the first ordinate, or no values for a cold start (every
+//             step, or every node, at steady flow from the first inflow; a Muskingum-Cunge
+//             reach then fixes its computation interval and subreach count from this run's
+//             hydrograph); out: the state at the last ordinate. A state whose last inflow is
+//             not the first inflow fails the reach (the API's message 16), except below a
+//             failure: the failure upstream changed that inflow, and the first ordinate,
+//             which belongs to the run that wrote the state, takes the state's last inflow,
+//             so that the reach is routed on from its state with the inflow that follows.
 // Nothing is thrown: a routine's failure is reported in the outcome.
 ReachOutcome RouteReach(const Network& network, const Reach& reach, std::int32_t intervalMinutes,
-                        std::span<const double> upstreamInflows,
-                        std::span<const double> lateralInflows, std::span<double> outflows,
-                        ReachState& state, ReachWorkspace& workspace);
+                        const ReachInflow& inflow, std::span<double> outflows, ReachState& state,
+                        ReachWorkspace& workspace);
 
 }  // namespace tovalin::network

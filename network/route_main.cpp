@@ -21,10 +21,12 @@ constexpr int kExitUsage = 2;
 constexpr int kExitRefused = 3;
 constexpr int kExitFile = 4;
 constexpr int kBarWidth = 30;
+constexpr long long kMaxThreads = 1024;
+constexpr long long kMaxBlockReaches = 1LL << 30;
 
 constexpr const char* kUsage =
     "usage: tovalin-route --network FILE --forcing FILE --output FILE [--restart-in FILE]\n"
-    "                     [--restart-out FILE] [--threads N] [--quiet]\n";
+    "                     [--restart-out FILE] [--threads N] [--block-reaches N] [--quiet]\n";
 
 // A progress bar on standard error, redrawn in place: reaches done, rate, time left.
 class ProgressBar {
@@ -66,7 +68,15 @@ int main(int argc, char** argv) {
       into = argv[++i];
       return true;
     };
-    std::string threads;
+    // A whole number in [low, high] as the option's value.
+    const auto number = [&](long long low, long long high, long long& into) {
+      std::string text;
+      if (!value(text)) return false;
+      char* end = nullptr;
+      into = std::strtoll(text.c_str(), &end, 10);
+      return end != text.c_str() && *end == '\0' && into >= low && into <= high;
+    };
+    long long n = 0;
     bool ok = true;
     if (arg == "--network")
       ok = value(options.networkPath);
@@ -81,11 +91,11 @@ int main(int argc, char** argv) {
     else if (arg == "--quiet")
       quiet = true;
     else if (arg == "--threads") {
-      ok = value(threads);
-      char* end = nullptr;
-      const long n = ok ? std::strtol(threads.c_str(), &end, 10) : 0;
-      ok = ok && *end == '\0' && n >= 1 && n <= 1024;
+      ok = number(1, kMaxThreads, n);
       options.threads = static_cast<int>(n);
+    } else if (arg == "--block-reaches") {
+      ok = number(1, kMaxBlockReaches, n);
+      options.blockReaches = n;
     } else if (arg == "--help" || arg == "-h") {
       if (processes.lead()) std::fputs(kUsage, stdout);
       return 0;

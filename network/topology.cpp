@@ -8,7 +8,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "hydro/messages/message_text.h"
+#include "tovalin/result.hpp"
 #include "network/reach_routing.h"
 
 namespace tovalin::network {
@@ -41,9 +41,9 @@ class Finding {
   std::size_t count_ = 0;
 };
 
-bool Positive(double v) { return !isUndefinedDbl(v) && std::isfinite(v) && v > 0.0; }
-bool NonNegative(double v) { return !isUndefinedDbl(v) && std::isfinite(v) && v >= 0.0; }
-bool Finite(double v) { return !isUndefinedDbl(v) && std::isfinite(v); }
+bool Positive(double v) { return !IsUndefined(v) && std::isfinite(v) && v > 0.0; }
+bool NonNegative(double v) { return !IsUndefined(v) && std::isfinite(v) && v >= 0.0; }
+bool Finite(double v) { return !IsUndefined(v) && std::isfinite(v); }
 
 // The first problem with a reach's method parameters, empty when there is none.
 std::string ParameterProblem(const Network& net, const Reach& r) {

@@ -23,7 +23,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "hydro/messages/message_text.h"
+#include "tovalin/result.hpp"
 #include "network/engine.h"
 #include "network/generator.h"
 #include "network/netcdf_io.h"
@@ -119,8 +119,8 @@ double PlainLoop(const std::string& dir) {
     for (std::int64_t k = topo.upstreamStart[reach]; k < topo.upstreamStart[reach + 1]; ++k) {
       std::vector<double>& q = outflows[topo.upstream[k]];
       for (std::size_t t = 0; t < nt; ++t)
-        inflow[t] = tovalin::isUndefinedDbl(inflow[t]) || tovalin::isUndefinedDbl(q[t])
-                        ? tovalin::undefinedDbl()
+        inflow[t] = tovalin::IsUndefined(inflow[t]) || tovalin::IsUndefined(q[t])
+                        ? tovalin::kUndefined
                         : inflow[t] + q[t];
     }
     if (boundaryOf[reach] >= 0)
@@ -128,9 +128,9 @@ double PlainLoop(const std::string& dir) {
     outflows[reach].resize(nt);
     ReachState state;
     const auto reachStart = Clock::now();
-    RouteReach(net, net.reaches[reach], layout.intervalMinutes, inflow,
-               std::span<const double>(columns.data() + reach * nt, nt), outflows[reach], state,
-               ws);
+    RouteReach(net, net.reaches[reach], layout.intervalMinutes,
+               ReachInflow{inflow, std::span<const double>(columns.data() + reach * nt, nt)},
+               outflows[reach], state, ws);
     cost[reach] = std::chrono::duration<double>(Clock::now() - reachStart).count();
   }
   const double seconds = std::chrono::duration<double>(Clock::now() - start).count();

@@ -8,7 +8,7 @@
 #include <cstring>
 
 #ifdef TOVALIN_WITH_MPI
-#include "network/parallel/distributed_run.h"
+#include "network/parallel/mpi_exchange.h"
 #endif
 
 namespace tovalin::network {
@@ -64,13 +64,6 @@ extern "C" void OnFatalSignal(int signal) {
   _exit(128 + signal);
 }
 
-[[noreturn]] void AbortWorld(const std::string& message, int status) {
-  std::fprintf(stderr, "tovalin-route: %s\n", message.c_str());
-  std::fflush(stderr);
-  MPI_Abort(MPI_COMM_WORLD, status);
-  std::_Exit(status);
-}
-
 }  // namespace
 
 Processes::Processes(int& argc, char**& argv) {
@@ -97,18 +90,21 @@ Processes::~Processes() {
 }
 
 RunSummary Processes::Run(const RunOptions& options, std::FILE* report) {
-  if (size_ == 1) return network::Run(options);
+  RunOptions run = options;
+  run.report = report;
+  if (size_ == 1) return network::Run(run);
   try {
-    return RunDistributed(options, MPI_COMM_WORLD, report, AbortWorld);
+    MpiExchange exchange(MPI_COMM_WORLD);
+    return network::Run(run, exchange);
   } catch (const FileError&) {
     throw;  // the same on every process: reported once, by process 0
   } catch (const std::exception& e) {
-    AbortWorld("process " + std::to_string(rank_) + ": " + e.what(), kExitFault);
+    AbortJob("process " + std::to_string(rank_) + ": " + e.what(), kExitFault);
   }
 }
 
 void Processes::Abort(const std::string& message, int status) const {
-  if (joined_) AbortWorld(message, status);
+  if (joined_) AbortJob(message, status);
   std::fprintf(stderr, "tovalin-route: %s\n", message.c_str());
   std::exit(status);
 }
@@ -130,7 +126,11 @@ Processes::Processes(int&, char**&) {
 
 Processes::~Processes() = default;
 
-RunSummary Processes::Run(const RunOptions& options, std::FILE*) { return network::Run(options); }
+RunSummary Processes::Run(const RunOptions& options, std::FILE* report) {
+  RunOptions run = options;
+  run.report = report;
+  return network::Run(run);
+}
 
 void Processes::Abort(const std::string& message, int status) const {
   std::fprintf(stderr, "tovalin-route: %s\n", message.c_str());

@@ -1,6 +1,6 @@
-// The processes one run is spread over. Built with MPI and started by an MPI launcher, every
-// process routes its share of the network (see distributed_run.h); otherwise the run is the
-// engine's own, in this one process. A build without MPI started as one of several
+// The processes one run is spread over. Built with MPI and started by an MPI launcher as one of
+// several, every process runs the engine over an MPI exchange (mpi_exchange.h) and routes its
+// share of the network; otherwise the engine runs in this one process. A build without MPI started as one of several
 // processes refuses to run: each would write the same files.
 #pragma once
 
@@ -26,8 +26,8 @@ class Processes {
   // Non-empty: this process must not run (the reason, for standard error).
   const std::string& refusal() const noexcept { return refusal_; }
 
-  // Routes the run: the engine's Run in one process, a distributed run over several, where
-  // the partition and the exchange are reported on `report` by process 0 (null: nothing).
+  // Routes the run: the engine's Run over the exchange of the processes, where the partition
+  // and what the exchange moved are reported on `report` by process 0 (null: nothing).
   // Every process returns the run's counts and refusal; process 0 also its figures. A fault
   // of any process (a file, memory, a signal) ends the whole job with a message naming the
   // process and the reach.

@@ -5,6 +5,7 @@
 #include <netcdf.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -12,12 +13,11 @@
 #include <map>
 #include <set>
 
-#include "hydro/messages/message_text.h"
 #include "network/engine.h"
 #include "network/generator.h"
 #include "network/netcdf_io.h"
 #include "network/reach_routing.h"
-#include "network/reach_step.h"
+#include "network/summary.h"
 #include "network/topology.h"
 
 namespace tovalin::network {
@@ -268,9 +268,9 @@ TEST(NetworkEngine, UndefinedInflowPassesThroughJunction) {
   RunFiles(dir, 2);
   const Results got = ReadResults(dir / "out.nc");
   for (std::size_t t = 0; t < 12; ++t) {
-    EXPECT_EQ(isUndefinedDbl(got.outflow.at(1)[t]), t >= 5);
-    EXPECT_FALSE(isUndefinedDbl(got.outflow.at(2)[t]));
-    EXPECT_EQ(isUndefinedDbl(got.outflow.at(3)[t]), t >= 5);
+    EXPECT_EQ(IsUndefined(got.outflow.at(1)[t]), t >= 5);
+    EXPECT_FALSE(IsUndefined(got.outflow.at(2)[t]));
+    EXPECT_EQ(IsUndefined(got.outflow.at(3)[t]), t >= 5);
   }
 }
 
@@ -301,26 +301,28 @@ TEST(NetworkEngine, FailedReachMarksEveryReachBelowIt) {
 }
 
 // The volume account is summed in ascending reach_id, whatever order the reaches were kept
-// in: ids 3, 1, 2 in the file with inflows 1, 1e16, -1e16 give 1 (in file order, 0); a reach
-// without a defined account is counted apart.
+// in: ids 3, 1, 2 in the file with forcing volumes 1, 1e16, -1e16 give 1 (in file order, 0);
+// reach 4, whose storage at the end is undefined, is counted apart, never summed as 0, and
+// leaves the network's error undefined.
 TEST(NetworkEngine, VolumeAccountSummedInReachIdOrder) {
   Network net;
   net.reaches = {MuskingumReach(3, 0, 1.0), MuskingumReach(1, 0, 1.0), MuskingumReach(2, 0, 1.0),
                  MuskingumReach(4, 0, 1.0)};
-  Topology topo;
-  topo.downstream.assign(4, -1);
-  VolumeAccount account(4);
-  const double inflows[] = {1.0, 1e16, -1e16, undefinedDbl()};
+  NetworkAccount account(4);
+  const double forcing[] = {1.0, 1e16, -1e16, 0.0};
   for (std::int64_t i : {3, 2, 0, 1}) {
     ReachOutcome o;
-    o.inflowVolume = inflows[i], o.outflowVolume = 0.0, o.storageStart = o.storageEnd = 0.0;
-    o.loss = 0.0;
-    account.Keep(i, o);
+    o.forcingVolume = forcing[i], o.writtenOutflowVolume = 0.0;
+    o.storageStart = 5.0, o.storageEnd = i == 3 ? kUndefined : 5.0, o.loss = 0.0;
+    account.Keep(i, o, true);
   }
   RunSummary s;
-  account.Sum(net, topo, s);
+  account.Sum(net, s);
   EXPECT_EQ(s.inflowVolume, 1.0);
+  EXPECT_EQ(s.storageStart, 15.0);
   EXPECT_EQ(s.undefinedAccounts, 1);
+  EXPECT_TRUE(IsUndefined(s.balanceError));
+  EXPECT_TRUE(IsUndefined(s.balanceRelative));
 }
 
 // A part of a network file holds its reaches as the whole file does, with only the tables and
@@ -369,7 +371,7 @@ TEST(NetworkEngine, RefusalsNameTheReach) {
        "to_id names no reach: reach 2 (to_id 99)"},
       {"cycle", [](Network& n) { n.reaches[3].toId = 2; }, false,
        "reaches on a cycle: reaches 2, 3, 4"},
-      {"parameter", [](Network& n) { n.reaches[0].muskingumK = undefinedDbl(); }, false,
+      {"parameter", [](Network& n) { n.reaches[0].muskingumK = kUndefined; }, false,
        "parameters missing or invalid: reach 1 (muskingumK"},
       {"method", [](Network& n) { n.reaches[0].method = static_cast<Method>(9); }, false,
        "parameters missing or invalid: reach 1 (method"},
@@ -466,6 +468,272 @@ TEST(NetworkEngine, RestartOfExampleStaysWithinDocumentedTolerance) {
     }
     EXPECT_LE(worstPeak, kPeakTolerance);
     EXPECT_LE(worstVolume, kVolumeTolerance);
+  }
+}
+
+}  // namespace
+}  // namespace tovalin::network
+
+namespace tovalin::network {
+namespace {
+
+// A reach's figures in a results file, by id.
+std::map<ReachId, std::vector<double>> ReadReachFigure(const std::string& path, const char* name) {
+  int id = -1, dim = -1, var = -1;
+  std::size_t nr = 0;
+  EXPECT_EQ(nc_open(path.c_str(), NC_NOWRITE, &id), NC_NOERR);
+  nc_inq_dimid(id, "reach", &dim), nc_inq_dimlen(id, dim, &nr);
+  std::vector<long long> ids(nr);
+  std::vector<double> values(nr);
+  nc_inq_varid(id, "reach_id", &var), nc_get_var_longlong(id, var, ids.data());
+  EXPECT_EQ(nc_inq_varid(id, name, &var), NC_NOERR) << name;
+  nc_get_var_double(id, var, values.data());
+  nc_close(id);
+  std::map<ReachId, std::vector<double>> byId;
+  for (std::size_t j = 0; j < nr; ++j) byId[ids[j]].push_back(values[j]);
+  return byId;
+}
+
+bool Cunge(const Reach& r) {
+  return r.method == Method::kMuskingumCunge8Point || r.method == Method::kMuskingumCungePrism;
+}
+
+// The identities of the volume account, one case per row, on a generated network of every
+// method over 25 hourly ordinates. Lateral inflows are multiples of 0.25 m3/s, so that the
+// forcing's volume (0.5 dt (q(t) + q(t+1)) summed over the intervals) is exact in any order:
+// the network's inflow must be that number to the bit, whatever the reaches' discretisation.
+//   storm       lateral 0.25 (1 + i mod 4) m3/s on reach i, 3 times that over hours 4 to 11
+//   long        the same forcing with every Muskingum-Cunge reach 3 times as long
+//   steady      every Muskingum-Cunge reach turned Muskingum, no loss: 0.5 m3/s lateral on
+//               every reach and 2 m3/s into every headwater stay steady; balance to rounding
+//   steady mc   every method, no lateral inflow on the Muskingum-Cunge reaches: steady too,
+//               balanced within the depth searches' tolerance of the Muskingum-Cunge storages
+//   undefined   the storm with an undefined lateral inflow at hour 5 on a headwater reach of
+//               Muskingum: its account and those of every reach below it are undefined (their
+//               last outflow is), so is the network's error; no other reach's
+//   dry         no inflow at all: every error 0 m3 or undefined, no relative error (below 1 m3)
+// On every row no relative error is anything but finite or undefined.
+TEST(NetworkEngine, VolumeAccountIdentities) {
+  constexpr std::size_t kTimes = 25;
+  constexpr double kDt = 3600.0;
+  constexpr double kRounding = 1e-13;     // relative, Muskingum and Puls
+  constexpr double kDepthSearch = 2e-6;   // relative, Muskingum-Cunge storages
+  enum class Kind { kStorm, kLong, kSteady, kSteadyCunge, kUndefined, kDry };
+  struct Row {
+    const char* name;
+    Kind kind;
+  };
+  const Row rows[] = {{"storm", Kind::kStorm},         {"long", Kind::kLong},
+                      {"steady", Kind::kSteady},       {"steady mc", Kind::kSteadyCunge},
+                      {"undefined", Kind::kUndefined}, {"dry", Kind::kDry}};
+  GeneratorOptions g;
+  g.reaches = 300, g.steps = 2, g.seed = 23;
+  const GeneratedNetwork generated = GenerateNetwork(g);
+  const Topology topology = BuildTopology(generated.network);
+  const std::size_t n = generated.network.reaches.size();
+  std::vector<ReachId> headwaters;
+  std::int64_t undefinedReach = -1;
+  for (std::size_t i = 0; i < n; ++i)
+    if (topology.upstreamStart[i] == topology.upstreamStart[i + 1]) {
+      headwaters.push_back(generated.network.reaches[i].id);
+      if (undefinedReach < 0 && generated.network.reaches[i].method == Method::kMuskingum)
+        undefinedReach = static_cast<std::int64_t>(i);
+    }
+  ASSERT_GE(undefinedReach, 0);
+  std::set<ReachId> belowUndefined;  // the undefined reach and every reach below it
+  for (std::int64_t i = undefinedReach; i >= 0; i = topology.downstream[i])
+    belowUndefined.insert(generated.network.reaches[i].id);
+
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    TempDir dir;
+    Network net = generated.network;
+    for (Reach& r : net.reaches) {
+      if (row.kind == Kind::kLong && Cunge(r)) r.reachLength *= 3.0;
+      if (row.kind == Kind::kSteady && Cunge(r))
+        r.method = Method::kMuskingum, r.muskingumK = 1.0, r.muskingumX = 0.2, r.stepCount = 2;
+      if (row.kind == Kind::kSteady || row.kind == Kind::kSteadyCunge) r.lossRate = 0.0;
+    }
+    WriteNetwork(dir / "network.nc", net);
+    const bool steady = row.kind == Kind::kSteady || row.kind == Kind::kSteadyCunge;
+    const auto lateral = [&](std::size_t i, std::size_t t) {
+      if (row.kind == Kind::kDry) return 0.0;
+      if (steady) return Cunge(net.reaches[i]) ? 0.0 : 0.5;
+      if (row.kind == Kind::kUndefined && i == static_cast<std::size_t>(undefinedReach) && t == 5)
+        return kUndefined;
+      return 0.25 * (1 + i % 4) * (t >= 4 && t < 12 ? 3.0 : 1.0);
+    };
+    ForcingLayout layout;
+    layout.intervalMinutes = 60;
+    layout.timeUnits = "minutes since 2026-01-01 00:00:00";
+    for (const Reach& r : net.reaches) layout.reachIds.push_back(r.id);
+    if (steady) layout.boundaryReachIds = headwaters;
+    std::vector<double> axis, boundary;
+    double expectedInflow = 0.0;
+    for (std::size_t t = 0; t < kTimes; ++t) {
+      axis.push_back(60.0 * t);
+      for (std::size_t b = 0; b < layout.boundaryReachIds.size(); ++b) boundary.push_back(2.0);
+    }
+    for (std::size_t i = 0; i < n; ++i)
+      for (std::size_t t = 0; t + 1 < kTimes; ++t)
+        if (!IsUndefined(lateral(i, t)) && !IsUndefined(lateral(i, t + 1)))
+          expectedInflow += 0.5 * kDt * (lateral(i, t) + lateral(i, t + 1));
+    expectedInflow += static_cast<double>(layout.boundaryReachIds.size()) * 2.0 * kDt * (kTimes - 1);
+    WriteForcing(
+        dir / "forcing.nc", layout, axis,
+        [&](std::int64_t first, std::int64_t count, std::vector<double>& block) {
+          block.resize(kTimes * static_cast<std::size_t>(count));
+          for (std::size_t t = 0; t < kTimes; ++t)
+            for (std::int64_t j = 0; j < count; ++j)
+              block[t * count + j] = lateral(static_cast<std::size_t>(first + j), t);
+        },
+        boundary);
+    const RunSummary s = RunFiles(dir, 2);
+    ASSERT_TRUE(s.refusal.empty());
+    EXPECT_EQ(s.inflowVolume, expectedInflow);
+
+    const auto error = ReadReachFigure(dir / "out.nc", "volume_balance_error");
+    const auto relative = ReadReachFigure(dir / "out.nc", "volume_balance_relative");
+    const Results results = ReadResults(dir / "out.nc");
+    for (const auto& [id, e] : error) {
+      const double r = relative.at(id)[0];
+      EXPECT_TRUE(IsUndefined(r) || std::isfinite(r)) << "reach " << id;
+      EXPECT_TRUE(IsUndefined(e[0]) || std::isfinite(e[0])) << "reach " << id;
+      EXPECT_EQ(IsUndefined(e[0]), IsUndefined(results.outflow.at(id).back())) << "reach " << id;
+      if (row.kind == Kind::kDry) {
+        EXPECT_TRUE(e[0] == 0.0 && IsUndefined(r)) << "reach " << id;
+      }
+    }
+    EXPECT_TRUE(IsUndefined(s.balanceRelative) || std::isfinite(s.balanceRelative));
+    switch (row.kind) {
+      case Kind::kSteady:
+        EXPECT_LE(std::abs(s.balanceRelative), kRounding);
+        break;
+      case Kind::kSteadyCunge:
+        EXPECT_LE(std::abs(s.balanceRelative), kDepthSearch);
+        break;
+      case Kind::kUndefined:
+        EXPECT_TRUE(IsUndefined(s.balanceError));
+        EXPECT_EQ(s.undefinedAccounts, static_cast<std::int64_t>(belowUndefined.size()));
+        for (const auto& [id, e] : error)
+          EXPECT_EQ(IsUndefined(e[0]), belowUndefined.contains(id)) << "reach " << id;
+        break;
+      case Kind::kDry:
+        EXPECT_EQ(s.balanceError, 0.0);
+        EXPECT_TRUE(IsUndefined(s.balanceRelative));
+        break;
+      default:
+        EXPECT_EQ(s.undefinedAccounts, 0);
+        EXPECT_TRUE(std::isfinite(s.balanceRelative));
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tovalin::network
+
+namespace tovalin::network {
+namespace {
+
+// Two Muskingum-Cunge trapezoids restarted at hour 6: reach 1 was discretised on a dry
+// 0.02 m3/s and then takes a flood of 50 m3/s, so its Courant number leaves the band where
+// the method is accurate (far above 5); reach 2 keeps the 5 m3/s it was discretised on and
+// stays inside. The summary names reach 1 alone and the results say so, with each reach's
+// Courant and cell Reynolds ranges.
+TEST(NetworkEngine, ReachOutsideCourantBandIsNamed) {
+  TempDir dir;
+  Network net;
+  for (ReachId id : {1, 2}) {
+    Reach r;
+    r.id = id, r.method = Method::kMuskingumCungePrism;
+    r.reachLength = 5000.0, r.channelSlope = 0.001, r.manningN = 0.035;
+    r.bottomWidth = 10.0, r.sideSlope = 2.0;
+    net.reaches.push_back(r);
+  }
+  WriteNetwork(dir / "network.nc", net);
+  const auto forcing = [&](const std::string& path, int from, int count) {
+    ForcingLayout layout;
+    layout.intervalMinutes = 60;
+    layout.timeUnits = "minutes since 2026-01-01 00:00:00";
+    layout.reachIds = {1, 2}, layout.boundaryReachIds = {1, 2};
+    std::vector<double> axis, boundary;
+    for (int t = from; t < from + count; ++t) {
+      axis.push_back(60.0 * t);
+      boundary.push_back(t <= 6 ? 0.02 : 50.0), boundary.push_back(5.0);
+    }
+    WriteForcing(
+        path, layout, axis,
+        [&](std::int64_t, std::int64_t n, std::vector<double>& v) { v.assign(count * n, 0.0); },
+        boundary);
+  };
+  forcing(dir / "first.nc", 0, 7);
+  forcing(dir / "second.nc", 6, 12);
+  RunOptions o;
+  o.networkPath = dir / "network.nc";
+  o.forcingPath = dir / "first.nc";
+  o.outputPath = dir / "a.nc";
+  o.restartOutPath = dir / "restart.nc";
+  ASSERT_EQ(network::Run(o).outsideCourantBand, 0);
+  o.forcingPath = dir / "second.nc", o.outputPath = dir / "b.nc";
+  o.restartInPath = o.restartOutPath, o.restartOutPath.clear();
+  const RunSummary s = network::Run(o);
+  EXPECT_EQ(s.outsideCourantBand, 1);
+  EXPECT_EQ(s.outsideCourantReaches, std::vector<ReachId>{1});
+  EXPECT_NE(s.BriefReport().find("Courant number outside 0.2 to 5: 1 reach (1)"), std::string::npos);
+  const auto courant = ReadReachFigure(dir / "b.nc", "courant_max");
+  const auto reynolds = ReadReachFigure(dir / "b.nc", "reynolds_min");
+  EXPECT_GT(courant.at(1)[0], kCourantBandHigh);
+  EXPECT_LT(courant.at(2)[0], kCourantBandHigh);
+  EXPECT_GT(reynolds.at(1)[0], 0.0);
+  int file = -1;
+  double attribute = 0.0;
+  ASSERT_EQ(nc_open((dir / "b.nc").c_str(), NC_NOWRITE, &file), NC_NOERR);
+  EXPECT_EQ(nc_get_att_double(file, NC_GLOBAL, "reaches_outside_courant_band", &attribute),
+            NC_NOERR);
+  nc_close(file);
+  EXPECT_EQ(attribute, 1.0);
+}
+
+}  // namespace
+}  // namespace tovalin::network
+
+namespace tovalin::network {
+namespace {
+
+// A chain 1 -> 2 -> 3 of Muskingum reaches restarted at hour 8 with reach 1's first lateral
+// inflow no longer the restart's: reach 1 fails against its restart (message 16); reaches 2
+// and 3 below it are routed from their states, marked and counted below the failure, and
+// their first outflow repeats the first part's last, as a continuation's overlapping ordinate
+// does.
+TEST(NetworkEngine, ReachesBelowARestartFailureAreRoutedAndMarked) {
+  TempDir dir;
+  Network net;
+  net.reaches = {MuskingumReach(1, 2, 1.0), MuskingumReach(2, 3, 1.0), MuskingumReach(3, 0, 1.0)};
+  WriteNetwork(dir / "network.nc", net);
+  RunOptions o;
+  o.networkPath = dir / "network.nc";
+  o.forcingPath = dir / "first.nc";
+  o.outputPath = dir / "a.nc";
+  o.restartOutPath = dir / "restart.nc";
+  WriteCaseForcing(o.forcingPath, net, 9, Storm);
+  ASSERT_TRUE(network::Run(o).refusal.empty());
+  o.forcingPath = dir / "second.nc", o.outputPath = dir / "b.nc";
+  o.restartInPath = o.restartOutPath, o.restartOutPath.clear();
+  WriteCaseForcing(
+      o.forcingPath, net, 6,
+      [](std::size_t r, std::size_t t) { return Storm(r, t + 8) + (r == 0 && t == 0 ? 1.0 : 0.0); },
+      60.0 * 8);
+  const RunSummary s = network::Run(o);
+  EXPECT_EQ(s.failed, 1);
+  EXPECT_EQ(s.upstreamFailed, 2);
+  const Results first = ReadResults(dir / "a.nc"), second = ReadResults(dir / "b.nc");
+  EXPECT_EQ(second.severity.at(1), 4);
+  const auto marks = ReadReachFigure(dir / "b.nc", "upstream_failed");
+  for (ReachId id : {2, 3}) {
+    EXPECT_EQ(second.severity.at(id), first.severity.at(id)) << id;  // their own warnings
+    EXPECT_EQ(marks.at(id)[0], 1.0) << id;
+    EXPECT_EQ(second.outflow.at(id)[0], first.outflow.at(id).back()) << id;
+    EXPECT_TRUE(IsUndefined(second.outflow.at(id)[1])) << id;
   }
 }
 

@@ -1,4 +1,4 @@
-#include "network/parallel/partition.h"
+#include "network/partition.h"
 
 #include <algorithm>
 #include <cstdio>
