@@ -26,10 +26,14 @@ py::dict Summary(const tovalin::network::RunSummary& s) {
   out["upstream_failed"] = s.upstreamFailed;
   out["inflow_volume"] = s.inflowVolume;
   out["outlet_volume"] = s.outletVolume;
-  out["storage_change"] = s.storageChange;
+  out["storage_start"] = s.storageStart;
+  out["storage_end"] = s.storageEnd;
   out["loss_volume"] = s.lossVolume;
   out["balance_error"] = s.balanceError;
+  out["relative_error"] = s.balanceRelative;
   out["undefined_accounts"] = s.undefinedAccounts;
+  out["outside_courant_band"] = s.outsideCourantBand;
+  out["outside_courant_reaches"] = py::cast(s.outsideCourantReaches);
   out["read_seconds"] = s.readSeconds;
   out["route_seconds"] = s.routeSeconds;
   out["write_seconds"] = s.writeSeconds;

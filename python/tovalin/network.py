@@ -22,8 +22,9 @@ from . import _network  # noqa: E402  (after the check above)
 
 __all__ = ["run", "RunSummary"]
 
-# The thread counts tovalin-route accepts.
+# The thread counts and block sizes tovalin-route accepts.
 _MAX_THREADS = 1024
+_MAX_BLOCK_REACHES = 2**30
 
 
 @dataclass(frozen=True)
@@ -39,13 +40,21 @@ class RunSummary:
     with_warnings      reaches routed with a warning
     failed             reaches whose routine reported an error
     upstream_failed    reaches routed below a failed reach
-    inflow_volume      what entered the network, boundary and lateral (m3)
+    inflow_volume      what entered the network: every reach's lateral and boundary inflow
+                       on the forcing's times (m3)
     outlet_volume      what left it at the outlets (m3)
-    storage_change     the change of storage in the reaches (m3)
+    storage_start, storage_end
+                       the reaches' storage at the first and last time, over the reaches whose
+                       account is defined (m3); storage_change is their difference
     loss_volume        the channel loss (m3)
-    balance_error      (in - out - change - loss) / in over the reaches whose account is
-                       defined (the same for any thread count)
-    undefined_accounts reaches whose volume account is undefined
+    balance_error      inflow - outlet - (end - start) - loss, m3; UNDEFINED when a reach's
+                       account is undefined
+    relative_error     balance_error / (inflow + storage_start); UNDEFINED below 1 m3
+    undefined_accounts reaches whose storage or loss is undefined
+    outside_courant_band, outside_courant_reaches
+                       Muskingum-Cunge reaches whose Courant number ranges outside 0.2 to 5,
+                       counted, and the first ten of them by reach_id
+    (the volumes are summed in ascending reach_id: the same for any thread count)
     read_seconds, route_seconds, write_seconds
                        where the time went
     threads            the routing threads used
@@ -61,15 +70,24 @@ class RunSummary:
     upstream_failed: int
     inflow_volume: float
     outlet_volume: float
-    storage_change: float
+    storage_start: float
+    storage_end: float
     loss_volume: float
     balance_error: float
+    relative_error: float
     undefined_accounts: int
+    outside_courant_band: int
+    outside_courant_reaches: list
     read_seconds: float
     route_seconds: float
     write_seconds: float
     threads: int
     report: str
+
+    @property
+    def storage_change(self):
+        """storage_end - storage_start (m3)."""
+        return self.storage_end - self.storage_start
 
     @property
     def refused(self):
@@ -110,7 +128,7 @@ def run(*, network, forcing, output, restart_in=None, restart_out=None, threads=
     restart_out  where to write the restart at the last time; None: none written
     threads      routing threads, 1 to 1024; None: every core
     block_reaches
-                 reaches read, routed and written together (>= 1)
+                 reaches read, routed and written together (1 to 2**30)
     progress     None, or a callable progress(done, total) called after each block with
                  the reaches done and the total; an exception it raises ends the run
 
@@ -128,8 +146,8 @@ def run(*, network, forcing, output, restart_in=None, restart_out=None, threads=
             raise ValueError(f"threads must be 1 to {_MAX_THREADS} (or None: every core), "
                              f"not {count}")
     block = _a.integer("block_reaches", block_reaches)
-    if block < 1:
-        raise ValueError(f"block_reaches must be at least 1, not {block}")
+    if not 1 <= block <= _MAX_BLOCK_REACHES:
+        raise ValueError(f"block_reaches must be 1 to {_MAX_BLOCK_REACHES}, not {block}")
     if progress is not None and not callable(progress):
         raise TypeError(f"progress must be callable or None, not {type(progress).__name__}")
     return RunSummary(**_network.run(*paths, count, block, progress))
