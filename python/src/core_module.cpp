@@ -25,7 +25,9 @@ using OptionalArray = std::optional<Array>;
 std::span<const double> View(const Array& a) {
   return {a.data(), static_cast<std::size_t>(a.size())};
 }
-std::span<const double> View(const OptionalArray& a) { return a ? View(*a) : std::span<const double>{}; }
+std::span<const double> View(const OptionalArray& a) {
+  return a ? View(*a) : std::span<const double>{};
+}
 
 // A new array for n outflows, zeroed (every routine writes each ordinate; zeros make any that
 // were not written reproducible), and the span the routine writes into.
@@ -187,29 +189,34 @@ py::tuple RoutePuls(const Array& inflows, std::int32_t intervalMinutes, const Ar
                         Asked(depthAndVelocity, r.depth), Asked(depthAndVelocity, r.velocity));
 }
 
-// The section of a Muskingum-Cunge reach: kind 0 eight-point (8 stations, 8 elevations, 3 n),
-// 1 trapezoid (bottom width, side slope, n), 2 circle (diameter, n).
+// The section of a Muskingum-Cunge reach as the Python layer passes it: its kind and values,
+// eight-point 8 stations, 8 elevations and 3 n; trapezoid bottom width, side slope and n;
+// circle diameter and n.
+enum SectionKind : int { kEightPoint = 0, kTrapezoid = 1, kCircle = 2 };
+
 tovalin::ChannelSection Section(int kind, std::span<const double> v) {
   const auto at = [&](std::size_t i) { return i < v.size() ? v[i] : 0.0; };
   switch (kind) {
-    case 0: {
+    case kEightPoint: {
       tovalin::EightPointSection s;
       for (std::size_t i = 0; i < 8; ++i) s.stations[i] = at(i), s.elevations[i] = at(8 + i);
       for (std::size_t i = 0; i < 3; ++i) s.manningN[i] = at(16 + i);
       return s;
     }
-    case 1:
+    case kTrapezoid:
       return tovalin::TrapezoidSection{at(0), at(1), at(2)};
-    case 2:
+    case kCircle:
       return tovalin::CircleSection{at(0), at(1)};
     default:
       throw py::value_error("unknown section kind");
   }
 }
 
-// How a Muskingum-Cunge call starts: 0 one call from the profile, 1 a continuation from a
-// cold start at the reach's own discretisation, 2 a continuation from the state, 3 a
-// continuation from a cold start at the discretisation given.
+// How a Muskingum-Cunge call starts: one call from the profile; a continuation from a cold
+// start at the reach's own discretisation, from the state, or from a cold start at the
+// discretisation given.
+enum CungeMode : int { kOneCall = 0, kCold = 1, kFromState = 2, kColdAtDiscretisation = 3 };
+
 struct CungeStart {
   int mode = 0;
   tovalin::MuskingumCungeDiscretisation discretisation;
@@ -238,13 +245,13 @@ py::tuple RouteMuskingumCunge(const Array& inflows, std::int32_t intervalMinutes
     py::gil_scoped_release unlocked;
     const tovalin::RouteOptions options = out.options(depthAndVelocity);
     switch (start.mode) {
-      case 0:
+      case kOneCall:
         r = tovalin::Route(reach, hydrograph, profile, workspace, options);
         break;
-      case 1:
+      case kCold:
         r = tovalin::Route(reach, hydrograph, workspace, options);
         break;
-      case 3:
+      case kColdAtDiscretisation:
         r = tovalin::Route(reach, hydrograph, start.discretisation, workspace, options);
         break;
       default:
@@ -253,9 +260,9 @@ py::tuple RouteMuskingumCunge(const Array& inflows, std::int32_t intervalMinutes
     }
   }
   py::object finalFlows = py::none();
-  if (start.mode == 0) finalFlows = Copy(r.finalFlows);
+  if (start.mode == kOneCall) finalFlows = Copy(r.finalFlows);
   py::object next = py::none();
-  if (start.mode != 0) next = CungeStateTuple(r.state);
+  if (start.mode != kOneCall) next = CungeStateTuple(r.state);
   return py::make_tuple(out.array, StatusTuple(r.status), Text(r.text), VolumeTuple(r.volume),
                         CungeDiagnosticsDict(r.diagnostics), finalFlows, next,
                         Asked(depthAndVelocity, r.depth), Asked(depthAndVelocity, r.velocity));
@@ -277,7 +284,13 @@ PYBIND11_MODULE(_tovalin, m) {
   m.doc() = "The routing calls of tovalin's C++ API (use the package tovalin).";
   m.attr("__version__") = TOVALIN_VERSION;
   m.attr("UNDEFINED") = tovalin::kUndefined;
-  m.attr("WORKSPACE_MESSAGE_WIDTH") = tovalin::Workspace::kMessageWidth;
+  m.attr("SECTION_EIGHT_POINT") = static_cast<int>(kEightPoint);
+  m.attr("SECTION_TRAPEZOID") = static_cast<int>(kTrapezoid);
+  m.attr("SECTION_CIRCLE") = static_cast<int>(kCircle);
+  m.attr("ONE_CALL") = static_cast<int>(kOneCall);
+  m.attr("COLD") = static_cast<int>(kCold);
+  m.attr("FROM_STATE") = static_cast<int>(kFromState);
+  m.attr("COLD_AT_DISCRETISATION") = static_cast<int>(kColdAtDiscretisation);
 
   m.def(
       "route_muskingum",

@@ -242,13 +242,13 @@ def route_muskingum_cunge(inflows, *, interval_minutes, length, slope, section,
         raise ValueError("subreaches_from_profile counts the points of initial_flows")
     profile = None
     if state is not None:
-        mode = 2
+        mode = _tovalin.FROM_STATE
     elif grid:
-        mode = 3
+        mode = _tovalin.COLD_AT_DISCRETISATION
     elif continuation:
-        mode = 1
+        mode = _tovalin.COLD
     else:
-        mode = 0
+        mode = _tovalin.ONE_CALL
         if initial_flows is not None:
             profile = _a.flows("initial_flows", initial_flows)
         else:

@@ -8,6 +8,7 @@ from dataclasses import dataclass, field
 import numpy as np
 
 from . import _arguments as _a
+from . import _tovalin
 
 
 class Severity(enum.IntEnum):
@@ -294,7 +295,7 @@ class Trapezoid:
             object.__setattr__(self, name, _a.real(name, getattr(self, name)))
 
     def _values(self):
-        return 1, [self.bottom_width, self.side_slope, self.manning_n]
+        return _tovalin.SECTION_TRAPEZOID, [self.bottom_width, self.side_slope, self.manning_n]
 
 
 @dataclass(frozen=True)
@@ -309,7 +310,7 @@ class Circle:
             object.__setattr__(self, name, _a.real(name, getattr(self, name)))
 
     def _values(self):
-        return 2, [self.diameter, self.manning_n]
+        return _tovalin.SECTION_CIRCLE, [self.diameter, self.manning_n]
 
 
 @dataclass(frozen=True, eq=False)
@@ -335,7 +336,7 @@ class EightPoint:
             object.__setattr__(self, name, tuple(float(v) for v in values))
 
     def _values(self):
-        return 0, [*self.stations, *self.elevations, *self.manning_n]
+        return _tovalin.SECTION_EIGHT_POINT, [*self.stations, *self.elevations, *self.manning_n]
 
 
 def _section(value):

@@ -219,7 +219,8 @@ int main() {
     const tovalin::StepStart steps = tovalin::StartAtFlow(muskingum, q[0] + 5.0, q[0]);
     Print(n + "muskingum_started", pi,
           Of(tovalin::Route(muskingum, plain, steps.state.view(), workspace)));
-    const tovalin::StepStart level = tovalin::StartAtLevel(pulsLevels, in.intervalMinutes, 2.0, q[0]);
+    const tovalin::StepStart level =
+        tovalin::StartAtLevel(pulsLevels, in.intervalMinutes, 2.0, q[0]);
     Print(n + "puls_level_start", pi,
           Of(tovalin::Route(puls, plain, level.state.view(), workspace)));
     // Depth and velocity per ordinate, asked for.

@@ -243,7 +243,8 @@ def test_data_problems_are_reported_not_raised():
     r = tovalin.route_muskingum_cunge(flood(), interval_minutes=15, length=20000.0, slope=0.0,
                                       section=TRAPEZOID)
     assert (r.status.routine, r.status.message_number, r.status.severity) == (16, 12, 4)
-    assert r.text == "Invalid Muskingum-Cunge parameters: interval = 15, length = 20000., slope = 0.0"
+    assert r.text == ("Invalid Muskingum-Cunge parameters: interval = 15, length = 20000., "
+                      "slope = 0.0")
     assert tovalin.is_undefined(r.outflows).all() and r.status.error
     p = tovalin.route_puls(flood(), interval_minutes=0, storage=STORAGE, outflow=OUTFLOW, steps=2)
     assert (p.status.routine, p.status.message_number, p.status.severity) == (17, 14, 4)
