@@ -38,20 +38,22 @@ bool ReportedError(std::int32_t status) noexcept {
 }
 
 // Normal flow in an eight-point section; its status is not examined beyond counting failures.
+// The searches are made only once serves() has accepted the section, which makes them those
+// of ChannelDepth8Point (and ChannelDepthPrism, ChannelDepthCircle below) to the bit.
 struct EightPointFlow {
   const EightPointSection& section;
   double slope;
   TextField message;
+  EightPointDepthSearch search;  // prepared once for the call's searches
   // The same section writing into another message field.
-  EightPointFlow quiet(TextField field) const noexcept { return {section, slope, field}; }
+  EightPointFlow quiet(TextField field) const noexcept { return {section, slope, field, search}; }
   bool serves(TextField text) const noexcept {
     return CheckSection8Point(slope, section.stations, section.elevations, section.manningN, text);
   }
   NormalFlow operator()(double flow, double startDepth) const noexcept {
     NormalFlow h;
     std::int32_t status = 0;
-    ChannelDepth8Point(slope, section.stations, section.elevations, section.manningN, flow,
-                       startDepth, h.depth, h.area, h.topWidth, h.celerity, status, message);
+    search.depth(flow, startDepth, h.depth, h.area, h.topWidth, h.celerity, status, message);
     h.failed = ReportedError(status);
     return h;
   }
@@ -74,16 +76,16 @@ struct TrapezoidFlow {
   const TrapezoidSection& section;
   double slope;
   TextField message;
+  TrapezoidDepthSearch search;  // prepared once for the call's searches
   // The same section writing into another message field.
-  TrapezoidFlow quiet(TextField field) const noexcept { return {section, slope, field}; }
+  TrapezoidFlow quiet(TextField field) const noexcept { return {section, slope, field, search}; }
   bool serves(TextField text) const noexcept {
     return CheckTrapezoid(slope, section.manningN, section.bottomWidth, section.sideSlope, text);
   }
   NormalFlow operator()(double flow, double startDepth) const noexcept {
     NormalFlow h;
     std::int32_t status = 0;
-    ChannelDepthPrism(slope, section.manningN, section.bottomWidth, section.sideSlope, flow,
-                      startDepth, h.depth, h.area, h.topWidth, h.celerity, status, message);
+    search.depth(flow, startDepth, h.depth, h.area, h.topWidth, h.celerity, status, message);
     h.failed = ReportedError(status);
     return h;
   }
@@ -101,16 +103,16 @@ struct CircleFlow {
   const CircleSection& section;
   double slope;
   TextField message;
+  ConduitDepthSearch search;  // prepared once for the call's searches
   // The same section writing into another message field.
-  CircleFlow quiet(TextField field) const noexcept { return {section, slope, field}; }
+  CircleFlow quiet(TextField field) const noexcept { return {section, slope, field, search}; }
   bool serves(TextField text) const noexcept {
     return CheckConduit(slope, section.manningN, section.diameter, text);
   }
   NormalFlow operator()(double flow, double) const noexcept {
     NormalFlow h;
     std::int32_t status = 0;
-    ChannelDepthCircle(slope, section.manningN, section.diameter, flow, h.depth, h.area,
-                       h.topWidth, h.celerity, status, message);
+    search.depth(flow, h.depth, h.area, h.topWidth, h.celerity, status, message);
     h.failed = ReportedError(status);
     return h;
   }
@@ -127,11 +129,19 @@ void WithSection(const MuskingumCungeReach& reach, TextField message, const Run&
       [&](const auto& section) {
         using Section = std::decay_t<decltype(section)>;
         if constexpr (std::is_same_v<Section, EightPointSection>) {
-          run(EightPointFlow{section, reach.slope, message}, kEightPointScheme);
+          run(EightPointFlow{section, reach.slope, message,
+                             EightPointDepthSearch(reach.slope, section.stations,
+                                                   section.elevations, section.manningN)},
+              kEightPointScheme);
         } else if constexpr (std::is_same_v<Section, TrapezoidSection>) {
-          run(TrapezoidFlow{section, reach.slope, message}, kPrismScheme);
+          run(TrapezoidFlow{section, reach.slope, message,
+                            TrapezoidDepthSearch(reach.slope, section.manningN,
+                                                 section.bottomWidth, section.sideSlope)},
+              kPrismScheme);
         } else {
-          run(CircleFlow{section, reach.slope, message}, kPrismScheme);
+          run(CircleFlow{section, reach.slope, message,
+                         ConduitDepthSearch(reach.slope, section.manningN, section.diameter)},
+              kPrismScheme);
         }
       },
       reach.section);

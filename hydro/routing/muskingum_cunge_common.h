@@ -319,6 +319,18 @@ inline Coefficients RoutingCoefficients(double cr, double re) noexcept {
 }
 
 
+// The subreach length of a routing and the products that no subreach-step changes, formed once
+// in the order the step's expressions form them.
+struct Spacing {
+  double dx;                  // m
+  double intervalPerLength;   // dt / dx, s/m: the Courant number per unit celerity
+  double lengthSlope;         // dx S, m: the cell Reynolds number's denominator per S ck T
+
+  Spacing(double dt, double subreachLength, double slope) noexcept
+      : dx(subreachLength), intervalPerLength(dt / subreachLength),
+        lengthSlope(subreachLength * slope) {}
+};
+
 // One subreach-step: the flows at its upstream and downstream nodes at the previous step
 // (I1, O1), the inflow at this step (I2) and the lateral inflow q (m3/s per m).
 struct SubreachFlows {
@@ -329,10 +341,11 @@ struct SubreachFlows {
 // within 1 % of the reference flow (at most 20). nodeDepth is the depth search's start at the
 // subreach's downstream node and receives the depth found; latest the last normal flow.
 template <class DepthAt>
-double RouteSubreachStep(const DepthAt& depthAt, const MuskingumCungeScheme& scheme, double dt,
-                         double dx, double slope, SubreachFlows f, double& nodeDepth,
+double RouteSubreachStep(const DepthAt& depthAt, const MuskingumCungeScheme& scheme,
+                         const Spacing& spacing, SubreachFlows f, double& nodeDepth,
                          NormalFlow& latest, SweepStats& stats, Report& report,
                          TextField message) {
+  const double dx = spacing.dx;
   // Qr = (I1 + O1 + I2)/3 + q dx
   double referenceQ = (f.inflow1 + f.outflow1 + f.inflow2) * kOneThird + f.lateral * dx;
   double previousQ = referenceQ;
@@ -345,8 +358,8 @@ double RouteSubreachStep(const DepthAt& depthAt, const MuskingumCungeScheme& sch
       latest = depthAt(referenceQ, nodeDepth);
       nodeDepth = latest.depth;
       // Cr = dt/dx ck;  Re = Qr / (dx S ck T)
-      courant = dt / dx * latest.celerity;
-      reynolds = referenceQ / TimesCelerityAndWidth(scheme.widthProduct, dx * slope,
+      courant = spacing.intervalPerLength * latest.celerity;
+      reynolds = referenceQ / TimesCelerityAndWidth(scheme.widthProduct, spacing.lengthSlope,
                                                     latest.celerity, latest.topWidth);
       stats.courantAndReynolds(courant, reynolds);
     }
@@ -478,6 +491,7 @@ void Sweep(const DepthAt& depthAt, const MuskingumCungeScheme& scheme, double dt
   const double undefined = undefinedDbl();
   const std::size_t nodes = nodeFlows.size();
   const std::size_t periods = outflowWork.size();
+  const Spacing spacing(dt, dx, slope);
   for (std::size_t t = 1; t < periods; ++t) {
     const bool lastStep = t + 1 == periods;
     const double lateral = lateralWork[t];
@@ -496,7 +510,7 @@ void Sweep(const DepthAt& depthAt, const MuskingumCungeScheme& scheme, double dt
         continue;
       }
       const double outflow2 =
-          RouteSubreachStep(depthAt, scheme, dt, dx, slope, {inflow1, outflow1, inflow2, lateral},
+          RouteSubreachStep(depthAt, scheme, spacing, {inflow1, outflow1, inflow2, lateral},
                             nodeDepths[j], latest, stats, report, results.message);
       outflowWork[t] = outflow2;
       if (latest.celerity > results.maxCelerity) results.maxCelerity = latest.celerity;

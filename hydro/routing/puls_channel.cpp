@@ -527,11 +527,13 @@ StepStart StartSteps(const PulsReach& reach, std::int32_t intervalMinutes, doubl
     const double levelStorage =
         table.lookUp(elevation, storage, value, message::kPulsStorageElevation.number,
                      message::kPulsStorageElevation.text);
-    stand.indicator = levelStorage / static_cast<double>(reach.steps) * inverseInterval +
-                      kHalf * stand.grossOutflow;
+    stand.indicator = isUndefinedDbl(levelStorage) || isUndefinedDbl(stand.grossOutflow)
+                          ? undefinedDbl()
+                          : levelStorage / static_cast<double>(reach.steps) * inverseInterval +
+                                kHalf * stand.grossOutflow;
     stand.netOutflow = stand.grossOutflow;
     if constexpr (kWithLoss) {
-      if (!report.failed()) {
+      if (!report.failed() && !isUndefinedDbl(stand.grossOutflow)) {
         // Net outflow Q - L, 0 when the loss takes it all.
         const double net = stand.grossOutflow - PeriodLoss(table, loss, stand.indicator,
                                                           stand.grossOutflow);

@@ -46,6 +46,8 @@ MuskingumCungeDiscretisation ChooseDiscretisation(const MuskingumCungeReach& rea
 
 // A state to start a run from, with the outcome of building it: status 0, or an error of the
 // method's routine with its text; the state is then empty (and refused by the routing calls).
+// An undefined initial flow or level (kUndefined, NaN) is no error: it gives a state of
+// undefined values, from which a run routes undefined outflows.
 struct StepStart {
   StepState state;
   Status status;

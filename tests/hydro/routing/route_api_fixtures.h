@@ -44,7 +44,9 @@ inline const Table kTable;
 inline PulsReach Puls(bool loss, int steps = 2) {
   return {kTable.storage, kTable.outflow, steps, loss, kTable.elevation, 2.0, 1e-6};
 }
-inline MuskingumCungeReach Trapezoid() { return {20000.0, 0.001, TrapezoidSection{20.0, 2.0, 0.035}}; }
+inline MuskingumCungeReach Trapezoid() {
+  return {20000.0, 0.001, TrapezoidSection{20.0, 2.0, 0.035}};
+}
 inline MuskingumCungeReach EightPoint() {
   return {15000.0, 0.001,
           EightPointSection{{0, 10, 20, 20, 30, 30, 40, 50}, {10, 5, 5, 0, 0, 5, 5, 10},

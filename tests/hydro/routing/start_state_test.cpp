@@ -148,7 +148,17 @@ TEST(StartState, RefusalsNameTheirReason) {
     EXPECT_EQ(c.status.messageNumber, c.expected.messageNumber);
     EXPECT_TRUE(c.empty);
   }
-  EXPECT_EQ(level.text, "Error in Outflow-Elevation interpolation.\nNot enough x-y pairs for interpolation");
+  EXPECT_EQ(level.text,
+            "Error in Outflow-Elevation interpolation.\nNot enough x-y pairs for interpolation");
+  // An undefined level or flow is no error: every value of its state is undefined.
+  for (const StepStart& undefined : {StartAtLevel(Puls(true, 2), 60, kUndefined, 30.0),
+                                     StartAtFlow(Puls(true, 2), 60, kUndefined, 30.0)}) {
+    EXPECT_TRUE(undefined.status.ok()) << undefined.text;
+    const StepState& s = undefined.state;
+    ASSERT_EQ(s.outflows.size(), 2u);
+    for (const double v : {s.outflows[1], s.grossOutflows[1], s.storageIndicators[1]})
+      EXPECT_TRUE(IsUndefined(v));
+  }
 }
 
 }  // namespace
