@@ -71,6 +71,17 @@ struct TaskFault {
   }
 };
 
+// Every reach's id and method by file index: what the run needs of the links once the
+// routing order and the share are known (12 bytes a reach, where a reach record takes 144).
+struct ReachList {
+  std::vector<ReachId> ids;
+  std::vector<std::int32_t> methods;
+  explicit ReachList(const Network& links) {
+    for (const Reach& r : links.reaches)
+      ids.push_back(r.id), methods.push_back(static_cast<std::int32_t>(r.method));
+  }
+};
+
 // What every process reads before routing.
 struct Input {
   Network links;  // every reach's links (the whole network where the input is refused)
@@ -171,11 +182,12 @@ void FindLinks(const Topology& topology, const Partition& part, int process,
 }
 
 // The share's boundary hydrographs and restart states.
-void LoadShareInputs(const RunOptions& options, Input& input, Share& share) {
+void LoadShareInputs(const RunOptions& options, const ReachList& reaches, Input& input,
+                     Share& share) {
   std::unordered_map<ReachId, std::int64_t> index;
-  index.reserve(input.links.reaches.size());
-  for (std::size_t i = 0; i < input.links.reaches.size(); ++i)
-    index.emplace(input.links.reaches[i].id, static_cast<std::int64_t>(i));
+  index.reserve(reaches.ids.size());
+  for (std::size_t i = 0; i < reaches.ids.size(); ++i)
+    index.emplace(reaches.ids[i], static_cast<std::int64_t>(i));
   const std::vector<ReachId>& boundaryIds = input.forcing->layout().boundaryReachIds;
   for (std::size_t b = 0; b < boundaryIds.size(); ++b) {
     const std::int64_t reach = index.at(boundaryIds[b]);
@@ -233,9 +245,9 @@ class Writing {
   }
 
   // Sums the account, closes the results with the summary and writes the restart.
-  void Finish(const RunOptions& options, const Network& links, const ForcingLayout& layout) {
+  void Finish(const RunOptions& options, const ReachList& reaches, const ForcingLayout& layout) {
     const auto clock = Clock::now();
-    account_->Sum(links, summary_);
+    account_->Sum(reaches.ids, summary_);
     writer_->Close(SummaryAttributes(summary_));
     if (keepStates_) {
       RestartData next;
@@ -243,10 +255,10 @@ class Writing {
       next.timeMinutes = times_.back();
       next.intervalMinutes = layout.intervalMinutes;
       for (std::size_t p = 0; p < topology_.order.size(); ++p) {
-        const Reach& reach = links.reaches[topology_.order[p]];
+        const auto reach = static_cast<std::size_t>(topology_.order[p]);
         const ReachState& state = states_[p];
-        next.reachIds.push_back(reach.id);
-        next.methods.push_back(static_cast<std::int32_t>(reach.method));
+        next.reachIds.push_back(reaches.ids[reach]);
+        next.methods.push_back(reaches.methods[reach]);
         next.stateStart.push_back(static_cast<std::int64_t>(next.states.size()));
         next.stateCount.push_back(static_cast<std::int32_t>(state.values.size()));
         next.states.insert(next.states.end(), state.values.begin(), state.values.end());
@@ -427,9 +439,9 @@ class ShareRouting {
   }
 
   // Hands over the share's reaches routed without a gap since the last hand-over, in written
-  // blocks of bounded size, and frees what no one needs any more: the outflows of their
-  // upstream reaches, their own where their downstream reach lies elsewhere or none does, and
-  // their states unless a restart is written.
+  // blocks of bounded size, and frees what no one needs any more as each reach is copied into
+  // its block: the outflows of its upstream reaches, its own where its downstream reach lies
+  // elsewhere or none does, and its state unless a restart is written.
   void HandOver(const BlockSink& sink) {
     std::int64_t end = written_;
     while (end < share_.size() && routed_[end]) ++end;
@@ -446,21 +458,19 @@ class ShareRouting {
         const auto j = static_cast<std::size_t>(s - s0);
         block.ids.push_back(share_.parameters.reaches[reach - share_.parametersFirst].id);
         block.marks.push_back(share_.marks[s]);
-        block.outcomes.push_back(std::move(share_.outcomes[s]));
+        block.outcomes.push_back(std::move(*share_.outcomes[s]));
+        share_.outcomes[s].reset();
         if (keepStates_) block.states.push_back(std::move(share_.states[s]));
         share_.states[s] = ReachState{};
         for (std::size_t t = 0; t < share_.times; ++t)
           block.outflows[t * n + j] = share_.outflows[s][t];
-      }
-      exchange_.Collect(block, sink);
-      for (std::int64_t s = s0; s < s1; ++s) {
-        const std::int64_t reach = share_.ReachAt(s);
         for (std::int64_t k = topology.upstreamStart[reach]; k < topology.upstreamStart[reach + 1];
              ++k)
           std::vector<double>().swap(share_.outflows[share_.Slot(topology.upstream[k])]);
         const std::int64_t down = topology.downstream[reach];
         if (down < 0 || !share_.Holds(down)) std::vector<double>().swap(share_.outflows[s]);
       }
+      exchange_.Collect(block, sink);
     }
     written_ = end;
   }
@@ -498,6 +508,8 @@ RunSummary Run(const RunOptions& options, Exchange& exchange) {
       ReadShare(options, exchange, topology, part, input, summary);
   if (!share) return summary;
   summary.reaches = static_cast<std::int64_t>(input.links.reaches.size());
+  const ReachList reaches(input.links);
+  std::vector<Reach>().swap(input.links.reaches);  // the links are in the topology now
   summary.timeCount = layout.timeCount;
   const bool lead = exchange.process() == 0;
   if (lead && exchange.processes() > 1 && options.report) {
@@ -511,7 +523,7 @@ RunSummary Run(const RunOptions& options, Exchange& exchange) {
   exchange.PostReceives(inbound, {0, layout.timeCount});
   Writing writing(topology, !options.restartOutPath.empty(), summary);
   try {
-    LoadShareInputs(options, input, *share);
+    LoadShareInputs(options, reaches, input, *share);
     if (lead) writing.Open(options, layout, input.forcing->ReadTimes());
   } catch (const std::exception& e) {
     exchange.Fault(0, e.what());
@@ -526,7 +538,7 @@ RunSummary Run(const RunOptions& options, Exchange& exchange) {
   exchange.CollectRest(sink);
   if (lead) {
     try {
-      writing.Finish(options, input.links, layout);
+      writing.Finish(options, reaches, layout);
     } catch (const std::exception& e) {
       exchange.Fault(0, e.what());
     }

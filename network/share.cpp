@@ -99,7 +99,7 @@ void Share::Route(std::int64_t slot, LateralColumn lateral, RoutingScratch& scra
     state.values.assign(stateCount, kUndefined);  // a call that stopped early left no state
   marks[slot] = outcome.severity >= static_cast<std::int32_t>(Severity::kError) ? kReachFailed
                                                                                  : upstreamFailure;
-  outcomes[slot] = std::move(outcome);
+  outcomes[slot] = std::make_unique<ReachOutcome>(std::move(outcome));
 }
 
 }  // namespace tovalin::network

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <unordered_map>
 #include <vector>
@@ -57,7 +58,8 @@ struct Share {
   std::vector<std::vector<double>> outflows;  // by slot; empty once no one needs it
   std::vector<std::uint8_t> marks;            // by slot
   std::vector<ReachState> states;             // by share slot
-  std::vector<ReachOutcome> outcomes;         // by share slot
+  // By share slot, from its routing until its results are handed over (then null).
+  std::vector<std::unique_ptr<ReachOutcome>> outcomes;
   std::vector<std::int64_t> boundaryOf;       // share slot -> boundary series, -1 none
   std::vector<std::vector<double>> boundaries;
 

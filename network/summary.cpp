@@ -82,12 +82,11 @@ void NetworkAccount::Keep(std::int64_t reach, const ReachOutcome& o, bool outlet
       (!IsUndefined(o.courantMax) && o.courantMax > kCourantBandHigh);
 }
 
-void NetworkAccount::Sum(const Network& links, RunSummary& summary) const {
-  std::vector<std::int64_t> byId(links.reaches.size());
+void NetworkAccount::Sum(std::span<const ReachId> ids, RunSummary& summary) const {
+  std::vector<std::int64_t> byId(ids.size());
   std::iota(byId.begin(), byId.end(), std::int64_t{0});
-  std::sort(byId.begin(), byId.end(), [&](std::int64_t a, std::int64_t b) {
-    return links.reaches[a].id < links.reaches[b].id;
-  });
+  std::sort(byId.begin(), byId.end(),
+            [&](std::int64_t a, std::int64_t b) { return ids[a] < ids[b]; });
   double in = 0.0, out = 0.0, start = 0.0, end = 0.0, lost = 0.0;
   std::int64_t undefinedAccounts = 0, outside = 0;
   summary.outsideCourantReaches.clear();
@@ -101,7 +100,7 @@ void NetworkAccount::Sum(const Network& links, RunSummary& summary) const {
     }
     if (outsideBand_[static_cast<std::size_t>(reach)]) {
       if (summary.outsideCourantReaches.size() < kNamedSummaryReaches)
-        summary.outsideCourantReaches.push_back(links.reaches[reach].id);
+        summary.outsideCourantReaches.push_back(ids[reach]);
       ++outside;
     }
   }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -73,8 +74,8 @@ class NetworkAccount {
   // The figures of reach `reach` (file index); `outlet` when it leaves the network.
   void Keep(std::int64_t reach, const ReachOutcome& outcome, bool outlet) noexcept;
   // The summary's volumes, balance error, undefined accounts and reaches outside the Courant
-  // band; `links` gives the ids.
-  void Sum(const Network& links, RunSummary& summary) const;
+  // band; `ids` gives every reach's id by file index.
+  void Sum(std::span<const ReachId> ids, RunSummary& summary) const;
 
  private:
   // The forcing's inflow, the outflow if an outlet (else 0), storage at start and end, loss.

@@ -1,6 +1,8 @@
 // The network engine through its files: known answers by construction (a chain and a
 // junction equal their reaches routed one after another), determinism over thread counts,
-// restart, undefined inflow through a junction, and refusals that name the reach.
+// restart, undefined inflow through a junction, refusals that name the reach, the identities
+// of the volume account, the Courant band, reaches below a restart failure, and the written
+// block between processes.
 #include <gtest/gtest.h>
 #include <netcdf.h>
 #include <unistd.h>
@@ -12,10 +14,13 @@
 #include <functional>
 #include <map>
 #include <set>
+#include <tuple>
+#include <utility>
 
 #include "network/engine.h"
 #include "network/generator.h"
 #include "network/netcdf_io.h"
+#include "network/parallel/wire.h"
 #include "network/reach_routing.h"
 #include "network/summary.h"
 #include "network/topology.h"
@@ -305,9 +310,7 @@ TEST(NetworkEngine, FailedReachMarksEveryReachBelowIt) {
 // reach 4, whose storage at the end is undefined, is counted apart, never summed as 0, and
 // leaves the network's error undefined.
 TEST(NetworkEngine, VolumeAccountSummedInReachIdOrder) {
-  Network net;
-  net.reaches = {MuskingumReach(3, 0, 1.0), MuskingumReach(1, 0, 1.0), MuskingumReach(2, 0, 1.0),
-                 MuskingumReach(4, 0, 1.0)};
+  const ReachId ids[] = {3, 1, 2, 4};
   NetworkAccount account(4);
   const double forcing[] = {1.0, 1e16, -1e16, 0.0};
   for (std::int64_t i : {3, 2, 0, 1}) {
@@ -317,7 +320,7 @@ TEST(NetworkEngine, VolumeAccountSummedInReachIdOrder) {
     account.Keep(i, o, true);
   }
   RunSummary s;
-  account.Sum(net, s);
+  account.Sum(ids, s);
   EXPECT_EQ(s.inflowVolume, 1.0);
   EXPECT_EQ(s.storageStart, 15.0);
   EXPECT_EQ(s.undefinedAccounts, 1);
@@ -735,6 +738,70 @@ TEST(NetworkEngine, ReachesBelowARestartFailureAreRoutedAndMarked) {
     EXPECT_EQ(second.outflow.at(id)[0], first.outflow.at(id).back()) << id;
     EXPECT_TRUE(IsUndefined(second.outflow.at(id)[1])) << id;
   }
+}
+
+}  // namespace
+}  // namespace tovalin::network
+
+namespace tovalin::network {
+namespace {
+
+// A written block through the wire between processes comes out as it went in, every field of
+// its reaches' outcomes and states included; a message cut short is refused, not read past.
+TEST(NetworkEngine, WrittenBlockCrossesTheWireWhole) {
+  ResultBlock block;
+  block.firstPosition = 12, block.ordinates = {3, 2};
+  block.ids = {7, 9}, block.marks = {0, kUpstreamFailed};
+  block.outflows = {1.5, 2.5, 3.5, kUndefined};
+  for (int r = 0; r < 2; ++r) {
+    ReachOutcome o;
+    o.routine = 15 + r, o.messageNumber = 1, o.severity = 2, o.message = "reach " + std::to_string(r);
+    double v = 0.25 + r;
+    for (double* f : {&o.inflowVolume, &o.outflowVolume, &o.storageStart, &o.storageEnd, &o.loss,
+                      &o.balanceError, &o.balanceRelative, &o.forcingVolume,
+                      &o.writtenOutflowVolume, &o.computationInterval, &o.courantMin,
+                      &o.courantMax, &o.reynoldsMin, &o.reynoldsMax})
+      *f = v, v += 1.0;
+    o.subreachCount = 4 + r;
+    block.outcomes.push_back(o);
+    block.states.push_back({{0.5, 1.5, 2.5 + r}, 8.0 + r, 900.0, 3 + r});
+  }
+  Packer pack;
+  BlockFields(pack, std::as_const(block));
+  ResultBlock got;
+  Unpacker unpack(pack.bytes());
+  BlockFields(unpack, got);
+  EXPECT_TRUE(unpack.done());
+  EXPECT_EQ(got.firstPosition, 12);
+  EXPECT_EQ(got.ordinates.first, 3);
+  EXPECT_EQ(got.ordinates.count, 2);
+  EXPECT_EQ(got.ids, block.ids);
+  EXPECT_EQ(got.marks, block.marks);
+  EXPECT_EQ(std::memcmp(got.outflows.data(), block.outflows.data(), 4 * sizeof(double)), 0);
+  ASSERT_EQ(got.outcomes.size(), 2u);
+  ASSERT_EQ(got.states.size(), 2u);
+  for (int r = 0; r < 2; ++r) {
+    const ReachOutcome &a = block.outcomes[r], &b = got.outcomes[r];
+    EXPECT_EQ(std::tie(a.routine, a.messageNumber, a.severity, a.message, a.subreachCount),
+              std::tie(b.routine, b.messageNumber, b.severity, b.message, b.subreachCount));
+    EXPECT_EQ(std::tie(a.inflowVolume, a.outflowVolume, a.storageStart, a.storageEnd, a.loss,
+                       a.balanceError, a.balanceRelative, a.forcingVolume,
+                       a.writtenOutflowVolume, a.computationInterval, a.courantMin,
+                       a.courantMax, a.reynoldsMin, a.reynoldsMax),
+              std::tie(b.inflowVolume, b.outflowVolume, b.storageStart, b.storageEnd, b.loss,
+                       b.balanceError, b.balanceRelative, b.forcingVolume,
+                       b.writtenOutflowVolume, b.computationInterval, b.courantMin,
+                       b.courantMax, b.reynoldsMin, b.reynoldsMax));
+    EXPECT_EQ(got.states[r].values, block.states[r].values);
+    EXPECT_EQ(std::tie(got.states[r].lastInflow, got.states[r].computationInterval,
+                       got.states[r].subreachCount),
+              std::tie(block.states[r].lastInflow, block.states[r].computationInterval,
+                       block.states[r].subreachCount));
+  }
+  std::vector<char> cut(pack.bytes().begin(), pack.bytes().end() - 3);
+  Unpacker shorter(cut);
+  ResultBlock none;
+  EXPECT_THROW(BlockFields(shorter, none), std::runtime_error);
 }
 
 }  // namespace
