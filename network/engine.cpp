@@ -140,7 +140,7 @@ std::unique_ptr<Share> ReadShare(const RunOptions& options, Exchange& exchange,
                                  RunSummary& summary) {
   const std::int64_t first = part.first[exchange.process()];
   const std::int64_t end = part.first[exchange.process() + 1];
-  std::int64_t lo = static_cast<std::int64_t>(input.links.reaches.size()), hi = -1;
+  std::int64_t lo = static_cast<std::int64_t>(topology.order.size()), hi = -1;
   for (std::int64_t p = first; p < end; ++p)
     lo = std::min(lo, topology.order[p]), hi = std::max(hi, topology.order[p]);
   if (hi < 0) lo = 0;
@@ -192,9 +192,7 @@ void LoadShareInputs(const RunOptions& options, const ReachList& reaches, Input&
   for (std::size_t b = 0; b < boundaryIds.size(); ++b) {
     const std::int64_t reach = index.at(boundaryIds[b]);
     if (!share.Holds(reach)) continue;
-    share.boundaryOf[share.Slot(reach)] = static_cast<std::int64_t>(share.boundaries.size());
-    share.boundaries.emplace_back();
-    input.forcing->ReadBoundary(static_cast<std::int64_t>(b), share.boundaries.back());
+    input.forcing->ReadBoundary(static_cast<std::int64_t>(b), share.boundaries[share.Slot(reach)]);
   }
   if (options.restartInPath.empty()) return;
   const RestartData restart = ReadRestart(
@@ -252,7 +250,7 @@ class Writing {
     if (keepStates_) {
       RestartData next;
       next.timeUnits = layout.timeUnits;
-      next.timeMinutes = times_.back();
+      next.time = times_.back();
       next.intervalMinutes = layout.intervalMinutes;
       for (std::size_t p = 0; p < topology_.order.size(); ++p) {
         const auto reach = static_cast<std::size_t>(topology_.order[p]);
@@ -329,12 +327,9 @@ class ShareRouting {
             1, std::min(block_, kBlockBytes / (sizeof(double) * (share.times + 16)))))),
         keepStates_(!options.restartOutPath.empty()),
         threads_(options.threads),
-        routed_(static_cast<std::size_t>(share.size()), 0),
-        outboundOf_(static_cast<std::size_t>(share.size()), -1),
-        step_(static_cast<std::size_t>(share.size())) {
+        routed_(static_cast<std::size_t>(share.size()), 0) {
     for (std::size_t i = 0; i < outbound_.size(); ++i)
-      outboundOf_[share.Slot(outbound_[i].reach)] = static_cast<std::int64_t>(i);
-    for (std::size_t i = 0; i < share.sequence.size(); ++i) step_[share.sequence[i]] = i;
+      outboundOf_.emplace(share.Slot(outbound_[i].reach), i);
   }
 
   int threads() const noexcept { return threads_.count; }
@@ -352,10 +347,7 @@ class ShareRouting {
       try {
         lateral_.Read(reader_, share_, b0, b1);
       } catch (const std::exception& e) {
-        exchange_.Fault(share_.parameters.reaches[share_.ReachAt(sequence[b0]) -
-                                                  share_.parametersFirst]
-                            .id,
-                        e.what());
+        exchange_.Fault(share_.ReachOf(sequence[b0]).id, e.what());
       }
       summary.readSeconds += Seconds(clock);
       clock = Clock::now();
@@ -364,8 +356,8 @@ class ShareRouting {
       for (std::size_t i = b0; i < b1; ++i) {
         const std::int64_t slot = sequence[i];
         routed_[slot] = 1;
-        if (const std::int64_t k = outboundOf_[slot]; k >= 0)
-          exchange_.Send(outbound_[k], share_.outflows[slot], share_.marks[slot]);
+        if (const auto link = outboundOf_.find(slot); link != outboundOf_.end())
+          exchange_.Send(outbound_[link->second], share_.outflows[slot], share_.marks[slot]);
       }
       HandOver(sink);
       exchange_.Progress(sink);
@@ -401,8 +393,7 @@ class ShareRouting {
         const std::int64_t slot = share_.sequence[i];
         const LateralColumn lateral = lateral_.columns[i - b0];
         nodes.push_back(std::make_unique<Node>(graph, [&, slot, lateral](tbb::flow::continue_msg) {
-          const ReachId id =
-              share_.parameters.reaches[share_.ReachAt(slot) - share_.parametersFirst].id;
+          const ReachId id = share_.ReachOf(slot).id;
           if (fault.raised) return;
           tReach = id;
           try {
@@ -416,6 +407,8 @@ class ShareRouting {
           tReach = 0;
         }));
       }
+      node_.clear();
+      for (std::size_t i = b0; i < b1; ++i) node_.emplace(share_.sequence[i], i - b0);
       std::vector<std::size_t> sources;
       for (std::size_t i = b0; i < b1; ++i) {
         const std::int64_t reach = share_.ReachAt(share_.sequence[i]);
@@ -424,9 +417,8 @@ class ShareRouting {
              k < share_.topology.upstreamStart[reach + 1]; ++k) {
           const std::int64_t up = share_.topology.upstream[k];
           if (!share_.Holds(up)) continue;
-          const std::size_t at = step_[share_.Slot(up)];
-          if (at >= b0 && at < b1) {
-            tbb::flow::make_edge(*nodes[at - b0], *nodes[i - b0]);
+          if (const auto at = node_.find(share_.Slot(up)); at != node_.end()) {
+            tbb::flow::make_edge(*nodes[at->second], *nodes[i - b0]);
             inBlock = true;
           }
         }
@@ -456,7 +448,7 @@ class ShareRouting {
       for (std::int64_t s = s0; s < s1; ++s) {
         const std::int64_t reach = share_.ReachAt(s);
         const auto j = static_cast<std::size_t>(s - s0);
-        block.ids.push_back(share_.parameters.reaches[reach - share_.parametersFirst].id);
+        block.ids.push_back(share_.ReachOf(s).id);
         block.marks.push_back(share_.marks[s]);
         block.outcomes.push_back(std::move(*share_.outcomes[s]));
         share_.outcomes[s].reset();
@@ -486,8 +478,8 @@ class ShareRouting {
   const bool keepStates_;
   RoutingThreads threads_;
   std::vector<std::uint8_t> routed_;     // by share slot
-  std::vector<std::int64_t> outboundOf_;  // share slot -> outbound link, -1 none
-  std::vector<std::size_t> step_;         // share slot -> its index in the sequence
+  std::unordered_map<std::int64_t, std::size_t> outboundOf_;  // share slot -> outbound link
+  std::unordered_map<std::int64_t, std::size_t> node_;  // share slot -> node of the block
   std::int64_t written_ = 0;             // share slots handed over
 };
 
@@ -504,12 +496,13 @@ RunSummary Run(const RunOptions& options, Exchange& exchange) {
   const Topology topology = BuildTopology(input.links);
   const Partition part = PartitionNetwork(input.links, topology, layout.intervalMinutes,
                                           layout.timeCount, exchange.processes());
+  // The links are in the topology and the partition now: only ids and methods stay.
+  const ReachList reaches(input.links);
+  std::vector<Reach>().swap(input.links.reaches);
   const std::unique_ptr<Share> share =
       ReadShare(options, exchange, topology, part, input, summary);
   if (!share) return summary;
-  summary.reaches = static_cast<std::int64_t>(input.links.reaches.size());
-  const ReachList reaches(input.links);
-  std::vector<Reach>().swap(input.links.reaches);  // the links are in the topology now
+  summary.reaches = static_cast<std::int64_t>(reaches.ids.size());
   summary.timeCount = layout.timeCount;
   const bool lead = exchange.process() == 0;
   if (lead && exchange.processes() > 1 && options.report) {

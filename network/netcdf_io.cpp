@@ -1,6 +1,8 @@
-// NetCDF access of the engine through the library's C interface. Every double variable
-// declares the undefined value as _FillValue and missing_value; on reading, a variable's own
-// _FillValue or missing_value reads as the undefined value.
+// NetCDF access of the engine through the library's C interface. Written: netCDF-4 files of
+// the enhanced model, every double variable declaring the undefined value as _FillValue and
+// missing_value. Read: any netCDF file, every variable through the typed reading
+// (netcdf_values.h), so that another program's types, packing, markers and time units read
+// as the engine's own.
 #include "network/netcdf_io.h"
 
 #include <netcdf.h>
@@ -8,6 +10,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
+#include <optional>
 
 #include "tovalin/result.hpp"
 
@@ -20,6 +24,10 @@ constexpr std::size_t kShapeChars = 16;
 constexpr std::size_t kMessageChars = kMessageWidth;
 // Reaches per chunk of the (time, reach) variables: whole columns of a block of reaches.
 constexpr std::size_t kChunkReaches = 4096;
+// The longest interval of a forcing, minutes (about 1900 years).
+constexpr std::int64_t kLongestInterval = 1000000000;
+// The largest inflow a forcing may give, m3/s: a hundred times the largest flood known.
+constexpr double kLargestFlow = 1.0e8;
 
 void Check(int status, const std::string& path, const std::string& what) {
   if (status != NC_NOERR) throw FileError(path + ": " + what + ": " + nc_strerror(status));
@@ -28,11 +36,8 @@ void Check(int status, const std::string& path, const std::string& what) {
 struct File {
   int id = -1;
   std::string path;
-  File(const std::string& p, bool create) : path(p) {
-    if (create)
-      Check(nc_create(p.c_str(), kCreateMode, &id), p, "cannot create");
-    else
-      Check(nc_open(p.c_str(), NC_NOWRITE, &id), p, "cannot open");
+  explicit File(const std::string& p) : path(p) {
+    Check(nc_create(p.c_str(), kCreateMode, &id), p, "cannot create");
   }
   ~File() {
     if (id >= 0) nc_close(id);
@@ -46,16 +51,6 @@ struct File {
     int d = -1;
     Check(nc_def_dim(id, name, length, &d), path, std::string("dimension ") + name);
     return d;
-  }
-  std::size_t DimLength(const char* name, bool required) const {
-    int d = -1;
-    if (nc_inq_dimid(id, name, &d) != NC_NOERR) {
-      if (required) throw FileError(path + ": no dimension '" + name + "'");
-      return 0;
-    }
-    std::size_t n = 0;
-    Check(nc_inq_dimlen(id, d, &n), path, name);
-    return n;
   }
   int Var(const char* name, nc_type type, std::initializer_list<int> dims, const char* units,
           const char* longName) const {
@@ -74,91 +69,8 @@ struct File {
   void Text(int var, const char* name, const std::string& value) const {
     Check(nc_put_att_text(id, var, name, value.size(), value.c_str()), path, name);
   }
-  std::string TextAttribute(int var, const char* name) const {
-    std::size_t n = 0;
-    if (nc_inq_attlen(id, var, name, &n) != NC_NOERR) return {};
-    std::string s(n, '\0');
-    Check(nc_get_att_text(id, var, name, s.data()), path, name);
-    while (!s.empty() && s.back() == '\0') s.pop_back();
-    return s;
-  }
-  int VarId(const char* name, bool required) const {
-    int v = -1;
-    if (nc_inq_varid(id, name, &v) != NC_NOERR) {
-      if (required) throw FileError(path + ": no variable '" + name + "'");
-      return -1;
-    }
-    return v;
-  }
   void EndDefine() const { Check(nc_enddef(id), path, "end of definitions"); }
 };
-
-// The variable's declared fill and missing values.
-std::vector<double> Markers(int file, int var) {
-  std::vector<double> markers;
-  for (const char* name : {"_FillValue", "missing_value"}) {
-    double marker = 0.0;
-    std::size_t length = 0;
-    if (nc_inq_attlen(file, var, name, &length) != NC_NOERR || length != 1) continue;
-    if (nc_get_att_double(file, var, name, &marker) != NC_NOERR) continue;
-    markers.push_back(marker);
-  }
-  return markers;
-}
-
-// Replaces the markers by the undefined value.
-void MarkUndefined(const std::vector<double>& markers, double* values, std::size_t n) {
-  for (double marker : markers)
-    for (std::size_t i = 0; i < n; ++i)
-      if (values[i] == marker) values[i] = kUndefined;
-}
-
-// Values first..first+n-1 of a one-dimensional variable (all undefined when it is absent).
-std::vector<double> ReadDoubles(const File& f, const char* name, std::size_t n, bool required,
-                                std::size_t first = 0) {
-  std::vector<double> values(n, kUndefined);
-  const int v = f.VarId(name, required);
-  if (v < 0 || n == 0) return values;
-  Check(nc_get_vara_double(f.id, v, &first, &n, values.data()), f.path, name);
-  MarkUndefined(Markers(f.id, v), values.data(), n);
-  return values;
-}
-
-std::vector<std::int32_t> ReadInts(const File& f, const char* name, std::size_t n, bool required,
-                                   std::size_t first = 0) {
-  std::vector<std::int32_t> values(n, kMissingInteger);
-  const int v = f.VarId(name, required);
-  if (v < 0 || n == 0) return values;
-  Check(nc_get_vara_int(f.id, v, &first, &n, values.data()), f.path, name);
-  int fill = NC_FILL_INT;
-  int noFill = 0;
-  nc_inq_var_fill(f.id, v, &noFill, &fill);
-  for (auto& x : values)
-    if (x == fill) x = kMissingInteger;
-  return values;
-}
-
-// Reach ids first..first+n-1 as 64-bit integers (0 where the variable's fill value stands).
-std::vector<ReachId> ReadIds(const File& f, const char* name, std::size_t n, bool required,
-                             std::size_t first = 0) {
-  std::vector<ReachId> values(n, 0);
-  const int v = f.VarId(name, required);
-  if (v < 0 || n == 0) return values;
-  std::vector<long long> read(n);
-  Check(nc_get_vara_longlong(f.id, v, &first, &n, read.data()), f.path, name);
-  long long fill = NC_FILL_INT64;
-  int noFill = 0;
-  nc_type type = NC_NAT;
-  nc_inq_vartype(f.id, v, &type);
-  if (type == NC_INT64) nc_inq_var_fill(f.id, v, &noFill, &fill);
-  else if (type == NC_INT) {
-    int fill32 = NC_FILL_INT;
-    nc_inq_var_fill(f.id, v, &noFill, &fill32);
-    fill = fill32;
-  }
-  for (std::size_t i = 0; i < n; ++i) values[i] = read[i] == fill ? 0 : read[i];
-  return values;
-}
 
 void PutIds(const File& f, int var, std::span<const ReachId> ids, const char* name) {
   static_assert(sizeof(long long) == sizeof(ReachId));
@@ -167,14 +79,21 @@ void PutIds(const File& f, int var, std::span<const ReachId> ids, const char* na
         name);
 }
 
-// Parses the interval of a uniform time axis; 0 when it is not whole, positive minutes.
-std::int32_t UniformInterval(const std::vector<double>& times) {
+// The interval of a uniform time axis in whole minutes (at most kLongestInterval); 0 when the
+// axis is not uniform, not ascending or has fewer than two times.
+std::int32_t UniformInterval(const std::vector<Instant>& times) {
   if (times.size() < 2) return 0;
-  const double step = times[1] - times[0];
-  if (!(step >= 1.0) || step != std::floor(step) || step > 1.0e9) return 0;
+  const std::int64_t step = times[1].minutes - times[0].minutes;
+  if (step < 1 || step > kLongestInterval) return 0;
   for (std::size_t t = 1; t < times.size(); ++t)
-    if (times[t] - times[t - 1] != step) return 0;
+    if (times[t].minutes - times[t - 1].minutes != step) return 0;
   return static_cast<std::int32_t>(step);
+}
+
+// The time variable of a file being written: its units and calendar.
+void TimeAttributes(const File& f, int var, const TimeUnits& units) {
+  f.Text(var, "standard_name", "time");
+  f.Text(var, "calendar", units.calendar.empty() ? "standard" : units.calendar);
 }
 
 }  // namespace
@@ -186,23 +105,74 @@ enum class NetworkRead { kWhole, kLinks, kPart };
 
 // The span [lo, hi) of a flat array that the ranges [start, start + count) within
 // [0, points) cover; empty when none does.
-template <class Start, class Count>
-std::pair<std::size_t, std::size_t> Span(const std::vector<Start>& start,
-                                         const std::vector<Count>& count, std::size_t points) {
+std::pair<std::size_t, std::size_t> Span(const std::vector<std::int64_t>& start,
+                                         const std::vector<std::int64_t>& count,
+                                         std::size_t points) {
   std::size_t lo = points, hi = 0;
   for (std::size_t i = 0; i < start.size(); ++i) {
     if (start[i] < 0 || count[i] <= 0) continue;
-    const auto a = static_cast<std::size_t>(start[i]), b = a + static_cast<std::size_t>(count[i]);
-    if (b > points) continue;
-    lo = std::min(lo, a), hi = std::max(hi, b);
+    const auto a = static_cast<std::size_t>(start[i]), c = static_cast<std::size_t>(count[i]);
+    if (a > points || c > points - a) continue;
+    lo = std::min(lo, a), hi = std::max(hi, a + c);
   }
   return lo < hi ? std::pair{lo, hi} : std::pair{std::size_t{0}, std::size_t{0}};
 }
 
+// An integer of a 32-bit field: a value beyond its range reads as the nearest one, which
+// validation then refuses as out of range.
+std::int32_t Narrow(std::int64_t value) {
+  return static_cast<std::int32_t>(
+      std::clamp<std::int64_t>(value, std::numeric_limits<std::int32_t>::min(),
+                               std::numeric_limits<std::int32_t>::max()));
+}
+
+// The variables of one file that lie along one of its dimensions, read through the typed
+// reading: values `first`..`first + n - 1` of a variable along `dimension`, which must be
+// the variable's only dimension. Integers that cannot be taken are kept as problems (the
+// values then read as missing) for validation to report.
+struct ColumnReader {
+  const InputFile& file;
+  std::size_t length;  // of the dimension
+  std::vector<std::string>& problems;
+  std::function<std::string(std::size_t)> where;  // names value i of a read from 0
+
+  std::optional<Variable> Find(const char* name, bool required) const {
+    std::optional<Variable> v = required ? file.Require(name) : file.Find(name);
+    if (v && (v->shape.size() != 1 || v->shape[0] != length))
+      throw FileError(file.path() + ": " + name + " does not lie along one dimension of " +
+                      std::to_string(length) + " values");
+    return v;
+  }
+  std::vector<double> Reals(const char* name, std::size_t first, std::size_t n,
+                            bool required = false) const {
+    const std::optional<Variable> v = Find(name, required);
+    if (!v || n == 0) return std::vector<double>(n, kUndefined);
+    return ReadReals(*v, Along(first, n));
+  }
+  std::vector<std::int64_t> Integers(const char* name, std::size_t first, std::size_t n,
+                                     std::optional<std::int64_t> missing,
+                                     bool required = false) const {
+    const std::optional<Variable> v = Find(name, required);
+    std::vector<std::int64_t> fallback(n, missing ? *missing : 0);
+    if (!v || n == 0) return fallback;
+    IntegerReading reading;
+    reading.missing = missing;
+    if (where) reading.where = [&, first](std::size_t i) { return where(first + i); };
+    try {
+      return ReadIntegers(*v, Along(first, n), reading);
+    } catch (const ValueError& e) {
+      problems.emplace_back(e.what());
+      return fallback;
+    }
+  }
+};
+
 Network ReadNetworkFile(const std::string& path, NetworkRead what, std::size_t first,
                         std::size_t count) {
-  const File f(path, false);
-  const std::size_t reaches = f.DimLength("reach", true);
+  const InputFile f(path);
+  const std::optional<std::size_t> reachDimension = f.Dimension("reach");
+  if (!reachDimension) throw FileError(path + ": no dimension 'reach'");
+  const std::size_t reaches = *reachDimension;
   if (what != NetworkRead::kPart) first = 0, count = reaches;
   if (first > reaches || count > reaches - first)
     throw FileError(path + ": reaches " + std::to_string(first) + " to " +
@@ -211,96 +181,109 @@ Network ReadNetworkFile(const std::string& path, NetworkRead what, std::size_t f
   const std::size_t n = count;
   const bool all = what != NetworkRead::kLinks;
   const std::size_t m = all ? n : 0;  // parameters read for m reaches
-  const std::size_t tablePoints = f.DimLength("table_point", false);
-  const std::size_t sectionPoints = f.DimLength("section_point", false);
   Network net;
-  const auto ids = ReadIds(f, "reach_id", n, true, first);
-  const auto to = ReadIds(f, "to_id", n, true, first);
-  const auto method = ReadInts(f, "method", n, true, first);
-  const auto steps = ReadInts(f, "stepCount", n, false, first);
-  const auto length = ReadDoubles(f, "reachLength", n, false, first);
-  auto tableStart = ReadInts(f, "table_start", m, false, first);
-  const auto tableCount = ReadInts(f, "table_count", m, false, first);
-  auto sectionStart = ReadInts(f, "section_start", m, false, first);
-  const auto k = ReadDoubles(f, "muskingumK", m, false, first);
-  const auto x = ReadDoubles(f, "muskingumX", m, false, first);
-  const auto lossElevation = ReadDoubles(f, "lossElevation", m, false, first);
-  const auto lossRate = ReadDoubles(f, "lossRate", m, false, first);
-  const auto slope = ReadDoubles(f, "channelSlope", m, false, first);
-  const auto manning = ReadDoubles(f, "manningN", m, false, first);
-  const auto left = ReadDoubles(f, "leftOverbankManningN", m, false, first);
-  const auto right = ReadDoubles(f, "rightOverbankManningN", m, false, first);
-  const auto width = ReadDoubles(f, "bottomWidth", m, false, first);
-  const auto side = ReadDoubles(f, "sideSlope", m, false, first);
-  std::vector<char> shapes(m * kShapeChars, ' ');
-  std::size_t shapeChars = f.DimLength("shape_char", false);
-  if (const int v = f.VarId("sectionShape", false); v >= 0 && shapeChars > 0 && m > 0) {
-    shapes.assign(m * shapeChars, ' ');
-    const std::size_t start[2] = {first, 0}, extent[2] = {m, shapeChars};
-    Check(nc_get_vara_text(f.id, v, start, extent, shapes.data()), path, "sectionShape");
-  } else {
-    shapeChars = kShapeChars;
+  ColumnReader column{f, reaches, net.readProblems, nullptr};
+  const auto ids = column.Integers("reach_id", first, n, std::nullopt, true);
+  // Reaches are named by their id in what follows, where the ids could be read.
+  if (net.readProblems.empty())
+    column.where = [&](std::size_t i) { return "reach " + std::to_string(ids[i - first]); };
+  const auto to = column.Integers("to_id", first, n, std::nullopt, true);
+  const auto method = column.Integers("method", first, n, kMissingInteger, true);
+  const auto steps = column.Integers("stepCount", first, n, kMissingInteger);
+  const auto length = column.Reals("reachLength", first, n);
+  auto tableStart = column.Integers("table_start", first, m, kMissingInteger);
+  const auto tableCount = column.Integers("table_count", first, m, kMissingInteger);
+  auto sectionStart = column.Integers("section_start", first, m, kMissingInteger);
+  const auto order = column.Integers("order", first, m, kMissingInteger);
+  struct RealField {
+    const char* name;
+    double Reach::*field;
+  };
+  constexpr RealField kRealFields[] = {
+      {"muskingumK", &Reach::muskingumK},
+      {"muskingumX", &Reach::muskingumX},
+      {"lossElevation", &Reach::lossElevation},
+      {"lossRate", &Reach::lossRate},
+      {"channelSlope", &Reach::channelSlope},
+      {"manningN", &Reach::manningN},
+      {"leftOverbankManningN", &Reach::leftOverbankManningN},
+      {"rightOverbankManningN", &Reach::rightOverbankManningN},
+      {"bottomWidth", &Reach::bottomWidth},
+      {"sideSlope", &Reach::sideSlope},
+      {"referenceFlow", &Reach::referenceFlow},
+      {"initial_flow", &Reach::initialFlow},
+      {"initial_level", &Reach::initialLevel},
+      {"lat", &Reach::latitude},
+      {"lon", &Reach::longitude},
+  };
+  std::vector<std::vector<double>> reals;
+  for (const RealField& r : kRealFields) reals.push_back(column.Reals(r.name, first, m));
+  std::vector<std::string> shapes(m);
+  if (const std::optional<Variable> v = f.Find("sectionShape"); v && m > 0) {
+    if (v->shape.empty() || v->shape[0] != reaches)
+      throw FileError(path + ": sectionShape does not lie along the reach dimension");
+    shapes = ReadTexts(*v, first, m);
+  }
+  if (const std::optional<Variable> v = f.Find("gages"); v && m > 0) {
+    if (v->shape.empty() || v->shape[0] != reaches)
+      throw FileError(path + ": gages does not lie along the reach dimension");
+    net.gages = ReadTexts(*v, first, m);
   }
   // The Puls tables and sections: whole, or the span the part's reaches use, their starts
   // then counted from the span's first point (a start outside the arrays stays as it is, and
   // outside the span).
+  const std::size_t tablePoints = f.Dimension("table_point").value_or(0);
+  const std::size_t sectionPoints = f.Dimension("section_point").value_or(0);
   std::pair<std::size_t, std::size_t> tables{0, what == NetworkRead::kWhole ? tablePoints : 0};
   std::pair<std::size_t, std::size_t> sections{0,
                                                what == NetworkRead::kWhole ? sectionPoints : 0};
   if (what == NetworkRead::kPart) {
     // Only the reaches whose method uses them.
-    std::vector<std::int32_t> tableUse(m, 0), sectionUse(m, 0);
+    std::vector<std::int64_t> tableUse(m, 0), sectionUse(m, 0);
     for (std::size_t i = 0; i < m; ++i) {
-      const auto use = static_cast<Method>(method[i]);
+      const auto use = static_cast<Method>(Narrow(method[i]));
       if (use == Method::kPuls || use == Method::kPulsWithLoss) tableUse[i] = tableCount[i];
       if (use == Method::kMuskingumCunge8Point) sectionUse[i] = kSectionPoints;
     }
     tables = Span(tableStart, tableUse, tablePoints);
     sections = Span(sectionStart, sectionUse, sectionPoints);
     for (std::size_t i = 0; i < m; ++i) {
-      const auto shift = [](std::int32_t& start, std::int32_t points,
+      const auto shift = [](std::int64_t& start, std::int64_t points,
                             std::pair<std::size_t, std::size_t> span) {
         if (start >= 0 && points > 0 && static_cast<std::size_t>(start) >= span.first &&
-            static_cast<std::size_t>(start) + static_cast<std::size_t>(points) <= span.second)
-          start -= static_cast<std::int32_t>(span.first);
+            static_cast<std::size_t>(start) <= span.second &&
+            static_cast<std::size_t>(points) <= span.second - static_cast<std::size_t>(start))
+          start -= static_cast<std::int64_t>(span.first);
       };
       shift(tableStart[i], tableUse[i], tables);
       shift(sectionStart[i], sectionUse[i], sections);
     }
   }
+  const ColumnReader tableColumn{f, tablePoints, net.readProblems, nullptr};
+  const ColumnReader sectionColumn{f, sectionPoints, net.readProblems, nullptr};
   const std::size_t tableN = tables.second - tables.first;
   const std::size_t sectionN = sections.second - sections.first;
-  net.storageTable = ReadDoubles(f, "storageTable", tableN, false, tables.first);
-  net.outflowTable = ReadDoubles(f, "outflowTable", tableN, false, tables.first);
-  net.elevationTable = ReadDoubles(f, "elevationTable", tableN, false, tables.first);
-  net.sectionStations = ReadDoubles(f, "stations", sectionN, false, sections.first);
-  net.sectionElevations = ReadDoubles(f, "elevations", sectionN, false, sections.first);
+  net.storageTable = tableColumn.Reals("storageTable", tables.first, tableN);
+  net.outflowTable = tableColumn.Reals("outflowTable", tables.first, tableN);
+  net.elevationTable = tableColumn.Reals("elevationTable", tables.first, tableN);
+  net.sectionStations = sectionColumn.Reals("stations", sections.first, sectionN);
+  net.sectionElevations = sectionColumn.Reals("elevations", sections.first, sectionN);
 
   net.reaches.resize(n);
   for (std::size_t i = 0; i < n; ++i) {
     Reach& r = net.reaches[i];
     r.id = ids[i];
     r.toId = to[i];
-    r.method = static_cast<Method>(method[i]);
-    r.stepCount = steps[i];
+    r.method = static_cast<Method>(Narrow(method[i]));
+    r.stepCount = Narrow(steps[i]);
     r.reachLength = length[i];
     if (!all) continue;
-    r.muskingumK = k[i];
-    r.muskingumX = x[i];
+    for (std::size_t k = 0; k < std::size(kRealFields); ++k) r.*(kRealFields[k].field) = reals[k][i];
     r.tableStart = tableStart[i];
-    r.tableCount = tableCount[i];
-    r.lossElevation = lossElevation[i];
-    r.lossRate = lossRate[i];
-    r.channelSlope = slope[i];
-    r.manningN = manning[i];
-    r.leftOverbankManningN = left[i];
-    r.rightOverbankManningN = right[i];
-    r.bottomWidth = width[i];
-    r.sideSlope = side[i];
+    r.tableCount = Narrow(tableCount[i]);
     r.sectionStart = sectionStart[i];
-    std::string shape(shapes.data() + i * shapeChars, shapeChars);
-    shape = shape.substr(0, shape.find_first_of(std::string(" \0", 2)));
-    r.circle = shape == "CIRCLE";
+    r.order = Narrow(order[i]);
+    r.circle = shapes[i] == "CIRCLE";
   }
   return net;
 }
@@ -322,7 +305,7 @@ Network ReadNetworkPart(const std::string& path, std::int64_t first, std::int64_
 }
 
 void WriteNetwork(const std::string& path, const Network& net) {
-  File f(path, true);
+  File f(path);
   const std::size_t n = net.reaches.size();
   const int reach = f.Dim("reach", n);
   const int shape = f.Dim("shape_char", kShapeChars);
@@ -366,6 +349,41 @@ void WriteNetwork(const std::string& path, const Network& net) {
   std::vector<int> doubleVars;
   for (const D& d : doubles)
     doubleVars.push_back(f.Var(d.name, NC_DOUBLE, {reach}, d.units, d.longName));
+  // The optional variables, where a reach gives them.
+  const D optional[] = {
+      {"referenceFlow", "m3 s-1", "flow that fixes the Muskingum-Cunge discretisation",
+       &Reach::referenceFlow},
+      {"initial_flow", "m3 s-1", "flow of the reach at the start of a run", &Reach::initialFlow},
+      {"initial_level", "m", "level of the lake at the start of a run", &Reach::initialLevel},
+      {"lat", "degrees_north", "latitude of the reach midpoint", &Reach::latitude},
+      {"lon", "degrees_east", "longitude of the reach midpoint", &Reach::longitude},
+  };
+  std::vector<std::pair<const D*, int>> optionalVars;
+  for (const D& d : optional) {
+    const bool given = std::any_of(net.reaches.begin(), net.reaches.end(), [&](const Reach& r) {
+      const double v = r.*(d.field);
+      return v != kUndefined && !std::isnan(v);
+    });
+    if (!given) continue;
+    optionalVars.emplace_back(&d, f.Var(d.name, NC_DOUBLE, {reach}, d.units, d.longName));
+    if (d.field == &Reach::latitude) f.Text(optionalVars.back().second, "standard_name", "latitude");
+    if (d.field == &Reach::longitude) f.Text(optionalVars.back().second, "standard_name", "longitude");
+  }
+  int vOrder = -1, vGages = -1;
+  if (std::any_of(net.reaches.begin(), net.reaches.end(),
+                  [](const Reach& r) { return r.order != kMissingInteger; })) {
+    vOrder = f.Var("order", NC_INT, {reach}, "1", "stream order (Horton-Strahler)");
+    Check(nc_def_var_fill(f.id, vOrder, 0, &kMissingInteger), path, "order");
+  }
+  std::size_t gageChars = 1;
+  for (const std::string& g : net.gages) gageChars = std::max(gageChars, g.size());
+  if (!net.gages.empty()) {
+    if (net.gages.size() != n)
+      throw FileError(path + ": " + std::to_string(net.gages.size()) + " gauges for " +
+                      std::to_string(n) + " reaches");
+    const int chars = f.Dim("gage_char", gageChars);
+    vGages = f.Var("gages", NC_CHAR, {reach, chars}, nullptr, "gauge identifier (blank: none)");
+  }
   const int vShape = f.Var("sectionShape", NC_CHAR, {reach, shape}, nullptr, "CIRCLE or TRAPEZOID");
   int vStorage = -1, vOutflow = -1, vElevation = -1, vStations = -1, vElevations = -1;
   if (tables) {
@@ -405,6 +423,17 @@ void WriteNetwork(const std::string& path, const Network& net) {
     std::memcpy(shapes.data() + i * kShapeChars, s, std::strlen(s));
   }
   if (n) Check(nc_put_var_text(f.id, vShape, shapes.data()), path, "sectionShape");
+  for (const auto& [d, var] : optionalVars) {
+    for (std::size_t i = 0; i < n; ++i) column[i] = net.reaches[i].*(d->field);
+    if (n) Check(nc_put_var_double(f.id, var, column.data()), path, d->name);
+  }
+  if (vOrder >= 0) putInts(vOrder, [](const Reach& r) { return r.order; });
+  if (vGages >= 0 && n) {
+    std::vector<char> text(n * gageChars, ' ');
+    for (std::size_t i = 0; i < n; ++i)
+      std::memcpy(text.data() + i * gageChars, net.gages[i].data(), net.gages[i].size());
+    Check(nc_put_var_text(f.id, vGages, text.data()), path, "gages");
+  }
   if (tables) {
     Check(nc_put_var_double(f.id, vStorage, net.storageTable.data()), path, "storageTable");
     Check(nc_put_var_double(f.id, vOutflow, net.outflowTable.data()), path, "outflowTable");
@@ -417,73 +446,99 @@ void WriteNetwork(const std::string& path, const Network& net) {
   f.Close();
 }
 
-ForcingReader::ForcingReader(const std::string& path) : path_(path) {
-  File f(path, false);
-  const std::size_t times = f.DimLength("time", true);
-  const std::size_t reaches = f.DimLength("reach", true);
-  const std::size_t boundaries = f.DimLength("boundary", false);
+ForcingReader::ForcingReader(const std::string& path) : file_(path) {
+  const auto dimension = [&](const char* name, bool required) -> std::size_t {
+    const std::optional<std::size_t> n = file_.Dimension(name);
+    if (!n && required) throw FileError(path + ": no dimension '" + name + "'");
+    return n.value_or(0);
+  };
+  const std::size_t times = dimension("time", true), reaches = dimension("reach", true);
+  const std::size_t boundaries = dimension("boundary", false);
   layout_.timeCount = static_cast<std::int64_t>(times);
-  const int vTime = f.VarId("time", true);
-  layout_.timeUnits = f.TextAttribute(vTime, "units");
-  const std::vector<double> t = ReadDoubles(f, "time", times, true);
-  layout_.firstTimeMinutes = times ? t[0] : 0.0;
-  layout_.intervalMinutes = UniformInterval(t);
-  layout_.reachIds = ReadIds(f, "reach_id", reaches, true);
-  lateralVar_ = f.VarId("lateral_inflow", true);
-  lateralMarkers_ = Markers(f.id, lateralVar_);
-  if (boundaries > 0) {
-    layout_.boundaryReachIds = ReadIds(f, "boundary_reach_id", boundaries, true);
-    boundaryVar_ = f.VarId("boundary_inflow", true);
-    boundaryMarkers_ = Markers(f.id, boundaryVar_);
+  const Variable time = file_.Require("time");
+  if (time.dimensions != std::vector<std::string>{"time"})
+    throw FileError(path + ": time does not lie along the time dimension");
+  layout_.timeUnits = TimeUnits(time.TextAttribute("units"), time.TextAttribute("calendar"));
+  if (layout_.timeUnits.calendar.empty()) layout_.timeUnits.calendar = "standard";
+  try {
+    TimeAxis axis = ReadTimeAxis(time);
+    times_ = std::move(axis.values);
+    if (!axis.instants.empty()) layout_.firstTime = axis.instants[0];
+    layout_.intervalMinutes = UniformInterval(axis.instants);
+  } catch (const ValueError& e) {
+    layout_.readProblems.emplace_back(e.what());
   }
-  id_ = f.id;
-  f.id = -1;  // kept open
+  const ColumnReader column{file_, reaches, layout_.readProblems, nullptr};
+  layout_.reachIds = column.Integers("reach_id", 0, reaches, std::nullopt, true);
+  const auto along = [&](const char* name, std::vector<std::string> dimensions) {
+    Variable v = file_.Require(name);
+    if (v.dimensions != dimensions)
+      throw FileError(path + ": " + name + " does not lie along (" + dimensions[0] + ", " +
+                      dimensions[1] + ")");
+    return v;
+  };
+  lateral_ = along("lateral_inflow", {"time", "reach"});
+  if (boundaries > 0) {
+    const ColumnReader boundaryColumn{file_, boundaries, layout_.readProblems, nullptr};
+    layout_.boundaryReachIds =
+        boundaryColumn.Integers("boundary_reach_id", 0, boundaries, std::nullopt, true);
+    boundary_ = along("boundary_inflow", {"time", "boundary"});
+  }
 }
 
-ForcingReader::~ForcingReader() {
-  if (id_ >= 0) nc_close(id_);
+ForcingReader::~ForcingReader() = default;
+
+std::vector<double> ForcingReader::ReadTimes() { return times_; }
+
+namespace {
+
+// Refuses a flow beyond ±kLargestFlow (an infinite one too) of a block of columns
+// first..first + count - 1, time-major, naming the first such value by its time and id.
+void CheckFlows(const std::string& path, const char* name, const std::vector<double>& values,
+                std::size_t count, std::size_t first, const std::vector<ReachId>& ids) {
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    const double q = values[i];
+    if (q == kUndefined || std::fabs(q) <= kLargestFlow) continue;
+    const std::size_t column = first + i % count;
+    throw FileError(path + ": " + name + " at time " + std::to_string(i / count) + " of reach " +
+                    (column < ids.size() ? std::to_string(ids[column]) : "?") + " is " +
+                    std::to_string(q) + " m3/s, beyond the largest flow taken (1e8 m3/s)");
+  }
 }
 
-std::vector<double> ForcingReader::ReadTimes() {
-  File f(path_, false);
-  return ReadDoubles(f, "time", static_cast<std::size_t>(layout_.timeCount), true);
-}
+}  // namespace
 
 void ForcingReader::ReadLateral(std::int64_t first, std::int64_t count,
                                 std::vector<double>& values) {
-  values.resize(static_cast<std::size_t>(layout_.timeCount * count));
-  if (values.empty()) return;
-  const std::size_t start[2] = {0, static_cast<std::size_t>(first)};
-  const std::size_t extent[2] = {static_cast<std::size_t>(layout_.timeCount),
-                                 static_cast<std::size_t>(count)};
-  Check(nc_get_vara_double(id_, lateralVar_, start, extent, values.data()), path_,
-        "lateral_inflow");
-  MarkUndefined(lateralMarkers_, values.data(), values.size());
+  if (first < 0 || count < 0) throw FileError(file_.path() + ": a negative range of reaches");
+  const auto times = static_cast<std::size_t>(layout_.timeCount);
+  const auto from = static_cast<std::size_t>(first), n = static_cast<std::size_t>(count);
+  ReadReals(*lateral_, Slab{{0, from}, {times, n}}, values);
+  CheckFlows(file_.path(), "lateral_inflow", values, n, from, layout_.reachIds);
 }
 
 void ForcingReader::ReadBoundary(std::int64_t boundary, std::vector<double>& values) {
-  values.resize(static_cast<std::size_t>(layout_.timeCount));
-  const std::size_t start[2] = {0, static_cast<std::size_t>(boundary)};
-  const std::size_t extent[2] = {static_cast<std::size_t>(layout_.timeCount), 1};
-  Check(nc_get_vara_double(id_, boundaryVar_, start, extent, values.data()), path_,
-        "boundary_inflow");
-  MarkUndefined(boundaryMarkers_, values.data(), values.size());
+  if (!boundary_ || boundary < 0) throw FileError(file_.path() + ": no boundary " +
+                                                  std::to_string(boundary));
+  const auto times = static_cast<std::size_t>(layout_.timeCount);
+  const auto b = static_cast<std::size_t>(boundary);
+  ReadReals(*boundary_, Slab{{0, b}, {times, 1}}, values);
+  CheckFlows(file_.path(), "boundary_inflow", values, 1, b, layout_.boundaryReachIds);
 }
 
 void WriteForcing(
     const std::string& path, const ForcingLayout& layout, std::span<const double> times,
     const std::function<void(std::int64_t, std::int64_t, std::vector<double>&)>& lateralBlock,
     std::span<const double> boundary) {
-  File f(path, true);
+  File f(path);
   const std::size_t nt = times.size(), nr = layout.reachIds.size(),
                     nb = layout.boundaryReachIds.size();
   const int time = f.Dim("time", nt);
   const int reach = f.Dim("reach", nr);
   f.Text(NC_GLOBAL, "Conventions", "CF-1.8");
   f.Text(NC_GLOBAL, "title", "Forcing for tovalin-route");
-  const int vTime = f.Var("time", NC_DOUBLE, {time}, layout.timeUnits.c_str(), "time");
-  f.Text(vTime, "standard_name", "time");
-  f.Text(vTime, "calendar", "standard");
+  const int vTime = f.Var("time", NC_DOUBLE, {time}, layout.timeUnits.units.c_str(), "time");
+  TimeAttributes(f, vTime, layout.timeUnits);
   const int vId = f.Var("reach_id", NC_INT64, {reach}, nullptr, "reach identifier");
   const int vLat = f.Var("lateral_inflow", NC_DOUBLE, {time, reach}, "m3 s-1",
                          "lateral inflow over the whole reach");
@@ -513,18 +568,18 @@ void WriteForcing(
 }
 
 ResultsWriter::ResultsWriter(const std::string& path, std::span<const double> times,
-                             const std::string& timeUnits, std::int64_t reachCount,
+                             const TimeUnits& timeUnits, std::int64_t reachCount,
                              std::int64_t chunkReaches)
     : path_(path), times_(static_cast<std::int64_t>(times.size())) {
-  File f(path, true);
+  File f(path);
   const std::size_t nt = times.size(), nr = static_cast<std::size_t>(reachCount);
   const int time = f.Dim("time", nt);
   const int reach = f.Dim("reach", nr);
   const int chars = f.Dim("message_char", kMessageChars);
   f.Text(NC_GLOBAL, "Conventions", "CF-1.8");
   f.Text(NC_GLOBAL, "title", "Results of tovalin-route");
-  const int vTime = f.Var("time", NC_DOUBLE, {time}, timeUnits.c_str(), "time");
-  f.Text(vTime, "standard_name", "time");
+  const int vTime = f.Var("time", NC_DOUBLE, {time}, timeUnits.units.c_str(), "time");
+  TimeAttributes(f, vTime, timeUnits);
   f.Var("reach_id", NC_INT64, {reach}, nullptr, "reach identifier");
   outflowVar_ = f.Var("outflow", NC_DOUBLE, {time, reach}, "m3 s-1", "outflow of the reach");
   const std::size_t chunk[2] = {std::max<std::size_t>(nt, 1),
@@ -625,13 +680,14 @@ void ResultsWriter::Close(const std::vector<std::pair<std::string, double>>& sum
 }
 
 void WriteRestart(const std::string& path, const RestartData& r) {
-  File f(path, true);
+  File f(path);
   const std::size_t n = r.reachIds.size();
   const int reach = f.Dim("reach", n);
   const int value = f.Dim("state_value", std::max<std::size_t>(r.states.size(), 1));
   f.Text(NC_GLOBAL, "Conventions", "CF-1.8");
   f.Text(NC_GLOBAL, "title", "Restart of tovalin-route");
-  const int vTime = f.Var("time", NC_DOUBLE, {}, r.timeUnits.c_str(), "time of the states");
+  const int vTime = f.Var("time", NC_DOUBLE, {}, r.timeUnits.units.c_str(), "time of the states");
+  TimeAttributes(f, vTime, r.timeUnits);
   const int vInterval = f.Var("interval", NC_INT, {}, "min", "interval of the run");
   const int vId = f.Var("reach_id", NC_INT64, {reach}, nullptr, "reach identifier");
   const int vMethod = f.Var("method", NC_INT, {reach}, nullptr, "routing method");
@@ -650,7 +706,7 @@ void WriteRestart(const std::string& path, const RestartData& r) {
                         "Muskingum-Cunge computation interval");
   const int vNsub = f.Var("subreach_count", NC_INT, {reach}, "1", "Muskingum-Cunge subreaches");
   f.EndDefine();
-  Check(nc_put_var_double(f.id, vTime, &r.timeMinutes), path, "time");
+  Check(nc_put_var_double(f.id, vTime, &r.time), path, "time");
   Check(nc_put_var_int(f.id, vInterval, &r.intervalMinutes), path, "interval");
   if (n) {
     std::vector<std::int32_t> starts(r.stateStart.begin(), r.stateStart.end());
@@ -668,29 +724,60 @@ void WriteRestart(const std::string& path, const RestartData& r) {
 
 RestartData ReadRestart(const std::string& path,
                         const std::function<bool(ReachId reachId)>& wanted) {
-  const File f(path, false);
+  const InputFile f(path);
   RestartData r;
-  const std::size_t n = f.DimLength("reach", true);
-  const std::size_t values = f.DimLength("state_value", true);
-  const int vTime = f.VarId("time", true);
-  r.timeUnits = f.TextAttribute(vTime, "units");
-  Check(nc_get_var_double(f.id, vTime, &r.timeMinutes), path, "time");
-  Check(nc_get_var_int(f.id, f.VarId("interval", true), &r.intervalMinutes), path, "interval");
-  r.reachIds = ReadIds(f, "reach_id", n, true);
-  r.methods = ReadInts(f, "method", n, true);
-  const auto starts = ReadInts(f, "state_start", n, true);
-  r.stateStart.assign(starts.begin(), starts.end());
-  r.stateCount = ReadInts(f, "state_count", n, true);
-  r.lastInflow = ReadDoubles(f, "last_inflow", n, true);
-  r.computationInterval = ReadDoubles(f, "computation_interval", n, true);
-  r.subreachCount = ReadInts(f, "subreach_count", n, true);
+  const auto dimension = [&](const char* name) {
+    const std::optional<std::size_t> d = f.Dimension(name);
+    if (!d) throw FileError(path + ": no dimension '" + name + "'");
+    return *d;
+  };
+  const std::size_t n = dimension("reach"), values = dimension("state_value");
+  const Variable time = f.Require("time");
+  if (time.size() != 1) throw FileError(path + ": time is not one value");
+  r.timeUnits = TimeUnits(time.TextAttribute("units"), time.TextAttribute("calendar"));
+  if (r.timeUnits.calendar.empty()) r.timeUnits.calendar = "standard";
+  try {
+    const TimeAxis axis = ReadTimeAxis(time);
+    r.time = axis.values.at(0);
+    r.instant = axis.instants.at(0);
+  } catch (const ValueError& e) {
+    r.readProblems.emplace_back(e.what());
+  }
+  const Variable interval = f.Require("interval");
+  if (interval.size() != 1) throw FileError(path + ": interval is not one value");
+  try {
+    const std::int64_t minutes = ReadIntegers(interval).at(0);
+    if (minutes < 1 || minutes > std::numeric_limits<std::int32_t>::max())
+      r.readProblems.push_back(path + ": interval " + std::to_string(minutes) +
+                               " is not a positive number of minutes");
+    r.intervalMinutes = Narrow(minutes);
+  } catch (const ValueError& e) {
+    r.readProblems.emplace_back(e.what());
+  }
+  const ColumnReader column{f, n, r.readProblems, nullptr};
+  r.reachIds = column.Integers("reach_id", 0, n, std::nullopt, true);
+  const auto narrow = [&](const char* name) {
+    std::vector<std::int32_t> out;
+    for (std::int64_t v : column.Integers(name, 0, n, kMissingInteger, true))
+      out.push_back(Narrow(v));
+    return out;
+  };
+  r.methods = narrow("method");
+  r.stateStart = column.Integers("state_start", 0, n, kMissingInteger, true);
+  r.stateCount = narrow("state_count");
+  r.lastInflow = column.Reals("last_inflow", 0, n, true);
+  r.computationInterval = column.Reals("computation_interval", 0, n, true);
+  r.subreachCount = narrow("subreach_count");
+  if (!r.readProblems.empty()) return r;  // refused: no states are read
   for (std::size_t i = 0; i < n; ++i)
     if (r.stateStart[i] < 0 || r.stateCount[i] < 0 ||
-        static_cast<std::size_t>(r.stateStart[i]) + r.stateCount[i] > values)
+        static_cast<std::size_t>(r.stateStart[i]) > values ||
+        static_cast<std::size_t>(r.stateCount[i]) > values - static_cast<std::size_t>(r.stateStart[i]))
       throw FileError(path + ": states of reach " + std::to_string(r.reachIds[i]) +
                       " lie outside the state array");
+  const ColumnReader states{f, values, r.readProblems, nullptr};
   if (!wanted) {
-    r.states = ReadDoubles(f, "state", values, true);
+    r.states = states.Reals("state", 0, values, true);
     return r;
   }
   // The span of the wanted reaches' states, their starts then counted from its first value.
@@ -703,7 +790,7 @@ RestartData ReadRestart(const std::string& path,
   if (lo > hi) lo = hi = 0;
   for (std::size_t i = 0; i < n; ++i)
     r.stateStart[i] = wanted(r.reachIds[i]) ? r.stateStart[i] - static_cast<std::int64_t>(lo) : -1;
-  r.states = ReadDoubles(f, "state", hi - lo, true, lo);
+  r.states = states.Reals("state", lo, hi - lo, true);
   return r;
 }
 

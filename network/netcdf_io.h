@@ -1,30 +1,26 @@
 // The engine's files, netCDF-4 in the enhanced model (64-bit reach ids), read and written from
 // one thread only (the NetCDF library is not thread-safe): the network, the forcing (read in blocks of
 // reaches), the results (written in blocks of reaches, chunked for that) and the restart.
-// Layouts and units are described in docs/network-files.md.
+// Layouts and units are described in docs/network.md (Files).
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "network/netcdf_values.h"
 #include "network/network.h"
 #include "network/reach_routing.h"
 
 namespace tovalin::network {
 
-// A file that cannot be opened, read or written, or lacks what it must hold.
-class FileError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
 // Reads a network file. A parameter variable that is absent reads as undefined (integers as
-// kMissingInteger), so that validation names the reaches that need it.
-inline constexpr std::int32_t kMissingInteger = -2147483647;
+// kMissingInteger), so that validation names the reaches that need it; so do the optional
+// variables (referenceFlow, initial_flow, initial_level, order, lat, lon; gages: none).
 Network ReadNetwork(const std::string& path);
 // Every reach's reach_id, to_id, method, stepCount and reachLength (what the routing order,
 // the partition's cost model and a restart's check need), no other parameter, table or
@@ -35,7 +31,8 @@ Network ReadNetworkLinks(const std::string& path);
 // span's first point (a start outside the file's arrays is left as it is).
 Network ReadNetworkPart(const std::string& path, std::int64_t first, std::int64_t count);
 
-// Writes a network file (the generator's output).
+// Writes a network file. Each optional variable is written where a reach gives it (a value
+// other than undefined; gages where the network has them).
 void WriteNetwork(const std::string& path, const Network& network);
 
 // An open forcing file.
@@ -52,14 +49,13 @@ class ForcingReader {
   void ReadLateral(std::int64_t first, std::int64_t count, std::vector<double>& values);
   // Boundary inflow of boundary b at every time.
   void ReadBoundary(std::int64_t boundary, std::vector<double>& values);
-  // The time axis, minutes since the reference of layout().timeUnits.
+  // The time axis as the file holds it, in layout().timeUnits.
   std::vector<double> ReadTimes();
 
  private:
-  int id_ = -1;
-  std::string path_;
-  int lateralVar_ = -1, boundaryVar_ = -1;
-  std::vector<double> lateralMarkers_, boundaryMarkers_;
+  InputFile file_;
+  std::optional<Variable> lateral_, boundary_;
+  std::vector<double> times_;
   ForcingLayout layout_;
 };
 
@@ -75,7 +71,7 @@ void WriteForcing(
 class ResultsWriter {
  public:
   ResultsWriter(const std::string& path, std::span<const double> times,
-                const std::string& timeUnits, std::int64_t reachCount, std::int64_t chunkReaches);
+                const TimeUnits& timeUnits, std::int64_t reachCount, std::int64_t chunkReaches);
   ~ResultsWriter();
   ResultsWriter(const ResultsWriter&) = delete;
   ResultsWriter& operator=(const ResultsWriter&) = delete;
@@ -97,8 +93,9 @@ class ResultsWriter {
 
 // Every reach's states at the end of a run.
 struct RestartData {
-  std::string timeUnits;
-  double timeMinutes = 0.0;  // the run's last time
+  TimeUnits timeUnits;       // the forcing's
+  double time = 0.0;         // the run's last time, in timeUnits
+  Instant instant;           // the same instant (as read)
   std::int32_t intervalMinutes = 0;
   std::vector<ReachId> reachIds;
   std::vector<std::int32_t> methods;
@@ -108,9 +105,12 @@ struct RestartData {
   std::vector<double> lastInflow;
   std::vector<double> computationInterval;
   std::vector<std::int32_t> subreachCount;
+  // Values the file holds that cannot be taken, for validation to report (no states are then
+  // read).
+  std::vector<std::string> readProblems;
 };
 void WriteRestart(const std::string& path, const RestartData& restart);
-// Reads a restart file. With `wanted`, only the states of the reaches it accepts (by
+// Reads a restart file, every variable through the typed reading. With `wanted`, only the states of the reaches it accepts (by
 // reach_id) are read, their stateStart then counted from the first value read, and the other
 // reaches' stateStart is -1.
 RestartData ReadRestart(const std::string& path,

@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "network/netcdf_values.h"
+#include "tovalin/result.hpp"
+
 namespace tovalin::network {
 
 // A reach's identifier: any positive 64-bit integer (the national models' ids pass 2^31).
@@ -26,7 +29,12 @@ inline constexpr std::int32_t kLastMethod = 5;
 inline constexpr const char* kMethodMeanings =
     "muskingum puls puls_with_loss muskingum_cunge_8point muskingum_cunge_prism";
 
+// An integer parameter that the file does not give.
+inline constexpr std::int32_t kMissingInteger = -2147483647;
+
 // One reach. Parameters a method does not use hold whatever the file holds (its fill value).
+// The optional variables that describe the reach or its start read as undefined
+// (kUndefined, kMissingInteger) where the file does not give them.
 struct Reach {
   ReachId id = 0;
   ReachId toId = 0;  // 0: an outlet
@@ -50,6 +58,15 @@ struct Reach {
   double bottomWidth = 0.0;            // m (diameter of a circle)
   double sideSlope = 0.0;              // z, horizontal per vertical
   std::int64_t sectionStart = 0;       // first of the eight points in the flat section arrays
+  // Muskingum-Cunge: the flow that fixes the reach's computation interval and subreach count
+  double referenceFlow = kUndefined;  // m3/s
+  // The start of a run from given flows: the reach's flow, and a lake's level (Puls)
+  double initialFlow = kUndefined;   // m3/s
+  double initialLevel = kUndefined;  // m
+  // Description: stream order, and the reach's midpoint
+  std::int32_t order = kMissingInteger;  // Horton-Strahler
+  double latitude = kUndefined;          // degrees north
+  double longitude = kUndefined;         // degrees east
 };
 
 inline constexpr int kSectionPoints = 8;
@@ -60,16 +77,23 @@ struct Network {
   std::vector<double> storageTable, outflowTable, elevationTable;
   // Flat eight-point sections (station m, elevation m), eight values per section.
   std::vector<double> sectionStations, sectionElevations;
+  // The gauge of each reach (in file order, an empty text where none), or empty: no gauges.
+  std::vector<std::string> gages;
+  // Values the file holds that cannot be taken (an id that is not a whole number, ...), for
+  // validation to report; the values concerned read as missing.
+  std::vector<std::string> readProblems;
 };
 
 // The time axis and boundary layout of a forcing file; the flows are read in blocks.
 struct ForcingLayout {
-  std::int32_t intervalMinutes = 0;
+  std::int32_t intervalMinutes = 0;  // 0: the axis is not uniform in whole minutes
   std::int64_t timeCount = 0;
-  double firstTimeMinutes = 0.0;               // minutes since the reference of `timeUnits`
-  std::string timeUnits;                       // "minutes since ..."
+  Instant firstTime;
+  TimeUnits timeUnits;                    // as the forcing states them: results and restarts keep them
   std::vector<ReachId> reachIds;          // the forcing's reach order
   std::vector<ReachId> boundaryReachIds;  // reaches with an upstream boundary hydrograph
+  // Values the file holds that cannot be taken (its time axis, an id), for validation.
+  std::vector<std::string> readProblems;
 };
 
 }  // namespace tovalin::network

@@ -1,12 +1,14 @@
 // tovalin-route: routes a river network from NetCDF files (see man/tovalin-route.1).
 // Exit status: 0 every reach routed (warnings allowed), 1 a reach failed or lies below a
 // failure, 2 bad command line, 3 input refused by validation, 4 a file could not be read
-// or written, or memory ran out.
+// or written, or memory ran out (the results and restart files it began are then removed).
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <exception>
 #include <string>
 #include <string_view>
@@ -47,6 +49,29 @@ class ProgressBar {
 
  private:
   std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+};
+
+// A file the run may write, as it was before the run: a run that fails on a file (exit 4)
+// removes what it began to write there, and leaves a file it never touched.
+class OutputFile {
+ public:
+  explicit OutputFile(const std::string& path) : path_(path) {
+    existed_ = !path_.empty() && stat(path_.c_str(), &before_) == 0;
+  }
+  void RemoveIfWritten() const {
+    struct stat now {};
+    if (path_.empty() || stat(path_.c_str(), &now) != 0) return;
+    const bool same = existed_ && now.st_dev == before_.st_dev && now.st_ino == before_.st_ino &&
+                      now.st_size == before_.st_size &&
+                      now.st_mtim.tv_sec == before_.st_mtim.tv_sec &&
+                      now.st_mtim.tv_nsec == before_.st_mtim.tv_nsec;
+    if (!same) std::remove(path_.c_str());
+  }
+
+ private:
+  std::string path_;
+  bool existed_ = false;
+  struct stat before_ {};
 };
 
 }  // namespace
@@ -114,6 +139,11 @@ int main(int argc, char** argv) {
                    kUsage);
     return kExitUsage;
   }
+  const OutputFile results(options.outputPath), restartOut(options.restartOutPath);
+  const auto removeOutputs = [&] {
+    if (!processes.lead()) return;
+    for (const OutputFile* f : {&results, &restartOut}) f->RemoveIfWritten();
+  };
   ProgressBar bar;
   if (!quiet && processes.lead() && isatty(STDERR_FILENO))
     options.progress = [&bar](std::int64_t done, std::int64_t total) { bar.Draw(done, total); };
@@ -127,9 +157,11 @@ int main(int argc, char** argv) {
     if (!quiet && processes.lead()) std::fputs(summary.BriefReport().c_str(), stdout);
     return summary.Failed() ? kExitFailedReaches : 0;
   } catch (const tovalin::network::FileError& e) {
+    removeOutputs();
     if (err) std::fprintf(err, "tovalin-route: %s\n", e.what());
     return kExitFile;
   } catch (const std::exception& e) {
+    removeOutputs();
     if (processes.size() > 1)
       processes.Abort("process " + std::to_string(processes.rank()) + ": " + e.what(), kExitFile);
     std::fprintf(stderr, "tovalin-route: %s\n", e.what());

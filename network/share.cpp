@@ -20,7 +20,6 @@ Share::Share(const Topology& topology_, Network parameters_, std::int64_t parame
   marks.assign(n, 0);
   states.resize(n);
   outcomes.resize(n);
-  boundaryOf.assign(n, -1);
   // A reach depends on another process when a reach upstream of it lies before the share
   // (upstream reaches come first in the routing order) or depends on one itself.
   std::vector<std::uint8_t> dependent(n, 0);
@@ -66,7 +65,7 @@ std::int64_t Share::AddInbound(std::int64_t reach) {
 
 void Share::Route(std::int64_t slot, LateralColumn lateral, RoutingScratch& scratch) {
   const std::int64_t reach = ReachAt(slot);
-  const Reach& description = parameters.reaches[reach - parametersFirst];
+  const Reach& description = ReachOf(slot);
   const std::size_t n = times;
   scratch.upstream.assign(n, 0.0);
   std::uint8_t upstreamFailure = 0;
@@ -77,9 +76,10 @@ void Share::Route(std::int64_t slot, LateralColumn lateral, RoutingScratch& scra
     for (std::size_t t = 0; t < n; ++t) scratch.upstream[t] = AddFlows(scratch.upstream[t], q[t]);
     if (marks[up] != 0) upstreamFailure = kUpstreamFailed;
   }
-  if (const std::int64_t b = boundaryOf[slot]; b >= 0)
+  const auto boundary = boundaries.find(slot);
+  if (boundary != boundaries.end())
     for (std::size_t t = 0; t < n; ++t)
-      scratch.upstream[t] = AddFlows(scratch.upstream[t], boundaries[b][t]);
+      scratch.upstream[t] = AddFlows(scratch.upstream[t], boundary->second[t]);
   scratch.lateral.resize(n);
   for (std::size_t t = 0; t < n; ++t) scratch.lateral[t] = lateral.first[t * lateral.stride];
   std::vector<double>& out = outflows[slot];
@@ -91,8 +91,7 @@ void Share::Route(std::int64_t slot, LateralColumn lateral, RoutingScratch& scra
                  scratch.reach);
   const double dt = 60.0 * intervalMinutes;
   outcome.forcingVolume = TrapezoidVolume(scratch.lateral, dt);
-  if (const std::int64_t b = boundaryOf[slot]; b >= 0)
-    outcome.forcingVolume += TrapezoidVolume(boundaries[b], dt);
+  if (boundary != boundaries.end()) outcome.forcingVolume += TrapezoidVolume(boundary->second, dt);
   outcome.writtenOutflowVolume = TrapezoidVolume(out, dt);
   const auto stateCount = static_cast<std::size_t>(StateCount(description, state.subreachCount));
   if (state.values.size() != stateCount)

@@ -60,8 +60,8 @@ struct Share {
   std::vector<ReachState> states;             // by share slot
   // By share slot, from its routing until its results are handed over (then null).
   std::vector<std::unique_ptr<ReachOutcome>> outcomes;
-  std::vector<std::int64_t> boundaryOf;       // share slot -> boundary series, -1 none
-  std::vector<std::vector<double>> boundaries;
+  // The boundary hydrographs of the share's reaches that have one, by share slot.
+  std::unordered_map<std::int64_t, std::vector<double>> boundaries;
 
   std::int64_t size() const noexcept { return end - first; }
   bool Holds(std::int64_t reach) const noexcept;
@@ -69,6 +69,10 @@ struct Share {
   std::int64_t Slot(std::int64_t reach) const;
   // The reach (file index) of a share slot.
   std::int64_t ReachAt(std::int64_t slot) const noexcept { return topology.order[first + slot]; }
+  // The parameters and the id of the reach of a share slot.
+  const Reach& ReachOf(std::int64_t slot) const noexcept {
+    return parameters.reaches[ReachAt(slot) - parametersFirst];
+  }
   // Gives the next slot to a reach routed elsewhere whose outflow this process receives.
   std::int64_t AddInbound(std::int64_t reach);
 

@@ -17,6 +17,10 @@ namespace {
 constexpr std::size_t kNamedReaches = 10;
 constexpr double kLargestWeight = 0.5;
 constexpr std::int32_t kMaxStepCount = 1000;
+// Bounds beyond which no channel lies, so that no input asks a routine for days of work: a
+// bed steeper than 1 m/m (45 degrees), a bottom width or conduit diameter above 100 km.
+constexpr double kSteepestSlope = 1.0;     // m/m
+constexpr double kWidestChannel = 1.0e5;   // m
 
 // Collects the reaches of one kind of problem and words them as one line.
 class Finding {
@@ -45,8 +49,16 @@ bool Positive(double v) { return !IsUndefined(v) && std::isfinite(v) && v > 0.0;
 bool NonNegative(double v) { return !IsUndefined(v) && std::isfinite(v) && v >= 0.0; }
 bool Finite(double v) { return !IsUndefined(v) && std::isfinite(v); }
 
-// The first problem with a reach's method parameters, empty when there is none.
+bool Given(double v) { return !IsUndefined(v); }
+
+// The first problem with a reach's method parameters, empty when there is none. The optional
+// reference and initial values are checked where the file gives them.
 std::string ParameterProblem(const Network& net, const Reach& r) {
+  if (Given(r.referenceFlow) && !Positive(r.referenceFlow))
+    return "referenceFlow not positive and finite";
+  if (Given(r.initialFlow) && !NonNegative(r.initialFlow))
+    return "initial_flow negative or not finite";
+  if (Given(r.initialLevel) && !Finite(r.initialLevel)) return "initial_level not finite";
   const auto steps = [&]() -> std::string {
     if (r.stepCount < 1 || r.stepCount > kMaxStepCount)
       return r.stepCount == kMissingInteger ? "stepCount missing" : "stepCount not 1 to 1000";
@@ -83,11 +95,13 @@ std::string ParameterProblem(const Network& net, const Reach& r) {
     case Method::kMuskingumCunge8Point:
     case Method::kMuskingumCungePrism:
       if (!Positive(r.reachLength)) return "reachLength missing or not positive";
-      if (!Positive(r.channelSlope)) return "channelSlope missing or not positive";
+      if (!Positive(r.channelSlope) || r.channelSlope > kSteepestSlope)
+        return "channelSlope missing or not above 0 and at most 1";
       if (!Positive(r.manningN)) return "manningN missing or not positive";
       if (r.method == Method::kMuskingumCungePrism) {
         if (!Positive(r.bottomWidth) && !(r.bottomWidth == 0.0 && Positive(r.sideSlope)))
           return "bottomWidth missing or not positive";
+        if (r.bottomWidth > kWidestChannel) return "bottomWidth above 100 km";
         if (!r.circle && !NonNegative(r.sideSlope)) return "sideSlope missing or negative";
         return {};
       }
@@ -109,6 +123,8 @@ std::string ParameterProblem(const Network& net, const Reach& r) {
 }
 
 Problems Validate(const Network& net, bool withParameters) {
+  // Values that could not be taken come alone: the ids they concern are not known.
+  if (!net.readProblems.empty()) return net.readProblems;
   Problems problems;
   Finding duplicate("duplicate reach_id"), badId("reach_id not positive"),
       unknown("to_id names no reach"), self("to_id names the reach itself"),
@@ -166,12 +182,15 @@ Problems ValidateNetwork(const Network& net) { return Validate(net, true); }
 Problems ValidateLinks(const Network& net) { return Validate(net, false); }
 
 bool ParametersSound(const Network& net) {
+  if (!net.readProblems.empty()) return false;
   for (const Reach& r : net.reaches)
     if (!ParameterProblem(net, r).empty()) return false;
   return true;
 }
 
 Problems ValidateForcing(const Network& net, const ForcingLayout& forcing) {
+  // Values that could not be taken come alone, as for the network.
+  if (!forcing.readProblems.empty()) return forcing.readProblems;
   Problems problems;
   if (forcing.reachIds.size() != net.reaches.size())
     problems.push_back("forcing has " + std::to_string(forcing.reachIds.size()) +
@@ -184,9 +203,7 @@ Problems ValidateForcing(const Network& net, const ForcingLayout& forcing) {
   if (forcing.timeCount < 2)
     problems.push_back("forcing has fewer than two times");
   else if (forcing.intervalMinutes < 1)
-    problems.push_back("forcing time axis is not uniform in whole minutes");
-  if (forcing.timeUnits.rfind("minutes since ", 0) != 0)
-    problems.push_back("forcing time units are not 'minutes since ...'");
+    problems.push_back("forcing time axis is not ascending and uniform, 1 to 10^9 minutes apart");
   std::unordered_set<ReachId> ids, seen;
   for (const Reach& r : net.reaches) ids.insert(r.id);
   Finding unknown("boundary_reach_id names no reach"), twice("boundary given twice");
@@ -203,10 +220,13 @@ Problems ValidateForcing(const Network& net, const ForcingLayout& forcing) {
 
 Problems ValidateRestart(const Network& net, const ForcingLayout& forcing,
                          const RestartData& restart) {
+  if (!restart.readProblems.empty()) return restart.readProblems;
   Problems problems;
-  if (restart.timeUnits != forcing.timeUnits || restart.timeMinutes != forcing.firstTimeMinutes)
-    problems.push_back("forcing does not start at the restart's time (" +
-                       std::to_string(restart.timeMinutes) + " " + restart.timeUnits + ")");
+  // The same instant, whatever units and epoch each file states.
+  if (restart.instant != forcing.firstTime)
+    problems.push_back("forcing does not start at the restart's time (the restart is at " +
+                       FormatInstant(restart.instant) + ", the forcing starts at " +
+                       FormatInstant(forcing.firstTime) + ")");
   if (restart.intervalMinutes != forcing.intervalMinutes)
     problems.push_back("forcing interval differs from the restart's (" +
                        std::to_string(restart.intervalMinutes) + " min)");
