@@ -567,6 +567,72 @@ void WriteForcing(
   f.Close();
 }
 
+ForcingSliceWriter::ForcingSliceWriter(const std::string& path, const TimeUnits& timeUnits,
+                                       std::span<const double> times,
+                                       std::span<const ReachId> reachIds)
+    : path_(path), times_(times.size()), reaches_(reachIds.size()) {
+  File f(path);
+  const int time = f.Dim("time", times_);
+  const int reach = f.Dim("reach", reaches_);
+  f.Text(NC_GLOBAL, "Conventions", "CF-1.8");
+  f.Text(NC_GLOBAL, "title", "Forcing for tovalin-route");
+  const int vTime = f.Var("time", NC_DOUBLE, {time}, timeUnits.units.c_str(), "time");
+  TimeAttributes(f, vTime, timeUnits);
+  const int vId = f.Var("reach_id", NC_INT64, {reach}, nullptr, "reach identifier");
+  lateralVar_ = f.Var("lateral_inflow", NC_DOUBLE, {time, reach}, "m3 s-1",
+                      "lateral inflow over the whole reach");
+  const std::size_t chunk[2] = {std::min(times_, kForcingChunk.times),
+                                std::min(reaches_, kForcingChunk.reaches)};
+  if (times_ && reaches_) {
+    Check(nc_def_var_chunking(f.id, lateralVar_, NC_CHUNKED, chunk), path, "chunking");
+    // Whole chunks are written at once: no chunk cache, so that none grows with the times.
+    Check(nc_set_var_chunk_cache(f.id, lateralVar_, 0, 0, 0.0f), path, "chunk cache");
+  }
+  f.EndDefine();
+  if (times_) Check(nc_put_var_double(f.id, vTime, times.data()), path, "time");
+  PutIds(f, vId, reachIds, "reach_id");
+  held_.reserve(std::min(times_, kForcingChunk.times) * reaches_);
+  id_ = f.id;
+  f.id = -1;
+}
+
+ForcingSliceWriter::~ForcingSliceWriter() {
+  if (id_ >= 0) nc_close(id_);
+}
+
+void ForcingSliceWriter::Append(std::span<const double> lateral) {
+  if (id_ < 0) throw FileError(path_ + ": appended to after closing");
+  if (appended_ == times_)
+    throw FileError(path_ + ": more than the " + std::to_string(times_) + " times declared");
+  if (lateral.size() != reaches_)
+    throw FileError(path_ + ": " + std::to_string(lateral.size()) + " lateral inflows for " +
+                    std::to_string(reaches_) + " reaches");
+  held_.insert(held_.end(), lateral.begin(), lateral.end());
+  ++appended_;
+  if (appended_ - flushed_ == kForcingChunk.times) Flush();
+}
+
+void ForcingSliceWriter::Flush() {
+  const std::size_t count = appended_ - flushed_;
+  if (count == 0 || reaches_ == 0) return;
+  const std::size_t start[2] = {flushed_, 0}, extent[2] = {count, reaches_};
+  Check(nc_put_vara_double(id_, lateralVar_, start, extent, held_.data()), path_,
+        "lateral_inflow");
+  flushed_ = appended_;
+  held_.clear();
+}
+
+void ForcingSliceWriter::Close() {
+  if (id_ < 0) return;
+  if (appended_ != times_)
+    throw FileError(path_ + ": " + std::to_string(appended_) + " of " + std::to_string(times_) +
+                    " times written");
+  Flush();
+  const int id = id_;
+  id_ = -1;
+  Check(nc_close(id), path_, "cannot close");
+}
+
 ResultsWriter::ResultsWriter(const std::string& path, std::span<const double> times,
                              const TimeUnits& timeUnits, std::int64_t reachCount,
                              std::int64_t chunkReaches)

@@ -67,6 +67,43 @@ void WriteForcing(
     const std::function<void(std::int64_t, std::int64_t, std::vector<double>&)>& lateralBlock,
     std::span<const double> boundary);
 
+// The chunk shape of a forcing's lateral inflow written one time after another: a window of
+// ordinates by a block of reaches, so that a run reading a window of ordinates for a block of
+// reaches reads whole chunks (768 KiB each), and a writer of times holds one row of chunks.
+struct ForcingChunk {
+  std::size_t times;
+  std::size_t reaches;
+};
+inline constexpr ForcingChunk kForcingChunk{24, 4096};
+
+// Writes a forcing file in the engine's layout one time after another (every reach's lateral
+// inflow at that time), without boundary inflows. It holds at most kForcingChunk.times times
+// of every reach (kForcingChunk.times x reaches x 8 bytes) and writes them as one row of whole
+// chunks, so that its memory does not grow with the number of times.
+class ForcingSliceWriter {
+ public:
+  // times: in timeUnits (for instance "minutes since ..."), uniform.
+  ForcingSliceWriter(const std::string& path, const TimeUnits& timeUnits,
+                     std::span<const double> times, std::span<const ReachId> reachIds);
+  ~ForcingSliceWriter();
+  ForcingSliceWriter(const ForcingSliceWriter&) = delete;
+  ForcingSliceWriter& operator=(const ForcingSliceWriter&) = delete;
+
+  // The next time's lateral inflow, one value per reach in the order of reachIds (m3/s; the
+  // undefined value where unknown). FileError past the last time or for another count.
+  void Append(std::span<const double> lateral);
+  // Writes what is held and closes the file; FileError unless every time was appended.
+  void Close();
+
+ private:
+  void Flush();
+  int id_ = -1;
+  std::string path_;
+  int lateralVar_ = -1;
+  std::size_t times_ = 0, reaches_ = 0, appended_ = 0, flushed_ = 0;
+  std::vector<double> held_;  // times appended_ - flushed_, time-major
+};
+
 // A results file being written, in blocks of consecutive reaches.
 class ResultsWriter {
  public:

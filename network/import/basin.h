@@ -2,7 +2,8 @@
 // channel links with the attributes of the model's own channel, and the lakes with their level
 // pools. The readers of each source (RouteLink and LAKEPARM files, a hydrofabric GeoPackage)
 // fill it; one mapping turns it into the engine's network, so that both sources route alike.
-// Lengths m, slopes m/m, widths m, areas km2 (LkArea) and m2 (OrificeA), elevations m.
+// Lengths m, slopes m/m, widths m, areas km2 (LkArea) and m2 (OrificeA), elevations m. A value
+// the source does not give is NaN (validation then names the reach that needs it).
 #pragma once
 
 #include <cstdint>
@@ -48,10 +49,14 @@ struct LakeParameters {
   double orificeCoefficient = 0.0;  // OrificeC
   double orificeArea = 0.0;         // OrificeA, m2
   double orificeElevation = 0.0;    // OrificeE, m
-  double damLength = 0.0;           // Dam_Length, m
+  double damLength = 0.0;           // Dam_Length, m (kept, not used by the level pool)
   double initialFractionalDepth = 0.0;  // ifd
+  double latitude = 0.0, longitude = 0.0;  // the lake's centroid (NaN where the source has none)
 };
 
+// The links in the source's own order (a state file without ids pairs its values with the
+// links in this order) and the lake table's rows in its order (of which only the lakes that
+// links name are routed; their levels in a state file follow this order).
 struct Basin {
   std::vector<ChannelLink> links;
   std::vector<LakeParameters> lakes;
