@@ -45,15 +45,23 @@ double Seconds(Clock::time_point since) {
   return std::chrono::duration<double>(Clock::now() - since).count();
 }
 
-// The routing threads of a run while it lasts: as many as asked (0: every core), even beyond
-// the cores (oneTBB otherwise caps its workers at the core count), and their scratch.
+// The routing threads of a run while it lasts, and their scratch: an arena of as many threads
+// as asked (0: every core), the run's own, so that runs in one process (two host threads
+// calling Run) keep their thread counts apart. oneTBB caps its workers at the core count for
+// the whole process; only a run that asks for more threads than the cores lifts that cap, by
+// a process-wide control held while the run lasts (where several such runs overlap, the
+// smallest of their counts beyond the cores holds for all of them).
 struct RoutingThreads {
   explicit RoutingThreads(int asked)
       : count(asked > 0 ? asked : tbb::info::default_concurrency()),
-        parallelism(tbb::global_control::max_allowed_parallelism, static_cast<std::size_t>(count)),
+        beyondCores(count > tbb::info::default_concurrency()
+                        ? std::make_unique<tbb::global_control>(
+                              tbb::global_control::max_allowed_parallelism,
+                              static_cast<std::size_t>(count))
+                        : nullptr),
         arena(count) {}
   int count;
-  tbb::global_control parallelism;
+  std::unique_ptr<tbb::global_control> beyondCores;  // null within the cores
   tbb::task_arena arena;
   tbb::enumerable_thread_specific<RoutingScratch> scratch;
 };

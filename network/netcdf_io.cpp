@@ -33,7 +33,9 @@ void Check(int status, const std::string& path, const std::string& what) {
   if (status != NC_NOERR) throw FileError(path + ": " + what + ": " + nc_strerror(status));
 }
 
+// A file being written, the library's lock held while it is open here.
 struct File {
+  NetcdfLock lock;
   int id = -1;
   std::string path;
   explicit File(const std::string& p) : path(p) {
@@ -612,6 +614,7 @@ ForcingSliceWriter::ForcingSliceWriter(const std::string& path, const TimeUnits&
 }
 
 ForcingSliceWriter::~ForcingSliceWriter() {
+  const NetcdfLock lock;
   if (id_ >= 0) nc_close(id_);
 }
 
@@ -628,6 +631,7 @@ void ForcingSliceWriter::Append(std::span<const double> lateral) {
 }
 
 void ForcingSliceWriter::Flush() {
+  const NetcdfLock lock;
   const std::size_t count = appended_ - flushed_;
   if (count == 0 || reaches_ == 0) return;
   const std::size_t start[2] = {flushed_, 0}, extent[2] = {count, reaches_};
@@ -638,6 +642,7 @@ void ForcingSliceWriter::Flush() {
 }
 
 void ForcingSliceWriter::Close() {
+  const NetcdfLock lock;
   if (id_ < 0) return;
   if (appended_ != times_)
     throw FileError(path_ + ": " + std::to_string(appended_) + " of " + std::to_string(times_) +
@@ -693,6 +698,7 @@ ResultsWriter::ResultsWriter(const std::string& path, std::span<const double> ti
 }
 
 ResultsWriter::~ResultsWriter() {
+  const NetcdfLock lock;
   if (id_ >= 0) nc_close(id_);
 }
 
@@ -700,6 +706,7 @@ void ResultsWriter::WriteBlock(std::int64_t first, std::span<const ReachId> ids,
                                std::span<const double> outflows,
                                std::span<const ReachOutcome> outcomes,
                                std::span<const std::uint8_t> upstreamFailed) {
+  const NetcdfLock lock;
   const std::size_t n = ids.size();
   if (n == 0) return;
   const std::size_t start[2] = {0, static_cast<std::size_t>(first)};
@@ -751,6 +758,7 @@ void ResultsWriter::WriteBlock(std::int64_t first, std::span<const ReachId> ids,
 }
 
 void ResultsWriter::Close(const std::vector<std::pair<std::string, double>>& summary) {
+  const NetcdfLock lock;
   Check(nc_redef(id_), path_, "summary");
   for (const auto& [name, value] : summary)
     Check(nc_put_att_double(id_, NC_GLOBAL, name.c_str(), NC_DOUBLE, 1, &value), path_, name);

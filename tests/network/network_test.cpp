@@ -7,13 +7,17 @@
 #include <netcdf.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <set>
+#include <thread>
 #include <tuple>
 #include <utility>
 
@@ -937,6 +941,105 @@ TEST(NetworkEngine, WrittenBlockCrossesTheWireWhole) {
   Unpacker shorter(cut);
   ResultBlock none;
   EXPECT_THROW(BlockFields(shorter, none), std::runtime_error);
+}
+
+}  // namespace
+}  // namespace tovalin::network
+
+namespace tovalin::network {
+namespace {
+
+// The threads that routing has shown, for a test to wait on: `Seen` waits until the reaches
+// have been routed by `threads` threads at once, or until a deadline (false then).
+class ThreadWatch : public LocalExchange {
+ public:
+  explicit ThreadWatch(std::function<void(ThreadWatch&)> onFirstReach)
+      : onFirstReach_(std::move(onFirstReach)) {}
+  void BeforeRouting(ReachId) override {
+    bool first = false;
+    {
+      std::lock_guard lock(mutex_);
+      first = seen_.empty();
+      seen_.insert(std::this_thread::get_id());
+    }
+    changed_.notify_all();
+    if (first) onFirstReach_(*this);
+  }
+  bool Seen(std::size_t threads) {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, kPatience, [&] { return seen_.size() >= threads; });
+  }
+  void Release() {
+    {
+      std::lock_guard lock(mutex_);
+      released_ = true;
+    }
+    changed_.notify_all();
+  }
+  bool Released() {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, kPatience, [&] { return released_; });
+  }
+
+ private:
+  // Longer than any wait of a sound run, short enough to fail rather than hang.
+  static constexpr std::chrono::seconds kPatience{60};
+  std::function<void(ThreadWatch&)> onFirstReach_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::set<std::thread::id> seen_;
+  bool released_ = false;
+};
+
+// Two runs in one process at once (two host threads calling Run) keep their own thread
+// counts: run A, on 1 thread, holds its first reach until run B, on 2 threads, has routed on
+// two threads at once (B's first reach waits for the second). A run that limited the whole
+// process to its thread count would leave B one thread. Both write what a run alone writes.
+TEST(NetworkEngine, TwoRunsAtOnceKeepTheirOwnThreadCounts) {
+  TempDir dir;
+  GeneratorOptions g;
+  g.reaches = 300, g.steps = 12, g.seed = 5;
+  WriteGenerated(g, GenerateNetwork(g), dir / "network.nc", dir / "forcing.nc");
+  RunFiles(dir, 2, "alone.nc");
+  bool bSawTwo = false, aRouting = false;
+  std::mutex started;
+  std::condition_variable routing;
+  ThreadWatch b([&](ThreadWatch& self) { bSawTwo = self.Seen(2); });
+  ThreadWatch a([&](ThreadWatch& self) {
+    {
+      std::lock_guard lock(started);
+      aRouting = true;
+    }
+    routing.notify_all();
+    self.Released();
+  });
+  const auto options = [&](int threads, const char* out) {
+    RunOptions o;
+    o.networkPath = dir / "network.nc";
+    o.forcingPath = dir / "forcing.nc";
+    o.outputPath = dir / out;
+    o.threads = threads;
+    return o;
+  };
+  RunSummary sa, sb;
+  std::thread runA([&] { sa = network::Run(options(1, "a.nc"), a); });
+  {
+    std::unique_lock lock(started);
+    routing.wait(lock, [&] { return aRouting; });
+  }
+  std::thread runB([&] { sb = network::Run(options(2, "b.nc"), b); });
+  runB.join();
+  a.Release();
+  runA.join();
+  EXPECT_TRUE(bSawTwo);
+  EXPECT_EQ(sa.threads, 1);
+  EXPECT_EQ(sb.threads, 2);
+  const std::vector<double> alone = ReadResults(dir / "alone.nc").raw;
+  for (const char* name : {"a.nc", "b.nc"}) {
+    const std::vector<double> got = ReadResults(dir / name).raw;
+    ASSERT_EQ(got.size(), alone.size()) << name;
+    EXPECT_EQ(std::memcmp(got.data(), alone.data(), alone.size() * sizeof(double)), 0) << name;
+  }
 }
 
 }  // namespace
