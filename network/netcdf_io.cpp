@@ -98,7 +98,19 @@ void TimeAttributes(const File& f, int var, const TimeUnits& units) {
   f.Text(var, "calendar", units.calendar.empty() ? "standard" : units.calendar);
 }
 
+// The reach dimension a results file and a restart are written along: the coordinate
+// variable of the reach ids has its name (a network and a forcing keep `reach`).
+constexpr const char* kReachIdDimension = "reach_id";
+
 }  // namespace
+
+// The reach dimension of a file being read: `reach` (networks and forcings, and results and
+// restarts written before they took the ids' name), else `reach_id`; nullopt when neither.
+std::optional<std::pair<std::string, std::size_t>> ReachDimension(const InputFile& file) {
+  for (const char* name : {"reach", kReachIdDimension})
+    if (const std::optional<std::size_t> n = file.Dimension(name)) return std::pair{name, *n};
+  return std::nullopt;
+}
 
 namespace {
 
@@ -172,9 +184,9 @@ struct ColumnReader {
 Network ReadNetworkFile(const std::string& path, NetworkRead what, std::size_t first,
                         std::size_t count) {
   const InputFile f(path);
-  const std::optional<std::size_t> reachDimension = f.Dimension("reach");
+  const auto reachDimension = ReachDimension(f);
   if (!reachDimension) throw FileError(path + ": no dimension 'reach'");
-  const std::size_t reaches = *reachDimension;
+  const std::size_t reaches = reachDimension->second;
   if (what != NetworkRead::kPart) first = 0, count = reaches;
   if (first > reaches || count > reaches - first)
     throw FileError(path + ": reaches " + std::to_string(first) + " to " +
@@ -454,7 +466,9 @@ ForcingReader::ForcingReader(const std::string& path) : file_(path) {
     if (!n && required) throw FileError(path + ": no dimension '" + name + "'");
     return n.value_or(0);
   };
-  const std::size_t times = dimension("time", true), reaches = dimension("reach", true);
+  const auto reachDimension = ReachDimension(file_);
+  if (!reachDimension) throw FileError(path + ": no dimension 'reach'");
+  const std::size_t times = dimension("time", true), reaches = reachDimension->second;
   const std::size_t boundaries = dimension("boundary", false);
   layout_.timeCount = static_cast<std::int64_t>(times);
   const Variable time = file_.Require("time");
@@ -479,7 +493,7 @@ ForcingReader::ForcingReader(const std::string& path) : file_(path) {
                       dimensions[1] + ")");
     return v;
   };
-  lateral_ = along("lateral_inflow", {"time", "reach"});
+  lateral_ = along("lateral_inflow", {"time", reachDimension->first});
   if (boundaries > 0) {
     const ColumnReader boundaryColumn{file_, boundaries, layout_.readProblems, nullptr};
     layout_.boundaryReachIds =
@@ -660,7 +674,7 @@ ResultsWriter::ResultsWriter(const std::string& path, std::span<const double> ti
   File f(path);
   const std::size_t nt = times.size(), nr = static_cast<std::size_t>(reachCount);
   const int time = f.Dim("time", nt);
-  const int reach = f.Dim("reach", nr);
+  const int reach = f.Dim(kReachIdDimension, nr);
   const int chars = f.Dim("message_char", kMessageChars);
   f.Text(NC_GLOBAL, "Conventions", "CF-1.8");
   f.Text(NC_GLOBAL, "title", "Results of tovalin-route");
@@ -771,7 +785,7 @@ void ResultsWriter::Close(const std::vector<std::pair<std::string, double>>& sum
 void WriteRestart(const std::string& path, const RestartData& r) {
   File f(path);
   const std::size_t n = r.reachIds.size();
-  const int reach = f.Dim("reach", n);
+  const int reach = f.Dim(kReachIdDimension, n);
   const int value = f.Dim("state_value", std::max<std::size_t>(r.states.size(), 1));
   f.Text(NC_GLOBAL, "Conventions", "CF-1.8");
   f.Text(NC_GLOBAL, "title", "Restart of tovalin-route");
@@ -821,7 +835,9 @@ RestartData ReadRestart(const std::string& path,
     if (!d) throw FileError(path + ": no dimension '" + name + "'");
     return *d;
   };
-  const std::size_t n = dimension("reach"), values = dimension("state_value");
+  const auto reachDimension = ReachDimension(f);
+  if (!reachDimension) throw FileError(path + ": no dimension 'reach_id'");
+  const std::size_t n = reachDimension->second, values = dimension("state_value");
   const Variable time = f.Require("time");
   if (time.size() != 1) throw FileError(path + ": time is not one value");
   r.timeUnits = TimeUnits(time.TextAttribute("units"), time.TextAttribute("calendar"));

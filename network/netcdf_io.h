@@ -10,6 +10,7 @@
 #include <span>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "network/netcdf_values.h"
@@ -17,6 +18,11 @@
 #include "network/reach_routing.h"
 
 namespace tovalin::network {
+
+// The reach dimension of a file being read, its name and length: `reach` (networks and
+// forcings, and older results and restarts), else `reach_id` (the results and restarts this
+// engine writes, along the coordinate variable of their ids); nullopt when neither.
+std::optional<std::pair<std::string, std::size_t>> ReachDimension(const InputFile& file);
 
 // Reads a network file. A parameter variable that is absent reads as undefined (integers as
 // kMissingInteger), so that validation names the reaches that need it; so do the optional

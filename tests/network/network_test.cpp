@@ -55,7 +55,7 @@ Results ReadResults(const std::string& path) {
   EXPECT_EQ(nc_open(path.c_str(), NC_NOWRITE, &id), NC_NOERR);
   std::size_t nt = 0, nr = 0;
   nc_inq_dimid(id, "time", &dim), nc_inq_dimlen(id, dim, &nt);
-  nc_inq_dimid(id, "reach", &dim), nc_inq_dimlen(id, dim, &nr);
+  nc_inq_dimid(id, "reach_id", &dim), nc_inq_dimlen(id, dim, &nr);
   std::vector<int> ids(nr), severity(nr);
   Results r;
   r.raw.resize(nt * nr);
@@ -412,7 +412,7 @@ std::map<ReachId, std::vector<double>> ReadReachFigure(const std::string& path, 
   int id = -1, dim = -1, var = -1;
   std::size_t nr = 0;
   EXPECT_EQ(nc_open(path.c_str(), NC_NOWRITE, &id), NC_NOERR);
-  nc_inq_dimid(id, "reach", &dim), nc_inq_dimlen(id, dim, &nr);
+  nc_inq_dimid(id, "reach_id", &dim), nc_inq_dimlen(id, dim, &nr);
   std::vector<long long> ids(nr);
   std::vector<double> values(nr);
   nc_inq_varid(id, "reach_id", &var), nc_get_var_longlong(id, var, ids.data());
