@@ -225,15 +225,24 @@ class Writing {
       : topology_(topology), keepStates_(keepStates), summary_(summary) {}
 
   // Opens the results; the forcing's unrouted inflow (empty: none) goes into the account.
-  void Open(const RunOptions& options, const ForcingLayout& layout, std::vector<double> times,
-            std::span<const double> unrouted) {
+  // With gauges, those the network names, in the network's order.
+  void Open(const RunOptions& options, const ReachList& reaches, const ForcingLayout& layout,
+            std::vector<double> times, std::span<const double> unrouted) {
     times_ = std::move(times);
     summary_.unroutedGiven = !unrouted.empty();
     summary_.unroutedVolume = TrapezoidVolume(unrouted, 60.0 * layout.intervalMinutes);
-    const auto reaches = static_cast<std::int64_t>(topology_.order.size());
+    ResultsContent content;
+    content.depths = options.depths, content.velocities = options.velocities;
+    content.gauges = options.gauges;
+    if (options.gauges)
+      for (auto& [reach, id] : ReadGauges(options.networkPath))
+        content.gaugeList.push_back(
+            {std::move(id), reaches.ids[reach], topology_.position[reach]});
     writer_ = std::make_unique<ResultsWriter>(
-        options.outputPath, times_, layout.timeUnits, reaches,
-        std::min<std::int64_t>(std::max<std::int64_t>(1, options.blockReaches), kChunkReaches));
+        options.outputPath, times_, layout.timeUnits,
+        static_cast<std::int64_t>(topology_.order.size()),
+        std::min<std::int64_t>(std::max<std::int64_t>(1, options.blockReaches), kChunkReaches),
+        content);
     account_ = std::make_unique<NetworkAccount>(topology_.order.size());
     if (keepStates_) states_.resize(topology_.order.size());
   }
@@ -243,7 +252,8 @@ class Writing {
     const std::size_t n = block.ids.size();
     flags_.resize(n);
     for (std::size_t j = 0; j < n; ++j) flags_[j] = block.marks[j] == kUpstreamFailed ? 1 : 0;
-    writer_->WriteBlock(block.firstPosition, block.ids, block.outflows, block.outcomes, flags_);
+    writer_->WriteBlock(block.firstPosition, block.ids, block.outflows, block.outcomes, flags_,
+                        block.depths, block.velocities);
     for (std::size_t j = 0; j < n; ++j) {
       const std::int64_t position = block.firstPosition + static_cast<std::int64_t>(j);
       const std::int64_t reach = topology_.order[position];
@@ -323,6 +333,12 @@ struct BlockForcing {
   }
 };
 
+// The series of every reach a written block carries: the outflows, and the depths and
+// velocities where asked for.
+std::size_t SeriesWritten(const RunOptions& options) noexcept {
+  return 1 + (options.depths ? 1 : 0) + (options.velocities ? 1 : 0);
+}
+
 // The routing of one share, block by block along its sequence.
 class ShareRouting {
  public:
@@ -336,7 +352,8 @@ class ShareRouting {
         outbound_(std::move(outbound)),
         block_(static_cast<std::size_t>(std::max<std::int64_t>(1, options.blockReaches))),
         handOver_(static_cast<std::int64_t>(std::max<std::size_t>(
-            1, std::min(block_, kBlockBytes / (sizeof(double) * (share.times + 16)))))),
+            1, std::min(block_, kBlockBytes / (sizeof(double) * (SeriesWritten(options) *
+                                                                     share.times + 16)))))),
         keepStates_(!options.restartOutPath.empty()),
         threads_(options.threads),
         routed_(static_cast<std::size_t>(share.size()), 0) {
@@ -468,6 +485,13 @@ class ShareRouting {
         share_.states[s] = ReachState{};
         for (std::size_t t = 0; t < share_.times; ++t)
           block.outflows[t * n + j] = share_.outflows[s][t];
+        const auto lay = [&](std::vector<std::vector<double>>& series, std::vector<double>& into) {
+          into.resize(share_.times * n);
+          for (std::size_t t = 0; t < share_.times; ++t) into[t * n + j] = series[s][t];
+          std::vector<double>().swap(series[s]);
+        };
+        if (share_.depths) lay(share_.depthSeries, block.depths);
+        if (share_.velocities) lay(share_.velocitySeries, block.velocities);
         for (std::int64_t k = topology.upstreamStart[reach]; k < topology.upstreamStart[reach + 1];
              ++k)
           std::vector<double>().swap(share_.outflows[share_.Slot(topology.upstream[k])]);
@@ -514,6 +538,7 @@ RunSummary Run(const RunOptions& options, Exchange& exchange) {
   const std::unique_ptr<Share> share =
       ReadShare(options, exchange, topology, part, input, summary);
   if (!share) return summary;
+  share->depths = options.depths, share->velocities = options.velocities;
   summary.reaches = static_cast<std::int64_t>(reaches.ids.size());
   summary.timeCount = layout.timeCount;
   const bool lead = exchange.process() == 0;
@@ -530,7 +555,8 @@ RunSummary Run(const RunOptions& options, Exchange& exchange) {
   try {
     LoadShareInputs(options, reaches, input, *share);
     if (lead)
-      writing.Open(options, layout, input.forcing->ReadTimes(), input.forcing->ReadUnrouted());
+      writing.Open(options, reaches, layout, input.forcing->ReadTimes(),
+                   input.forcing->ReadUnrouted());
   } catch (const std::exception& e) {
     exchange.Fault(0, e.what());
   }

@@ -318,6 +318,27 @@ Network ReadNetworkPart(const std::string& path, std::int64_t first, std::int64_
                          static_cast<std::size_t>(count));
 }
 
+std::vector<std::pair<std::int64_t, std::string>> ReadGauges(const std::string& path) {
+  // Reaches read at a time.
+  constexpr std::size_t kSlab = 65536;
+  const InputFile f(path);
+  const auto reachDimension = ReachDimension(f);
+  if (!reachDimension) throw FileError(path + ": no dimension 'reach'");
+  const std::size_t reaches = reachDimension->second;
+  std::vector<std::pair<std::int64_t, std::string>> gauges;
+  const std::optional<Variable> v = f.Find("gages");
+  if (!v) return gauges;
+  if (v->shape.empty() || v->shape[0] != reaches)
+    throw FileError(path + ": gages does not lie along the reach dimension");
+  for (std::size_t first = 0; first < reaches; first += kSlab) {
+    std::vector<std::string> texts = ReadTexts(*v, first, std::min(kSlab, reaches - first));
+    for (std::size_t i = 0; i < texts.size(); ++i)
+      if (!texts[i].empty())
+        gauges.emplace_back(static_cast<std::int64_t>(first + i), std::move(texts[i]));
+  }
+  return gauges;
+}
+
 void WriteNetwork(const std::string& path, const Network& net) {
   File f(path);
   const std::size_t n = net.reaches.size();
@@ -669,7 +690,7 @@ void ForcingSliceWriter::Close() {
 
 ResultsWriter::ResultsWriter(const std::string& path, std::span<const double> times,
                              const TimeUnits& timeUnits, std::int64_t reachCount,
-                             std::int64_t chunkReaches)
+                             std::int64_t chunkReaches, const ResultsContent& content)
     : path_(path), times_(static_cast<std::int64_t>(times.size())) {
   File f(path);
   const std::size_t nt = times.size(), nr = static_cast<std::size_t>(reachCount);
@@ -685,6 +706,37 @@ ResultsWriter::ResultsWriter(const std::string& path, std::span<const double> ti
   const std::size_t chunk[2] = {std::max<std::size_t>(nt, 1),
                                 std::max<std::size_t>(1, std::min<std::size_t>(nr, chunkReaches))};
   if (nt && nr) Check(nc_def_var_chunking(f.id, outflowVar_, NC_CHUNKED, chunk), path, "chunking");
+  // Depths and velocities as the outflows: the same dimensions and chunks.
+  const auto series = [&](const char* name, const char* units, const char* longName) {
+    const int v = f.Var(name, NC_DOUBLE, {time, reach}, units, longName);
+    if (nt && nr) Check(nc_def_var_chunking(f.id, v, NC_CHUNKED, chunk), path, "chunking");
+    return v;
+  };
+  if (content.depths)
+    depthVar_ = series("depth", "m",
+                       "flow depth at the downstream end (Muskingum-Cunge), a lake's level "
+                       "above its level zero (Puls)");
+  if (content.velocities)
+    velocityVar_ = series("velocity", "m s-1",
+                          "outflow over its flow area at the downstream end (Muskingum-Cunge)");
+  int vGaugeId = -1, vGaugeReach = -1;
+  const std::size_t ng = content.gaugeList.size();
+  if (content.gauges) {
+    // A length of 0 makes the dimension unlimited, which holds no gauge all the same.
+    const int gauge = f.Dim("gauge", ng);
+    gaugeOutflowVar_ =
+        f.Var("gauge_outflow", NC_DOUBLE, {time, gauge}, "m3 s-1", "outflow of the gauge's reach");
+    f.Text(gaugeOutflowVar_, "coordinates", "gauge_id gauge_reach_id");
+    if (nt && ng) {
+      const std::size_t gaugeChunk[2] = {nt, std::min<std::size_t>(ng, kChunkReaches)};
+      Check(nc_def_var_chunking(f.id, gaugeOutflowVar_, NC_CHUNKED, gaugeChunk), path,
+            "chunking");
+    }
+    vGaugeId = f.Var("gauge_id", NC_STRING, {gauge}, nullptr, "gauge identifier");
+    vGaugeReach = f.Var("gauge_reach_id", NC_INT64, {gauge}, nullptr, "reach of the gauge");
+    for (std::size_t g = 0; g < ng; ++g) gaugeAt_.emplace_back(content.gaugeList[g].position, g);
+    std::sort(gaugeAt_.begin(), gaugeAt_.end());
+  }
   f.Var("status_routine", NC_INT, {reach}, "1", "routine that reported (0: none)");
   f.Var("status_message", NC_INT, {reach}, "1", "message number (1-10 warning, 11+ error)");
   f.Var("status_severity", NC_INT, {reach}, "1", "severity (0, 2 warning, 4 error)");
@@ -707,6 +759,15 @@ ResultsWriter::ResultsWriter(const std::string& path, std::span<const double> ti
   f.Var("reynolds_max", NC_DOUBLE, {reach}, "1", "largest cell Reynolds number Q / (S T ck dx)");
   f.EndDefine();
   if (nt) Check(nc_put_var_double(f.id, vTime, times.data()), path, "time");
+  if (ng) {
+    std::vector<const char*> texts;
+    std::vector<ReachId> reachIds;
+    for (const ResultsGauge& g : content.gaugeList)
+      texts.push_back(g.id.c_str()), reachIds.push_back(g.reachId);
+    const std::size_t start = 0;
+    Check(nc_put_vara_string(f.id, vGaugeId, &start, &ng, texts.data()), path, "gauge_id");
+    PutIds(f, vGaugeReach, reachIds, "gauge_reach_id");
+  }
   id_ = f.id;
   f.id = -1;
 }
@@ -719,7 +780,9 @@ ResultsWriter::~ResultsWriter() {
 void ResultsWriter::WriteBlock(std::int64_t first, std::span<const ReachId> ids,
                                std::span<const double> outflows,
                                std::span<const ReachOutcome> outcomes,
-                               std::span<const std::uint8_t> upstreamFailed) {
+                               std::span<const std::uint8_t> upstreamFailed,
+                               std::span<const double> depths,
+                               std::span<const double> velocities) {
   const NetcdfLock lock;
   const std::size_t n = ids.size();
   if (n == 0) return;
@@ -733,8 +796,29 @@ void ResultsWriter::WriteBlock(std::int64_t first, std::span<const ReachId> ids,
   Check(nc_put_vara_longlong(id_, var("reach_id"), start + 1, extent + 1,
                             reinterpret_cast<const long long*>(ids.data())),
         path_, "reach_id");
-  if (times_)
+  if (times_) {
     Check(nc_put_vara_double(id_, outflowVar_, start, extent, outflows.data()), path_, "outflow");
+    const std::size_t values = static_cast<std::size_t>(times_) * n;
+    if ((depthVar_ >= 0 && depths.size() != values) ||
+        (velocityVar_ >= 0 && velocities.size() != values))
+      throw FileError(path_ + ": a block of results without its depths or velocities");
+    if (depthVar_ >= 0)
+      Check(nc_put_vara_double(id_, depthVar_, start, extent, depths.data()), path_, "depth");
+    if (velocityVar_ >= 0)
+      Check(nc_put_vara_double(id_, velocityVar_, start, extent, velocities.data()), path_,
+            "velocity");
+    // The gauges on these reaches: each one's column of the outflows.
+    const auto end = static_cast<std::int64_t>(first + static_cast<std::int64_t>(n));
+    for (auto g = std::lower_bound(gaugeAt_.begin(), gaugeAt_.end(), std::pair{first, std::size_t{0}});
+         g != gaugeAt_.end() && g->first < end; ++g) {
+      const auto j = static_cast<std::size_t>(g->first - first);
+      column_.resize(static_cast<std::size_t>(times_));
+      for (std::size_t t = 0; t < column_.size(); ++t) column_[t] = outflows[t * n + j];
+      const std::size_t at[2] = {0, g->second}, one[2] = {column_.size(), 1};
+      Check(nc_put_vara_double(id_, gaugeOutflowVar_, at, one, column_.data()), path_,
+            "gauge_outflow");
+    }
+  }
   std::vector<std::int32_t> ints(n);
   std::vector<double> reals(n);
   const auto putInt = [&](const char* name, auto get) {

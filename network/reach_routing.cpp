@@ -58,6 +58,31 @@ bool SameOrdinate(double a, double b) noexcept {
   return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
 }
 
+// The result's depth and velocity into the series asked for; undefined where the call gave
+// none (a call that routed nothing).
+template <typename Result>
+void TakeSeries(const Result& result, const DepthAndVelocity& series) {
+  const auto take = [](std::span<const double> from, std::span<double> into) {
+    if (from.size() >= into.size())
+      std::copy_n(from.begin(), into.size(), into.begin());
+    else
+      std::fill(into.begin(), into.end(), kUndefined);
+  };
+  take(result.depth, series.depths);
+  take(result.velocity, series.velocities);
+}
+
+// Whether every elevation of a Puls reach's table is given (a lake's levels can be taken).
+bool ElevationsGiven(const Network& network, const Reach& reach) noexcept {
+  const auto first = static_cast<std::size_t>(reach.tableStart);
+  const auto count = static_cast<std::size_t>(reach.tableCount);
+  if (first > network.elevationTable.size() || count > network.elevationTable.size() - first)
+    return false;
+  return std::none_of(network.elevationTable.begin() + static_cast<std::ptrdiff_t>(first),
+                      network.elevationTable.begin() + static_cast<std::ptrdiff_t>(first + count),
+                      [](double e) { return IsUndefined(e) || !std::isfinite(e); });
+}
+
 // The undefined value for a NaN (a figure the API could not compute).
 double Figure(double v) noexcept { return std::isnan(v) ? kUndefined : v; }
 
@@ -79,10 +104,11 @@ PulsReach PulsDescription(const Network& network, const Reach& reach, bool withE
   return description;
 }
 
-// Muskingum and Puls, with or without loss: the lateral inflow joins the reach's inflow.
+// Muskingum and Puls, with or without loss: the lateral inflow joins the reach's inflow. A
+// Puls reach asked for its levels is given its elevations where they are all known.
 void RouteSteps(const Network& network, const Reach& reach, const Hydrograph& hydrograph,
                 const RouteOptions& options, bool warm, ReachState& state, ReachOutcome& outcome,
-                Workspace& workspace) {
+                const DepthAndVelocity& series, Workspace& workspace) {
   const auto steps = static_cast<std::size_t>(reach.stepCount);
   if (reach.method == Method::kMuskingum) {
     const MuskingumReach description{reach.muskingumK, reach.muskingumX, reach.stepCount};
@@ -91,15 +117,18 @@ void RouteSteps(const Network& network, const Reach& reach, const Hydrograph& hy
                      options)
              : Route(description, hydrograph, workspace, options);
     TakeStatus(r, outcome);
+    TakeSeries(r, series);
     SaveSteps(r.state, state);
     return;
   }
   const bool loss = reach.method == Method::kPulsWithLoss;
-  const PulsReach description = PulsDescription(network, reach, false);
+  const PulsReach description =
+      PulsDescription(network, reach, series.asked() && ElevationsGiven(network, reach));
   const PulsResult r =
       warm ? Route(description, hydrograph, StepView(state, steps, true, loss), workspace, options)
            : Route(description, hydrograph, workspace, options);
   TakeStatus(r, outcome);
+  TakeSeries(r, series);
   SaveSteps(r.state, state);
 }
 
@@ -126,7 +155,7 @@ MuskingumCungeReach CungeReach(const Network& network, const Reach& reach) {
 void RouteCunge(const Network& network, const Reach& reach, std::int32_t intervalMinutes,
                 std::span<const double> inflows, std::span<const double> lateral,
                 const RouteOptions& options, bool warm, ReachState& state, ReachOutcome& outcome,
-                ReachWorkspace& workspace) {
+                const DepthAndVelocity& series, ReachWorkspace& workspace) {
   std::vector<double>& perMetre = workspace.lateralPerMetre;
   perMetre.resize(lateral.size());
   for (std::size_t t = 0; t < lateral.size(); ++t)
@@ -147,6 +176,7 @@ void RouteCunge(const Network& network, const Reach& reach, std::int32_t interva
               workspace.api, options);
   }
   TakeStatus(r, outcome);
+  TakeSeries(r, series);
   const MuskingumCungeDiagnostics& d = r.diagnostics;
   outcome.computationInterval = d.intervalWritten ? d.computationInterval : kUndefined;
   outcome.subreachCount = d.subreachCount;
@@ -240,11 +270,11 @@ std::int32_t StateCount(const Reach& reach, std::int32_t subreachCount) noexcept
 
 ReachOutcome RouteReach(const Network& network, const Reach& reach, std::int32_t intervalMinutes,
                         const ReachInflow& inflow, std::span<double> outflows, ReachState& state,
-                        ReachWorkspace& workspace) {
+                        ReachWorkspace& workspace, const DepthAndVelocity& series) {
   ReachOutcome outcome;
   const std::size_t n = inflow.upstream.size();
   bool warm = !state.values.empty();
-  const RouteOptions options{{}, outflows.first(n)};
+  const RouteOptions options{{}, outflows.first(n), series.asked()};
   const bool cunge = reach.method == Method::kMuskingumCunge8Point ||
                      reach.method == Method::kMuskingumCungePrism;
   // The reach's inflow as its method takes it: Muskingum and Puls with the lateral inflow
@@ -260,6 +290,8 @@ ReachOutcome RouteReach(const Network& network, const Reach& reach, std::int32_t
       // Nothing routed: the outflows and the state are undefined, as after a routine that
       // stops before routing.
       std::fill(outflows.begin(), outflows.begin() + static_cast<std::ptrdiff_t>(n), kUndefined);
+      std::fill(series.depths.begin(), series.depths.end(), kUndefined);
+      std::fill(series.velocities.begin(), series.velocities.end(), kUndefined);
       state = ReachState{};
       state.lastInflow = kUndefined;
       return outcome;
@@ -268,10 +300,10 @@ ReachOutcome RouteReach(const Network& network, const Reach& reach, std::int32_t
   }
   if (cunge)
     RouteCunge(network, reach, intervalMinutes, inflows, inflow.lateral, options, warm, state,
-               outcome, workspace);
+               outcome, series, workspace);
   else
     RouteSteps(network, reach, Hydrograph{intervalMinutes, inflows, {}}, options, warm, state,
-               outcome, workspace.api);
+               outcome, series, workspace.api);
   return outcome;
 }
 

@@ -86,9 +86,24 @@ struct ReachInflow {
   bool belowFailure = false;         // a reach upstream failed
 };
 
+// Where a reach's depth and velocity at each ordinate go, when asked for (as many as the
+// inflows; empty: not asked for, and not computed): the C++ API's per-ordinate results
+// (RouteOptions::depthAndVelocity), computed by the routine as it routes. Muskingum-Cunge: the
+// normal depth of the outflow at the reach's downstream end (m) and the outflow over its flow
+// area there (m/s); Puls: the water level of the last step above its table's first elevation
+// (a lake's level above its level zero; undefined where the reach's elevations are not all
+// given), no velocity; Muskingum: neither (undefined).
+struct DepthAndVelocity {
+  std::span<double> depths;
+  std::span<double> velocities;
+  bool asked() const noexcept { return !depths.empty() || !velocities.empty(); }
+};
+
 // Routes one reach over the run.
 //   inflow    at each ordinate (see ReachInflow)
 //   outflows  the reach's outflow at each ordinate (as many as the inflows)
+//   series    its depth and velocity at each ordinate, where asked for (undefined where the
+//             reach's start fails, as its outflows)
 //   state     in: the state at the first ordinate (a restart's), or no values: then the
 //             reach starts from its initial values where it has them (a Puls reach at its
 //             initial_level, else at its initial_flow; any other reach at its initial_flow),
@@ -107,6 +122,6 @@ struct ReachInflow {
 // Nothing is thrown: a routine's failure is reported in the outcome.
 ReachOutcome RouteReach(const Network& network, const Reach& reach, std::int32_t intervalMinutes,
                         const ReachInflow& inflow, std::span<double> outflows, ReachState& state,
-                        ReachWorkspace& workspace);
+                        ReachWorkspace& workspace, const DepthAndVelocity& series = {});
 
 }  // namespace tovalin::network
