@@ -752,6 +752,7 @@ ResultsWriter::ResultsWriter(const std::string& path, std::span<const double> ti
         "volume_balance_error / (in + storage at the start); undefined below 1 m3");
   f.Var("computation_interval", NC_DOUBLE, {reach}, "s", "Muskingum-Cunge computation interval");
   f.Var("subreach_count", NC_INT, {reach}, "1", "Muskingum-Cunge subreaches");
+  f.Var("subreach_steps", NC_INT64, {reach}, "1", "Muskingum-Cunge subreach-steps routed");
   f.Var("courant_min", NC_DOUBLE, {reach}, "1", "smallest Courant number ck dt / dx");
   f.Var("courant_max", NC_DOUBLE, {reach}, "1", "largest Courant number ck dt / dx");
   f.Var("reynolds_min", NC_DOUBLE, {reach}, "1",
@@ -834,6 +835,10 @@ void ResultsWriter::WriteBlock(std::int64_t first, std::span<const ReachId> ids,
   putInt("status_severity", [&](std::size_t i) { return outcomes[i].severity; });
   putInt("upstream_failed", [&](std::size_t i) { return std::int32_t{upstreamFailed[i]}; });
   putInt("subreach_count", [&](std::size_t i) { return outcomes[i].subreachCount; });
+  std::vector<long long> steps(n);
+  for (std::size_t i = 0; i < n; ++i) steps[i] = outcomes[i].subreachSteps;
+  Check(nc_put_vara_longlong(id_, var("subreach_steps"), start + 1, extent + 1, steps.data()),
+        path_, "subreach_steps");
   putReal("inflow_volume", &ReachOutcome::inflowVolume);
   putReal("outflow_volume", &ReachOutcome::outflowVolume);
   putReal("storage_start", &ReachOutcome::storageStart);

@@ -180,6 +180,7 @@ void RouteCunge(const Network& network, const Reach& reach, std::int32_t interva
   const MuskingumCungeDiagnostics& d = r.diagnostics;
   outcome.computationInterval = d.intervalWritten ? d.computationInterval : kUndefined;
   outcome.subreachCount = d.subreachCount;
+  outcome.subreachSteps = d.subreachSteps;
   outcome.courantMin = Figure(d.courantMin), outcome.courantMax = Figure(d.courantMax);
   outcome.reynoldsMin = Figure(d.reynoldsMin), outcome.reynoldsMax = Figure(d.reynoldsMax);
   state.values.assign(r.state.nodeFlows.begin(), r.state.nodeFlows.end());

@@ -45,11 +45,12 @@ struct ReachOutcome {
   // boundary inflow) and its outflow as written.
   double forcingVolume = 0.0;
   double writtenOutflowVolume = 0.0;
-  // Muskingum-Cunge only (the undefined value otherwise): computation interval (s), subreach
-  // count, and the ranges of the Courant number ck dt / dx and of the cell Reynolds number
+  // Muskingum-Cunge only (the undefined value, or 0, otherwise): computation interval (s),
+  // subreach count, subreach-steps routed, and the ranges of the Courant number ck dt / dx and of the cell Reynolds number
   // Q / (S T ck dx) over the depth computations of the run (undefined when none was made).
   double computationInterval = kUndefined;
   std::int32_t subreachCount = 0;
+  std::int64_t subreachSteps = 0;  // subreach-steps routed (the work of the run)
   double courantMin = kUndefined;
   double courantMax = kUndefined;
   double reynoldsMin = kUndefined;

@@ -903,7 +903,7 @@ TEST(NetworkEngine, WrittenBlockCrossesTheWireWhole) {
                       &o.writtenOutflowVolume, &o.computationInterval, &o.courantMin,
                       &o.courantMax, &o.reynoldsMin, &o.reynoldsMax})
       *f = v, v += 1.0;
-    o.subreachCount = 4 + r;
+    o.subreachCount = 4 + r, o.subreachSteps = 1000 + r;
     block.outcomes.push_back(o);
     block.states.push_back({{0.5, 1.5, 2.5 + r}, 8.0 + r, 900.0, 3 + r});
   }
@@ -925,8 +925,10 @@ TEST(NetworkEngine, WrittenBlockCrossesTheWireWhole) {
   ASSERT_EQ(got.states.size(), 2u);
   for (int r = 0; r < 2; ++r) {
     const ReachOutcome &a = block.outcomes[r], &b = got.outcomes[r];
-    EXPECT_EQ(std::tie(a.routine, a.messageNumber, a.severity, a.message, a.subreachCount),
-              std::tie(b.routine, b.messageNumber, b.severity, b.message, b.subreachCount));
+    EXPECT_EQ(std::tie(a.routine, a.messageNumber, a.severity, a.message, a.subreachCount,
+                       a.subreachSteps),
+              std::tie(b.routine, b.messageNumber, b.severity, b.message, b.subreachCount,
+                       b.subreachSteps));
     EXPECT_EQ(std::tie(a.inflowVolume, a.outflowVolume, a.storageStart, a.storageEnd, a.loss,
                        a.balanceError, a.balanceRelative, a.forcingVolume,
                        a.writtenOutflowVolume, a.computationInterval, a.courantMin,
@@ -1071,6 +1073,7 @@ std::map<ReachId, std::vector<double>> ReadSeries(const std::string& path, const
 //     and 1 m per row, level zero at 100 m) carrying 15 m3/s: level 101.5 m, depth 1.5 m,
 //     no velocity;
 //   reach 3, Muskingum: neither.
+// The trapezoid's subreach-steps are its subreaches times its computation steps.
 TEST(NetworkEngine, DepthAndVelocityAtSteadyFlowAreTheHandComputedOnes) {
   constexpr double kDepth = 1.2, kWidth = 8.0, kSide = 2.0, kN = 0.035, kSlope = 0.002;
   constexpr double kLakeFlow = 15.0, kLakeDepth = 1.5;
@@ -1129,6 +1132,12 @@ TEST(NetworkEngine, DepthAndVelocityAtSteadyFlowAreTheHandComputedOnes) {
     EXPECT_TRUE(IsUndefined(depth.at(3)[t]));
     EXPECT_TRUE(IsUndefined(velocity.at(3)[t]));
   }
+  // The trapezoid's work: NSUB subreaches over every computation step after the first.
+  const double dt = ReadReachFigure(dir / "out.nc", "computation_interval").at(1)[0];
+  const double nsub = ReadReachFigure(dir / "out.nc", "subreach_count").at(1)[0];
+  const double steps = nsub * (kTimes - 1) * 3600.0 / dt;
+  EXPECT_EQ(ReadReachFigure(dir / "out.nc", "subreach_steps").at(1)[0], steps);
+  EXPECT_EQ(s.subreachSteps, steps);
 }
 
 }  // namespace
