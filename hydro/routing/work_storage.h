@@ -42,11 +42,11 @@ class StorageBudget {
   std::size_t limit_ = 0;  // CallStorageLimit(), once the total has passed kStorageGrantedUnasked
 };
 
-// Sizes v to n elements within the call's budget; false when the budget refuses them or the
-// storage cannot be obtained (v is then left as it was, or empty). An array that must grow gives back
-// its old storage first and obtains exactly n elements, so that the call never holds more than
-// it counted; the elements of an array that grew are 0, those of one that did not are kept
-// from an earlier call: every caller writes what it reads.
+// Sizes v to n elements within the call's budget; false when the budget refuses them (v left
+// as it was) or the storage cannot be obtained (v then empty). An array that must grow gives
+// back its old storage first and obtains exactly n elements, so that the call never holds more
+// than it counted; the elements of an array that grew are 0, those of one that did not are
+// kept from an earlier call: every caller writes what it reads.
 bool Fit(std::vector<double>& v, std::size_t n, StorageBudget& budget) noexcept;
 
 }  // namespace tovalin
