@@ -412,8 +412,8 @@ PulsResult RouteCall(const PulsReach& reach, const Hydrograph& hydrograph,
 template <bool kWithLoss>
 PulsResult RouteCold(const PulsReach& reach, const Hydrograph& hydrograph, Workspace& workspace,
                      const RouteOptions& options) {
-  // Steady flow from the first inflow in every step. A start the budget refuses leaves the
-  // budget as it was, so the call's own arrays of as many steps are refused too (message 11).
+  // Steady flow from the first inflow in every step. A start the budget refuses (or the
+  // system) leaves no room for the call's own arrays of as many steps: message 11.
   StorageBudget budget;
   std::vector<double>& start = detail::WorkspaceAccess{workspace}.startOutflows();
   const std::size_t steps = static_cast<std::size_t>(std::max(reach.steps, 0));

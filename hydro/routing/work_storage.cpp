@@ -25,6 +25,7 @@ bool WithinStorageLimit(std::size_t bytes) noexcept {
 }
 
 bool StorageBudget::take(std::size_t count) noexcept {
+  if (refused_) return false;
   // Beyond the fixed limit whatever the system: this also keeps count x 8 from overflowing.
   if (count > (kMaxCallStorageBytes - used_) / sizeof(double)) return false;
   const std::size_t total = used_ + count * sizeof(double);
@@ -46,10 +47,10 @@ bool Fit(std::vector<double>& v, std::size_t n, StorageBudget& budget) noexcept 
     v.resize(n);
     return true;
   } catch (const std::bad_alloc&) {
-    return false;
   } catch (const std::length_error&) {
-    return false;
   }
+  budget.refused();
+  return false;
 }
 
 }  // namespace tovalin

@@ -32,18 +32,23 @@ bool WithinStorageLimit(std::size_t bytes) noexcept;
 class StorageBudget {
  public:
   // Takes count doubles. False, and nothing taken, when the call's total would pass
-  // CallStorageLimit() (or not be representable); then the array must not be sized.
+  // CallStorageLimit() (or not be representable), or after storage the system refused; then
+  // the array must not be sized.
   bool take(std::size_t count) noexcept;
+  // The system refused storage the budget had granted: the call takes nothing more.
+  void refused() noexcept { refused_ = true; }
   // Bytes taken so far.
   std::size_t used() const noexcept { return used_; }
 
  private:
   std::size_t used_ = 0;
   std::size_t limit_ = 0;  // CallStorageLimit(), once the total has passed kStorageGrantedUnasked
+  bool refused_ = false;
 };
 
 // Sizes v to n elements within the call's budget; false when the budget refuses them (v left
-// as it was) or the storage cannot be obtained (v then empty). An array that must grow gives
+// as it was) or the storage cannot be obtained (v then empty, and the budget refuses every
+// later request of the call). An array that must grow gives
 // back its old storage first and obtains exactly n elements, so that the call never holds more
 // than it counted; the elements of an array that grew are 0, those of one that did not are
 // kept from an earlier call: every caller writes what it reads.
