@@ -1,10 +1,11 @@
 // How much work storage one routing call may obtain, and the sizing of a work array within it.
 // A call's work storage is the sum, in bytes, of the arrays it sizes (each counted at the size
 // the call asks for, whatever its workspace already holds), so that whether a call is served
-// never depends on the calls before it. A call that would need more than its limit is refused
-// with the routine's message 11 before any of that storage is obtained or touched: with the
-// system's memory overcommitted, an allocation that succeeds is no promise that its pages can
-// be had, and a host whose pages run out is killed rather than told.
+// never depends on the calls before it. Each array is counted before it is obtained: the one
+// that would take the total past the call's limit is never obtained nor touched, and the call
+// reports the routine's message 11, having held no more than its limit. With the system's
+// memory overcommitted, an allocation that succeeds is no promise that its pages can be had,
+// and a host whose pages run out is killed rather than told.
 #pragma once
 
 #include <cstddef>
@@ -13,9 +14,9 @@
 namespace tovalin {
 
 // The most work storage one call obtains, bytes: 8 GiB, or half the physical memory the
-// system reports where that is less. 8 GiB holds every call the routines can route (the
-// largest Muskingum-Cunge run, 2^25 computation steps over as many ordinates with depths and
-// velocities, takes 2.25 GiB) and refuses every Muskingum or Puls step count above 2^30.
+// system reports where that is less. 8 GiB holds the largest Muskingum-Cunge run (2^25
+// computation steps over as many ordinates, with depths and velocities: 2.25 GiB) more than
+// three times over, and refuses every Muskingum or Puls step count above 2^30.
 inline constexpr std::size_t kMaxCallStorageBytes = std::size_t{1} << 33;
 // A call's storage up to this total (64 MiB) is granted without asking the system its memory.
 inline constexpr std::size_t kStorageGrantedUnasked = std::size_t{1} << 26;

@@ -3,7 +3,8 @@
 // a call of the same or larger sizes, a call allocates nothing. Muskingum-Cunge sizes follow
 // the data (computation steps and subreaches), so its capacity grows to the largest seen.
 // A call whose arrays would come to more than the smaller of 8 GiB and half the physical
-// memory obtains none of them and reports message 11 (docs/cpp-api.md, Work storage).
+// memory reports message 11 without obtaining the storage beyond it (docs/cpp-api.md, Work
+// storage).
 // A result's arrays and text are views into the workspace, valid until its next call.
 // One workspace serves one call at a time: give each thread its own.
 #pragma once
