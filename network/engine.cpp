@@ -15,6 +15,7 @@
 #include <oneapi/tbb/flow_graph.h>
 #include <oneapi/tbb/global_control.h>
 #include <oneapi/tbb/info.h>
+#include <oneapi/tbb/parallel_for.h>
 #include <oneapi/tbb/task_arena.h>
 
 #include <algorithm>
@@ -23,6 +24,7 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <numeric>
 #include <unordered_map>
 
 #include "network/netcdf_io.h"
@@ -408,11 +410,43 @@ class ShareRouting {
   }
 
   // Routes the block sequence[b0, b1) on the flow graph: a node per reach, an edge from each
-  // upstream reach routed in the same block (the others are routed already). The first fault
-  // of a task stops the rest of the block and goes to the exchange.
+  // upstream reach routed in the same block (the others are routed already). Every reach of
+  // the block is planned first, in parallel (its discretisation and the estimated work of its
+  // call, PlanReach), and of the reaches ready to go the one whose chain to the end of the
+  // block (itself and every reach below it there) holds the most work starts first: the most
+  // expensive chains start first, so that no thread is left alone with a long chain at the
+  // end of the block. Any order gives the same results. The first fault of a task stops the
+  // rest of the block and goes to the exchange.
   void RouteBlock(std::size_t b0, std::size_t b1) {
     const std::size_t count = b1 - b0;
     TaskFault fault;
+    const auto guarded = [&](std::int64_t slot, const auto& work) {
+      const ReachId id = share_.ReachOf(slot).id;
+      if (fault.raised) return;
+      tReach = id;
+      try {
+        work();
+      } catch (const std::bad_alloc&) {
+        fault.Record(id, "out of memory");
+      } catch (const std::exception& e) {
+        fault.Record(id, e.what());
+      }
+      tReach = 0;
+    };
+    node_.clear();
+    for (std::size_t i = b0; i < b1; ++i) node_.emplace(share_.sequence[i], i - b0);
+    plans_.assign(count, ReachPlan{});
+    threads_.arena.execute([&] {
+      tbb::parallel_for(std::size_t{0}, count, [&](std::size_t i) {
+        const std::int64_t slot = share_.sequence[b0 + i];
+        guarded(slot, [&] {
+          plans_[i] = PlanReach(share_.parameters, share_.ReachOf(slot), share_.states[slot],
+                                share_.intervalMinutes, share_.times);
+        });
+      });
+    });
+    if (!fault.what.empty()) exchange_.Fault(fault.reach, fault.what);
+    Prioritise(b0, b1);
     threads_.arena.execute([&] {
       tbb::flow::graph graph;
       using Node = tbb::flow::continue_node<tbb::flow::continue_msg>;
@@ -421,23 +455,17 @@ class ShareRouting {
       for (std::size_t i = b0; i < b1; ++i) {
         const std::int64_t slot = share_.sequence[i];
         const LateralColumn lateral = lateral_.columns[i - b0];
-        nodes.push_back(std::make_unique<Node>(graph, [&, slot, lateral](tbb::flow::continue_msg) {
-          const ReachId id = share_.ReachOf(slot).id;
-          if (fault.raised) return;
-          tReach = id;
-          try {
-            exchange_.BeforeRouting(id);
-            share_.Route(slot, lateral, threads_.scratch.local());
-          } catch (const std::bad_alloc&) {
-            fault.Record(id, "out of memory");
-          } catch (const std::exception& e) {
-            fault.Record(id, e.what());
-          }
-          tReach = 0;
-        }));
+        const ReachPlan* plan = &plans_[i - b0];
+        nodes.push_back(std::make_unique<Node>(
+            graph,
+            [&, slot, lateral, plan](tbb::flow::continue_msg) {
+              guarded(slot, [&] {
+                exchange_.BeforeRouting(share_.ReachOf(slot).id);
+                share_.Route(slot, lateral, threads_.scratch.local(), plan);
+              });
+            },
+            priority_[i - b0]));
       }
-      node_.clear();
-      for (std::size_t i = b0; i < b1; ++i) node_.emplace(share_.sequence[i], i - b0);
       std::vector<std::size_t> sources;
       for (std::size_t i = b0; i < b1; ++i) {
         const std::int64_t reach = share_.ReachAt(share_.sequence[i]);
@@ -457,6 +485,30 @@ class ShareRouting {
       graph.wait_for_all();
     });
     if (!fault.what.empty()) exchange_.Fault(fault.reach, fault.what);
+  }
+
+  // The priorities of the block's reaches from their plans: the work of each reach's chain to
+  // the end of the block, its own and that of the reach below it in the block (a reach's
+  // downstream reach comes later in the sequence), ranked: the largest chain gets the highest
+  // priority, count, the smallest 1 (0 is oneTBB's none).
+  void Prioritise(std::size_t b0, std::size_t b1) {
+    const std::size_t count = b1 - b0;
+    chain_.assign(count, 0.0);
+    for (std::size_t i = count; i-- > 0;) {
+      const std::int64_t down = share_.topology.downstream[share_.ReachAt(share_.sequence[b0 + i])];
+      double below = 0.0;
+      if (down >= 0 && share_.Holds(down))
+        if (const auto at = node_.find(share_.Slot(down)); at != node_.end())
+          below = chain_[at->second];
+      chain_[i] = plans_[i].work + below;
+    }
+    rank_.resize(count);
+    std::iota(rank_.begin(), rank_.end(), std::size_t{0});
+    std::stable_sort(rank_.begin(), rank_.end(),
+                     [&](std::size_t a, std::size_t b) { return chain_[a] > chain_[b]; });
+    priority_.resize(count);
+    for (std::size_t r = 0; r < count; ++r)
+      priority_[rank_[r]] = static_cast<tbb::flow::node_priority_t>(count - r);
   }
 
   // Hands over the share's reaches routed without a gap since the last hand-over, in written
@@ -516,6 +568,11 @@ class ShareRouting {
   std::vector<std::uint8_t> routed_;     // by share slot
   std::unordered_map<std::int64_t, std::size_t> outboundOf_;  // share slot -> outbound link
   std::unordered_map<std::int64_t, std::size_t> node_;  // share slot -> node of the block
+  // By node of the block: its plan, the work of its chain, its priority; the nodes by rank.
+  std::vector<ReachPlan> plans_;
+  std::vector<double> chain_;
+  std::vector<tbb::flow::node_priority_t> priority_;
+  std::vector<std::size_t> rank_;
   std::int64_t written_ = 0;             // share slots handed over
 };
 

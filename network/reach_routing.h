@@ -100,11 +100,28 @@ struct DepthAndVelocity {
   bool asked() const noexcept { return !depths.empty() || !velocities.empty(); }
 };
 
+// What a reach's routing is planned with before its block is routed: a Muskingum-Cunge
+// reach's discretisation, chosen from the reach and its reference flow when it does not start
+// from a restart's state (RouteReach then routes at it instead of choosing it again), and the
+// estimated work of its call, in Muskingum-Cunge subreach-steps through a trapezoid (the
+// other methods and sections by their cost per step against it), by which the engine starts
+// the most expensive chains of reaches first.
+struct ReachPlan {
+  MuskingumCungeDiscretisation discretisation;
+  bool chosen = false;  // discretisation holds the choice
+  double work = 0.0;
+};
+
+// The plan of a reach routed over `times` ordinates from `state` (a restart's, or no values).
+ReachPlan PlanReach(const Network& network, const Reach& reach, const ReachState& state,
+                    std::int32_t intervalMinutes, std::size_t times);
+
 // Routes one reach over the run.
 //   inflow    at each ordinate (see ReachInflow)
 //   outflows  the reach's outflow at each ordinate (as many as the inflows)
 //   series    its depth and velocity at each ordinate, where asked for (undefined where the
 //             reach's start fails, as its outflows)
+//   plan      the reach's plan (PlanReach with the same state), or null: chosen here
 //   state     in: the state at the first ordinate (a restart's), or no values: then the
 //             reach starts from its initial values where it has them (a Puls reach at its
 //             initial_level, else at its initial_flow; any other reach at its initial_flow),
@@ -123,6 +140,7 @@ struct DepthAndVelocity {
 // Nothing is thrown: a routine's failure is reported in the outcome.
 ReachOutcome RouteReach(const Network& network, const Reach& reach, std::int32_t intervalMinutes,
                         const ReachInflow& inflow, std::span<double> outflows, ReachState& state,
-                        ReachWorkspace& workspace, const DepthAndVelocity& series = {});
+                        ReachWorkspace& workspace, const DepthAndVelocity& series = {},
+                        const ReachPlan* plan = nullptr);
 
 }  // namespace tovalin::network

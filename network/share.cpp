@@ -65,7 +65,8 @@ std::int64_t Share::AddInbound(std::int64_t reach) {
   return slot;
 }
 
-void Share::Route(std::int64_t slot, LateralColumn lateral, RoutingScratch& scratch) {
+void Share::Route(std::int64_t slot, LateralColumn lateral, RoutingScratch& scratch,
+                  const ReachPlan* plan) {
   const std::int64_t reach = ReachAt(slot);
   const Reach& description = ReachOf(slot);
   const std::size_t n = times;
@@ -94,7 +95,7 @@ void Share::Route(std::int64_t slot, LateralColumn lateral, RoutingScratch& scra
   ReachOutcome outcome =
       RouteReach(parameters, description, intervalMinutes,
                  ReachInflow{scratch.upstream, scratch.lateral, upstreamFailure != 0}, out, state,
-                 scratch.reach, series);
+                 scratch.reach, series, plan);
   const double dt = 60.0 * intervalMinutes;
   outcome.forcingVolume = TrapezoidVolume(scratch.lateral, dt);
   if (boundary != boundaries.end()) outcome.forcingVolume += TrapezoidVolume(boundary->second, dt);

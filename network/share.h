@@ -83,8 +83,11 @@ struct Share {
   // Routes the reach of share slot `slot`: its inflow is the outflows of its upstream reaches
   // in ascending reach_id, then its boundary inflow; its lateral inflow is `lateral`. Writes
   // its outflow (and its depth and velocity where asked for), failure mark, state (undefined
-  // when the call stopped before routing) and outcome. Nothing is thrown but what memory and the routine's own faults throw.
-  void Route(std::int64_t slot, LateralColumn lateral, RoutingScratch& scratch);
+  // when the call stopped before routing) and outcome, routing at its plan (PlanReach; null:
+  // planned in the call). Nothing is thrown but what memory and the routine's own faults
+  // throw.
+  void Route(std::int64_t slot, LateralColumn lateral, RoutingScratch& scratch,
+             const ReachPlan* plan = nullptr);
 
  private:
   std::unordered_map<std::int64_t, std::int64_t> remoteSlot_;  // file index -> slot
