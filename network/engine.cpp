@@ -216,8 +216,12 @@ class Writing {
   Writing(const Topology& topology, bool keepStates, RunSummary& summary)
       : topology_(topology), keepStates_(keepStates), summary_(summary) {}
 
-  void Open(const RunOptions& options, const ForcingLayout& layout, std::vector<double> times) {
+  // Opens the results; the forcing's unrouted inflow (empty: none) goes into the account.
+  void Open(const RunOptions& options, const ForcingLayout& layout, std::vector<double> times,
+            std::span<const double> unrouted) {
     times_ = std::move(times);
+    summary_.unroutedGiven = !unrouted.empty();
+    summary_.unroutedVolume = TrapezoidVolume(unrouted, 60.0 * layout.intervalMinutes);
     const auto reaches = static_cast<std::int64_t>(topology_.order.size());
     writer_ = std::make_unique<ResultsWriter>(
         options.outputPath, times_, layout.timeUnits, reaches,
@@ -517,7 +521,8 @@ RunSummary Run(const RunOptions& options, Exchange& exchange) {
   Writing writing(topology, !options.restartOutPath.empty(), summary);
   try {
     LoadShareInputs(options, reaches, input, *share);
-    if (lead) writing.Open(options, layout, input.forcing->ReadTimes());
+    if (lead)
+      writing.Open(options, layout, input.forcing->ReadTimes(), input.forcing->ReadUnrouted());
   } catch (const std::exception& e) {
     exchange.Fault(0, e.what());
   }

@@ -10,6 +10,11 @@
 // of the trapezoid at normal flow. Lateral inflow: a base flow of 0.02 m3/s per km, and on the
 // storm's part of the basin (a third of the routing order, i.e. whole subtrees) a triangular storm
 // of peak 0.5 m3/s per km rising over the first quarter of the run and falling over the next half.
+// Reference flow of a Muskingum-Cunge reach (the flow its discretisation is chosen at): the
+// midway flow between the lowest and the highest inflow the forcing brings down to the reach,
+// as a one-call run takes the midway flow of its hydrograph: per km of the reach and of every
+// reach upstream, the base flow plus half the storm's peak where the storm falls, and half
+// way up the boundary hydrograph below the boundary reach.
 #include "network/generator.h"
 
 #include <algorithm>
@@ -39,6 +44,8 @@ constexpr double kWaveCelerity = 1.5;  // m/s, for the Muskingum K = L / c
 constexpr double kMuskingumX = 0.2;
 constexpr double kBaseFlowPerKm = 0.02;  // m3/s per km
 constexpr double kStormPeakPerKm = 0.5;  // m3/s per km
+constexpr double kBoundaryBase = 2.0;    // m3/s, the boundary hydrograph before and after it rises
+constexpr double kBoundaryRise = 8.0;    // m3/s, its rise at the storm's peak
 constexpr double kBedElevation = 100.0;  // m
 constexpr double kLossRate = 1.0e-6;     // m/s
 constexpr int kTablePairs = 12;
@@ -60,6 +67,10 @@ struct Random {
     return std::exp(kSpread * std::sqrt(-2.0 * std::log(u)) * std::cos(2.0 * kPi * v));
   }
 };
+
+// The storm's part of a network of n reaches: routing positions StormFirst to StormEnd - 1.
+std::int64_t StormFirst(std::int64_t n) noexcept { return n / 3; }
+std::int64_t StormEnd(std::int64_t n) noexcept { return 2 * n / 3; }
 
 // Normal depth in a wide trapezoid by bisection of Manning's formula Q = A R^(2/3) S^(1/2) / n.
 double NormalArea(double q, double b, double z, double n, double s) {
@@ -191,6 +202,25 @@ GeneratedNetwork GenerateNetwork(const GeneratorOptions& options) {
   }
   // Files in routing order: then every block of the run reads one contiguous span.
   const Topology topology = BuildTopology(net);
+  // Reference flows, summed from the sources down (children come after their parent): the
+  // midway flow per km, the base flow plus half the storm's peak on the storm's part of the
+  // routing order (as WriteGenerated lays the storm), and the boundary's.
+  std::vector<double> midway(n, 0.0);
+  for (std::int64_t i = n - 1; i >= 0; --i) {
+    const std::int64_t p = topology.position[i];
+    const bool stormed = p >= StormFirst(n) && p < StormEnd(n);
+    midway[i] += net.reaches[i].reachLength / 1000.0 *
+                 (kBaseFlowPerKm + (stormed ? 0.5 * kStormPeakPerKm : 0.0));
+    if (parent[i] >= 0) midway[parent[i]] += midway[i];
+  }
+  if (options.methods == MethodMix::kMixed)
+    for (std::int64_t i = topology.order.front(); i >= 0; i = parent[i])
+      midway[i] += kBoundaryBase + 0.5 * kBoundaryRise;
+  for (std::int64_t i = 0; i < n; ++i) {
+    Reach& r = net.reaches[i];
+    if (r.method == Method::kMuskingumCunge8Point || r.method == Method::kMuskingumCungePrism)
+      r.referenceFlow = midway[i];
+  }
   Network sorted;
   sorted.storageTable = std::move(net.storageTable);
   sorted.outflowTable = std::move(net.outflowTable);
@@ -227,7 +257,7 @@ void WriteGenerated(const GeneratorOptions& options, const GeneratedNetwork& g,
   const double rise = std::max(1.0, 0.25 * (nt - 1)), fall = std::max(1.0, 0.5 * (nt - 1));
   for (std::size_t t = 0; t < nt; ++t)
     storm[t] = t <= rise ? t / rise : std::max(0.0, 1.0 - (t - rise) / fall);
-  const std::int64_t stormFirst = n / 3, stormLast = 2 * n / 3;
+  const std::int64_t stormFirst = StormFirst(n), stormLast = StormEnd(n);
   const auto lateral = [&](std::int64_t first, std::int64_t count, std::vector<double>& block) {
     block.assign(nt * static_cast<std::size_t>(count), 0.0);
     for (std::int64_t j = 0; j < count; ++j) {
@@ -241,7 +271,7 @@ void WriteGenerated(const GeneratorOptions& options, const GeneratedNetwork& g,
   std::vector<double> boundary(nt * g.boundaryReachIds.size());
   for (std::size_t t = 0; t < nt; ++t)
     for (std::size_t b = 0; b < g.boundaryReachIds.size(); ++b)
-      boundary[t * g.boundaryReachIds.size() + b] = 2.0 + 8.0 * storm[t];
+      boundary[t * g.boundaryReachIds.size() + b] = kBoundaryBase + kBoundaryRise * storm[t];
   WriteForcing(forcingPath, layout, times, lateral, boundary);
 }
 

@@ -484,6 +484,9 @@ ForcingReader::ForcingReader(const std::string& path) : file_(path) {
         boundaryColumn.Integers("boundary_reach_id", 0, boundaries, std::nullopt, true);
     boundary_ = along("boundary_inflow", {"time", "boundary"});
   }
+  unrouted_ = file_.Find(kUnroutedInflow);
+  if (unrouted_ && unrouted_->dimensions != std::vector<std::string>{"time"})
+    throw FileError(path + ": " + kUnroutedInflow + " does not lie along the time dimension");
 }
 
 ForcingReader::~ForcingReader() = default;
@@ -524,6 +527,18 @@ void ForcingReader::ReadBoundary(std::int64_t boundary, std::vector<double>& val
   const auto b = static_cast<std::size_t>(boundary);
   ReadReals(*boundary_, Slab{{0, b}, {times, 1}}, values);
   CheckFlows(file_.path(), "boundary_inflow", values, 1, b, layout_.boundaryReachIds);
+}
+
+std::vector<double> ForcingReader::ReadUnrouted() {
+  if (!unrouted_) return {};
+  std::vector<double> values;
+  ReadReals(*unrouted_, Slab{}, values);
+  for (std::size_t t = 0; t < values.size(); ++t)
+    if (values[t] != kUndefined && !(std::fabs(values[t]) <= kLargestFlow))
+      throw FileError(file_.path() + ": " + kUnroutedInflow + " at time " + std::to_string(t) +
+                      " is " + std::to_string(values[t]) +
+                      " m3/s, beyond the largest flow taken (1e8 m3/s)");
+  return values;
 }
 
 void WriteForcing(
@@ -758,7 +773,8 @@ void WriteRestart(const std::string& path, const RestartData& r) {
   const int vId = f.Var("reach_id", NC_INT64, {reach}, nullptr, "reach identifier");
   const int vMethod = f.Var("method", NC_INT, {reach}, nullptr, "routing method");
   f.Text(vMethod, "flag_meanings", kMethodMeanings);
-  const int vStart = f.Var("state_start", NC_INT, {reach}, "1", "first state of the reach");
+  // 64-bit: a national network's states pass 2^31 values (a reader takes any integer type).
+  const int vStart = f.Var("state_start", NC_INT64, {reach}, "1", "first state of the reach");
   const int vCount = f.Var("state_count", NC_INT, {reach}, "1", "states of the reach");
   // Flows (m3/s), storage indicators (m3/s) and node depths (m) laid end to end per reach:
   // no one unit, so none is declared.
@@ -775,10 +791,10 @@ void WriteRestart(const std::string& path, const RestartData& r) {
   Check(nc_put_var_double(f.id, vTime, &r.time), path, "time");
   Check(nc_put_var_int(f.id, vInterval, &r.intervalMinutes), path, "interval");
   if (n) {
-    std::vector<std::int32_t> starts(r.stateStart.begin(), r.stateStart.end());
+    const std::vector<long long> starts(r.stateStart.begin(), r.stateStart.end());
     PutIds(f, vId, r.reachIds, "reach_id");
     Check(nc_put_var_int(f.id, vMethod, r.methods.data()), path, "method");
-    Check(nc_put_var_int(f.id, vStart, starts.data()), path, "state_start");
+    Check(nc_put_var_longlong(f.id, vStart, starts.data()), path, "state_start");
     Check(nc_put_var_int(f.id, vCount, r.stateCount.data()), path, "state_count");
     Check(nc_put_var_double(f.id, vLast, r.lastInflow.data()), path, "last_inflow");
     Check(nc_put_var_double(f.id, vDt, r.computationInterval.data()), path, "computation_interval");

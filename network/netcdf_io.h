@@ -35,6 +35,9 @@ Network ReadNetworkPart(const std::string& path, std::int64_t first, std::int64_
 // other than undefined; gages where the network has them).
 void WriteNetwork(const std::string& path, const Network& network);
 
+// The forcing's optional flow that enters and leaves the basin unrouted, m3/s along time.
+inline constexpr const char* kUnroutedInflow = "unrouted_inflow";
+
 // An open forcing file.
 class ForcingReader {
  public:
@@ -51,10 +54,14 @@ class ForcingReader {
   void ReadBoundary(std::int64_t boundary, std::vector<double>& values);
   // The time axis as the file holds it, in layout().timeUnits.
   std::vector<double> ReadTimes();
+  // The flow that enters the basin and leaves it unrouted (`unrouted_inflow(time)`, m3/s: the
+  // terminal nexus points' of an imported hydrofabric) at every time; empty when the file has
+  // none. A fill or missing value reads as undefined.
+  std::vector<double> ReadUnrouted();
 
  private:
   InputFile file_;
-  std::optional<Variable> lateral_, boundary_;
+  std::optional<Variable> lateral_, boundary_, unrouted_;
   std::vector<double> times_;
   ForcingLayout layout_;
 };

@@ -1,9 +1,10 @@
 // Routing of one reach over a run through the C++ API: the reach's description and
-// hydrograph built from the network's record, one call, and the result's status, volume
-// account, diagnostics and state taken over into the outcome. Restart values per method:
-// Muskingum each step's outflow; Puls each step's outflow then its storage indicator (and,
-// with loss, its outflow before the loss); Muskingum-Cunge the flow then the depth at each of
-// the NSUB + 1 nodes.
+// hydrograph built from the network's record, its start (a restart's state, a state built by
+// the API from the reach's initial flow or level, or the cold start), one call, and the
+// result's status, volume account, diagnostics and state taken over into the outcome. Restart
+// values per method: Muskingum each step's outflow; Puls each step's outflow then its storage
+// indicator (and, with loss, its outflow before the loss); Muskingum-Cunge the flow then the
+// depth at each of the NSUB + 1 nodes.
 #include "network/reach_routing.h"
 
 #include <algorithm>
@@ -60,6 +61,24 @@ bool SameOrdinate(double a, double b) noexcept {
 // The undefined value for a NaN (a figure the API could not compute).
 double Figure(double v) noexcept { return std::isnan(v) ? kUndefined : v; }
 
+// The Puls description of a reach: its table (and elevations with loss, or where asked for a
+// start at a level), steps and loss.
+PulsReach PulsDescription(const Network& network, const Reach& reach, bool withElevation) {
+  const auto first = static_cast<std::size_t>(reach.tableStart);
+  const auto count = static_cast<std::size_t>(reach.tableCount);
+  const bool loss = reach.method == Method::kPulsWithLoss;
+  PulsReach description;
+  description.storage = std::span(network.storageTable).subspan(first, count);
+  description.outflow = std::span(network.outflowTable).subspan(first, count);
+  description.steps = reach.stepCount;
+  description.withLoss = loss;
+  if (loss || withElevation)
+    description.elevation = std::span(network.elevationTable).subspan(first, count);
+  description.lossElevation = reach.lossElevation;
+  description.lossRate = reach.lossRate;
+  return description;
+}
+
 // Muskingum and Puls, with or without loss: the lateral inflow joins the reach's inflow.
 void RouteSteps(const Network& network, const Reach& reach, const Hydrograph& hydrograph,
                 const RouteOptions& options, bool warm, ReachState& state, ReachOutcome& outcome,
@@ -75,17 +94,8 @@ void RouteSteps(const Network& network, const Reach& reach, const Hydrograph& hy
     SaveSteps(r.state, state);
     return;
   }
-  const auto first = static_cast<std::size_t>(reach.tableStart);
-  const auto count = static_cast<std::size_t>(reach.tableCount);
   const bool loss = reach.method == Method::kPulsWithLoss;
-  PulsReach description;
-  description.storage = std::span(network.storageTable).subspan(first, count);
-  description.outflow = std::span(network.outflowTable).subspan(first, count);
-  description.steps = reach.stepCount;
-  description.withLoss = loss;
-  if (loss) description.elevation = std::span(network.elevationTable).subspan(first, count);
-  description.lossElevation = reach.lossElevation;
-  description.lossRate = reach.lossRate;
+  const PulsReach description = PulsDescription(network, reach, false);
   const PulsResult r =
       warm ? Route(description, hydrograph, StepView(state, steps, true, loss), workspace, options)
            : Route(description, hydrograph, workspace, options);
@@ -132,7 +142,9 @@ void RouteCunge(const Network& network, const Reach& reach, std::int32_t interva
                                         state.lastInflow};
     r = Route(description, hydrograph, start, workspace.api, options);
   } else {
-    r = Route(description, hydrograph, workspace.api, options);
+    r = Route(description, hydrograph,
+              ChooseDiscretisation(description, intervalMinutes, reach.referenceFlow),
+              workspace.api, options);
   }
   TakeStatus(r, outcome);
   const MuskingumCungeDiagnostics& d = r.diagnostics;
@@ -145,6 +157,68 @@ void RouteCunge(const Network& network, const Reach& reach, std::int32_t interva
   state.lastInflow = r.state.lastInflow;
   state.computationInterval = r.state.computationInterval;
   state.subreachCount = r.state.subreachCount;
+}
+
+// Whether a reach without a restart's state starts from its initial values: a Puls reach
+// from its level or its flow, any other from its flow.
+bool StartsFromInitialValues(const Reach& reach) noexcept {
+  const bool puls = reach.method == Method::kPuls || reach.method == Method::kPulsWithLoss;
+  return !IsUndefined(reach.initialFlow) || (puls && !IsUndefined(reach.initialLevel));
+}
+
+// The state a reach starts from at its initial values, built by the API with firstInflow
+// (the reach's inflow at the first ordinate, as its method takes it) as its last inflow:
+// every Muskingum step, or every Muskingum-Cunge node at the reach's discretisation, at the
+// initial flow; a Puls reach at its initial level where given (a water-surface elevation in
+// the datum of its elevationTable), else at the storage whose outflow is the initial flow.
+// False, with the API's status and text in the outcome, when the API refuses to build it.
+bool BuildStart(const Network& network, const Reach& reach, std::int32_t intervalMinutes,
+                double firstInflow, ReachState& state, ReachOutcome& outcome) {
+  const auto refused = [&](const Status& status, const std::string& text) {
+    if (status.ok() || status.warning()) return false;
+    outcome.routine = status.routine;
+    outcome.messageNumber = status.messageNumber;
+    outcome.severity = static_cast<std::int32_t>(status.severity);
+    outcome.message = text;
+    return true;
+  };
+  switch (reach.method) {
+    case Method::kMuskingum: {
+      const StepStart start =
+          StartAtFlow(MuskingumReach{reach.muskingumK, reach.muskingumX, reach.stepCount},
+                      reach.initialFlow, firstInflow);
+      if (refused(start.status, start.text)) return false;
+      SaveSteps(start.state.view(), state);
+      return true;
+    }
+    case Method::kPuls:
+    case Method::kPulsWithLoss: {
+      const bool atLevel = !IsUndefined(reach.initialLevel);
+      const PulsReach description = PulsDescription(network, reach, atLevel);
+      const StepStart start =
+          atLevel ? StartAtLevel(description, intervalMinutes, reach.initialLevel, firstInflow)
+                  : StartAtFlow(description, intervalMinutes, reach.initialFlow, firstInflow);
+      if (refused(start.status, start.text)) return false;
+      SaveSteps(start.state.view(), state);
+      return true;
+    }
+    case Method::kMuskingumCunge8Point:
+    case Method::kMuskingumCungePrism: {
+      const MuskingumCungeReach description = CungeReach(network, reach);
+      const MuskingumCungeStart start = StartAtFlow(
+          description, ChooseDiscretisation(description, intervalMinutes, reach.referenceFlow),
+          reach.initialFlow, firstInflow);
+      if (refused(start.status, start.text)) return false;
+      state.values.assign(start.state.nodeFlows.begin(), start.state.nodeFlows.end());
+      state.values.insert(state.values.end(), start.state.nodeDepths.begin(),
+                          start.state.nodeDepths.end());
+      state.lastInflow = start.state.lastInflow;
+      state.computationInterval = start.state.computationInterval;
+      state.subreachCount = start.state.subreachCount;
+      return true;
+    }
+  }
+  return false;
 }
 
 }  // namespace
@@ -169,7 +243,7 @@ ReachOutcome RouteReach(const Network& network, const Reach& reach, std::int32_t
                         ReachWorkspace& workspace) {
   ReachOutcome outcome;
   const std::size_t n = inflow.upstream.size();
-  const bool warm = !state.values.empty();
+  bool warm = !state.values.empty();
   const RouteOptions options{{}, outflows.first(n)};
   const bool cunge = reach.method == Method::kMuskingumCunge8Point ||
                      reach.method == Method::kMuskingumCungePrism;
@@ -181,6 +255,17 @@ ReachOutcome RouteReach(const Network& network, const Reach& reach, std::int32_t
     inflows[t] = cunge ? inflow.upstream[t] : AddFlows(inflow.upstream[t], inflow.lateral[t]);
   if (warm && inflow.belowFailure && n > 0 && !SameOrdinate(inflows[0], state.lastInflow))
     inflows[0] = state.lastInflow;
+  if (!warm && n > 0 && StartsFromInitialValues(reach)) {
+    if (!BuildStart(network, reach, intervalMinutes, inflows[0], state, outcome)) {
+      // Nothing routed: the outflows and the state are undefined, as after a routine that
+      // stops before routing.
+      std::fill(outflows.begin(), outflows.begin() + static_cast<std::ptrdiff_t>(n), kUndefined);
+      state = ReachState{};
+      state.lastInflow = kUndefined;
+      return outcome;
+    }
+    warm = true;
+  }
   if (cunge)
     RouteCunge(network, reach, intervalMinutes, inflows, inflow.lateral, options, warm, state,
                outcome, workspace);

@@ -89,14 +89,21 @@ struct ReachInflow {
 // Routes one reach over the run.
 //   inflow    at each ordinate (see ReachInflow)
 //   outflows  the reach's outflow at each ordinate (as many as the inflows)
-//   state     in: the state at the first ordinate, or no values for a cold start (every
-//             step, or every node, at steady flow from the first inflow; a Muskingum-Cunge
-//             reach then fixes its computation interval and subreach count from this run's
-//             hydrograph); out: the state at the last ordinate. A state whose last inflow is
-//             not the first inflow fails the reach (the API's message 16), except below a
-//             failure: the failure upstream changed that inflow, and the first ordinate,
-//             which belongs to the run that wrote the state, takes the state's last inflow,
-//             so that the reach is routed on from its state with the inflow that follows.
+//   state     in: the state at the first ordinate (a restart's), or no values: then the
+//             reach starts from its initial values where it has them (a Puls reach at its
+//             initial_level, else at its initial_flow; any other reach at its initial_flow),
+//             in a state the API builds with the first inflow as its last inflow, and
+//             otherwise cold (every step, or every node, at steady flow from the first
+//             inflow). A Muskingum-Cunge reach without a restart's state routes at the
+//             discretisation the API chooses from the reach and its referenceFlow (the
+//             reach's own rule where it has none); out: the state at the last ordinate. A
+//             state whose last inflow is not the first inflow fails the reach (the API's
+//             message 16), except below a failure: the failure upstream changed that inflow,
+//             and the first ordinate, which belongs to the run that wrote the state, takes
+//             the state's last inflow, so that the reach is routed on from its state with the
+//             inflow that follows. A start the API refuses to build (a flow or level outside
+//             a Puls table, ...) fails the reach with the API's status and text, its outflows
+//             and state undefined.
 // Nothing is thrown: a routine's failure is reported in the outcome.
 ReachOutcome RouteReach(const Network& network, const Reach& reach, std::int32_t intervalMinutes,
                         const ReachInflow& inflow, std::span<double> outflows, ReachState& state,

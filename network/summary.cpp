@@ -30,9 +30,11 @@ std::string RunSummary::BriefReport() const {
                   ": " + std::to_string(clean) + " routed, " + std::to_string(withWarnings) +
                   " with warnings, " + std::to_string(failed) + " failed, " +
                   std::to_string(upstreamFailed) + " below a failure\n";
-  s += "volume balance, m3: inflow from the forcing " + Figure(inflowVolume) +
-       ", outflow at the outlets " + Figure(outletVolume) + ", storage " + Figure(storageStart) +
-       " at the start and " + Figure(storageEnd) + " at the end";
+  const std::string unrouted =
+      unroutedGiven ? " (" + Figure(unroutedVolume) + " of it unrouted)" : std::string();
+  s += "volume balance, m3: inflow from the forcing " + Figure(inflowVolume) + unrouted +
+       ", outflow at the outlets " + Figure(outletVolume) + unrouted + ", storage " +
+       Figure(storageStart) + " at the start and " + Figure(storageEnd) + " at the end";
   if (undefinedAccounts)
     s += " (" + std::to_string(undefinedAccounts) + " reach" + (undefinedAccounts == 1 ? "" : "es") +
          " with an undefined account left out)";
@@ -104,6 +106,8 @@ void NetworkAccount::Sum(std::span<const ReachId> ids, RunSummary& summary) cons
       ++outside;
     }
   }
+  // The unrouted inflow enters and leaves at once, without storage.
+  in += summary.unroutedVolume, out += summary.unroutedVolume;
   summary.inflowVolume = in, summary.outletVolume = out;
   summary.storageStart = start, summary.storageEnd = end, summary.lossVolume = lost;
   summary.undefinedAccounts = undefinedAccounts;
@@ -130,6 +134,7 @@ std::vector<std::pair<std::string, double>> SummaryAttributes(const RunSummary& 
           {"network_storage_end", summary.storageEnd},
           {"network_storage_change", summary.storageEnd - summary.storageStart},
           {"network_loss_volume", summary.lossVolume},
+          {"unrouted_inflow_volume", summary.unroutedVolume},
           {"network_volume_balance_error", summary.balanceError},
           {"network_volume_balance_relative", summary.balanceRelative}};
 }

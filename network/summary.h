@@ -39,8 +39,12 @@ struct RunSummary {
   std::int64_t upstreamFailed = 0;  // routed, but a reach upstream failed
   // The network's volume account, m3 (the undefined value where it cannot be known):
   //   inflowVolume  the forcing's own: every reach's lateral and boundary inflow on the
-  //                 forcing's times, trapezoidal (the same for any discretisation)
-  //   outletVolume  the outlets' outflow as written, on the same times
+  //                 forcing's times, trapezoidal (the same for any discretisation), and the
+  //                 forcing's unrouted inflow
+  //   outletVolume  the outlets' outflow as written, on the same times, and the unrouted
+  //                 inflow, which leaves as it enters
+  //   unroutedVolume  the forcing's unrouted_inflow on its times, trapezoidal (0 where it has
+  //                 none): in both of the above, never stored
   //   storageStart, storageEnd  the reaches' storage at the first and last time, summed over
   //                 the reaches whose account is defined
   //   lossVolume    the channel loss, summed likewise
@@ -49,6 +53,8 @@ struct RunSummary {
   //   balanceRelative  the error over inflow + storage at the start; undefined below 1 m3
   double inflowVolume = 0.0, outletVolume = 0.0, storageStart = 0.0, storageEnd = 0.0;
   double lossVolume = 0.0;
+  double unroutedVolume = 0.0;
+  bool unroutedGiven = false;  // the forcing has an unrouted_inflow
   double balanceError = kUndefined;
   double balanceRelative = kUndefined;
   std::int64_t undefinedAccounts = 0;  // reaches whose storage or loss is undefined
@@ -74,7 +80,8 @@ class NetworkAccount {
   // The figures of reach `reach` (file index); `outlet` when it leaves the network.
   void Keep(std::int64_t reach, const ReachOutcome& outcome, bool outlet) noexcept;
   // The summary's volumes, balance error, undefined accounts and reaches outside the Courant
-  // band; `ids` gives every reach's id by file index.
+  // band; `ids` gives every reach's id by file index. The summary's unroutedVolume (set
+  // before) joins the inflow and the outflow.
   void Sum(std::span<const ReachId> ids, RunSummary& summary) const;
 
  private:

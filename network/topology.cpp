@@ -78,14 +78,22 @@ std::string ParameterProblem(const Network& net, const Reach& r) {
           static_cast<std::size_t>(r.tableStart) + static_cast<std::size_t>(r.tableCount) > points)
         return "Puls table missing or outside the table arrays";
       const auto first = static_cast<std::size_t>(r.tableStart);
+      // The elevations serve the loss, and a start at initial_level (looked up in them).
+      const bool level = Given(r.initialLevel);
+      const bool elevations = r.method == Method::kPulsWithLoss || level;
+      if (elevations && first + r.tableCount > net.elevationTable.size())
+        return "elevationTable missing";
       for (std::size_t i = first; i < first + r.tableCount; ++i) {
         if (!NonNegative(net.storageTable[i]) || !NonNegative(net.outflowTable[i]))
           return "Puls table value missing or negative";
         if (i > first && (net.storageTable[i] <= net.storageTable[i - 1] ||
                           net.outflowTable[i] <= net.outflowTable[i - 1]))
           return "Puls table not ascending";
-        if (r.method == Method::kPulsWithLoss && !Finite(net.elevationTable[i]))
-          return "elevationTable value missing";
+        if (elevations && !Finite(net.elevationTable[i]))
+          return level ? "elevationTable value missing (initial_level is looked up in it)"
+                       : "elevationTable value missing";
+        if (level && i > first && net.elevationTable[i] < net.elevationTable[i - 1])
+          return "elevationTable descending (initial_level is looked up in it)";
       }
       if (r.method == Method::kPulsWithLoss &&
           (!Finite(r.lossElevation) || !NonNegative(r.lossRate)))

@@ -71,4 +71,48 @@ void ChannelDepthCircle(double channelSlope, double manningN, double diameter, d
                         double& depth, double& flowArea, double& topWidth, double& celerity,
                         std::int32_t& status, TextField message) noexcept;
 
+// A trapezoid prepared for the many depth searches of one routing call: the factors no search
+// changes, K = S^(1/2)/n and s = (1 + z^2)^(1/2), computed once. For data that CheckTrapezoid
+// accepts, depth() gives what ChannelDepthPrism gives for the same flow and starting depth, to
+// the bit, outputs, status and message alike; other data are the caller's to refuse first.
+class TrapezoidDepthSearch {
+ public:
+  TrapezoidDepthSearch(double channelSlope, double manningN, double bottomWidth,
+                       double sideSlope) noexcept;
+  void depth(double flow, double initialDepth, double& depth, double& flowArea,
+             double& topWidth, double& celerity, std::int32_t& status,
+             TextField message) const noexcept;
+
+ private:
+  double bottomWidth_;
+  double sideSlope_;
+  double conveyanceFactor_;  // K = S^(1/2) / n
+  double slantPerDepth_;     // s = (1 + z^2)^(1/2)
+};
+
+// A conduit prepared the same way: alpha = 0.503 D^(1/6) S^(1/2) / n, the radius and the area
+// limit computed once. For data that CheckConduit accepts, depth() gives what
+// ChannelDepthCircle gives, to the bit.
+class ConduitDepthSearch {
+ public:
+  ConduitDepthSearch(double channelSlope, double manningN, double diameter) noexcept;
+  void depth(double flow, double& depth, double& flowArea, double& topWidth, double& celerity,
+             std::int32_t& status, TextField message) const noexcept;
+
+ private:
+  double diameter_;
+  double alpha_;
+};
+
+// Normal flow (m3/s) in a trapezoid at depth y (m) by the depth search's Manning's formula,
+// Q = (S^(1/2)/n) A^(5/3) / P^(2/3) with A = (b + z y) y and P = b + 2 y (1 + z^2)^(1/2); 0 for a
+// depth not above 0. The data as CheckTrapezoid accepts them.
+double NormalFlowPrism(double channelSlope, double manningN, double bottomWidth, double sideSlope,
+                       double depth) noexcept;
+
+// Flow (m3/s) of a conduit's flow law Q = alpha A^1.25 at flow area A (m2), alpha = 0.503
+// D^(1/6) S^(1/2) / n as the depth search takes it. The data as CheckConduit accepts them.
+double ConduitFlowAtArea(double channelSlope, double manningN, double diameter,
+                         double flowArea) noexcept;
+
 }  // namespace tovalin

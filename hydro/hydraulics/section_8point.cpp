@@ -72,12 +72,14 @@ WettedPart WetSegment(double e, double x1, double y1, double x2, double y2) noex
   return {0.0, 0.0, 0.0, 0.0, 0.0, 0.0};
 }
 
-}  // namespace
-
-void Conveyance8Point(double waterSurfaceElevation, std::span<const double, 8> stations,
-                      std::span<const double, 8> elevations, std::span<const double, 3> manningN,
-                      double& flowArea, double& conveyance, double& topWidth,
-                      std::int32_t& status, TextField message) noexcept {
+// Conveyance8Point. kPrepared: a section whose stations' order is known to hold, so that it
+// is not tested again, and whose wholly wetted segments take their width |x2 - x1| and
+// length sqrt((y1 - y2)^2 + (x1 - x2)^2) from the geometry computed once (the same values).
+template <bool kPrepared>
+void Conveyance(double waterSurfaceElevation, std::span<const double, 8> stations,
+                std::span<const double, 8> elevations, std::span<const double, 3> manningN,
+                const SegmentGeometry& geometry, double& flowArea, double& conveyance,
+                double& topWidth, std::int32_t& status, TextField message) noexcept {
   const double e = waterSurfaceElevation;
   const std::span<const double, 8> x = stations;
   const std::span<const double, 8> y = elevations;
@@ -90,7 +92,7 @@ void Conveyance8Point(double waterSurfaceElevation, std::span<const double, 8> s
 
   // Segment k (1-based, 2..8) joins point k-1 to point k; here p = k - 1 is 0-based point k.
   for (std::size_t p = 1; p < kSectionPointCount; ++p) {
-    if (TurnsBack(x, p)) {
+    if (!kPrepared && TurnsBack(x, p)) {
       // The distance from the first station decreased: stations out of order.
       report.error(message::kConveyanceStationOrder.number);
       WriteStationOrder(x[p - 1], x[p], message);
@@ -102,12 +104,14 @@ void Conveyance8Point(double waterSurfaceElevation, std::span<const double, 8> s
     }
     const WettedPart w = WetSegment(e, x[p - 1], y[p - 1], x[p], y[p]);
     if (w.dl + w.dr > 0.0) {
-      const double segmentWidth = std::abs(w.xr - w.xl);
+      const bool whole = kPrepared && e > y[p - 1] && e > y[p];
+      const double segmentWidth = whole ? geometry.width[p - 1] : std::abs(w.xr - w.xl);
       // Trapezoid under the water surface: w (dl + dr) / 2.
       area[s] = area[s] + segmentWidth * (w.dl + w.dr) * 0.5;
       // Wetted length of the segment.
-      perimeter = perimeter + std::sqrt((w.yl - w.yr) * (w.yl - w.yr) +
-                                        (w.xl - w.xr) * (w.xl - w.xr));
+      perimeter = perimeter + (whole ? geometry.length[p - 1]
+                                     : std::sqrt((w.yl - w.yr) * (w.yl - w.yr) +
+                                                 (w.xl - w.xr) * (w.xl - w.xr)));
       width = width + segmentWidth;
     }
     if (p + 1 == kSubsectionEnd[s]) {
@@ -133,6 +137,16 @@ void Conveyance8Point(double waterSurfaceElevation, std::span<const double, 8> s
                    : subsectionConveyance[0] + subsectionConveyance[1] + subsectionConveyance[2];
   topWidth = width;
   status = report.status(routine::kConveyance8Point);
+}
+
+}  // namespace
+
+void Conveyance8Point(double waterSurfaceElevation, std::span<const double, 8> stations,
+                      std::span<const double, 8> elevations, std::span<const double, 3> manningN,
+                      double& flowArea, double& conveyance, double& topWidth,
+                      std::int32_t& status, TextField message) noexcept {
+  Conveyance<false>(waterSurfaceElevation, stations, elevations, manningN, SegmentGeometry{},
+                    flowArea, conveyance, topWidth, status, message);
 }
 
 bool CheckSection8Point(double channelSlope, std::span<const double, 8> stations,
@@ -165,15 +179,20 @@ bool CheckSection8Point(double channelSlope, std::span<const double, 8> stations
 
 namespace {
 
-// The first depth estimate (m): the caller's when it is a finite value above 0, otherwise two
-// thirds of the flow per unit width between the bank points 3 and 6.
-double FirstEstimate(std::span<const double, 8> x, double flow, double initialDepth) noexcept {
-  if (initialDepth > 0.0 && std::isfinite(initialDepth)) return initialDepth;
+// The width between the bank points 3 and 6 (m) that the first depth estimate shares the flow
+// over. Descending banks (a mirrored section) are measured the other way; equal ones fall back
+// on the whole section's width.
+double BankWidth(std::span<const double, 8> x) noexcept {
   double bankWidth = x[5] - x[2];
-  // Descending banks (a mirrored section) are measured the other way; equal ones fall back on
-  // the whole section's width.
   if (!(bankWidth > 0.0)) bankWidth = std::abs(bankWidth);
   if (!(bankWidth > 0.0)) bankWidth = std::abs(x[7] - x[0]);
+  return bankWidth;
+}
+
+// The first depth estimate (m): the caller's when it is a finite value above 0, otherwise two
+// thirds of the flow per unit width between the bank points.
+double FirstEstimate(double bankWidth, double flow, double initialDepth) noexcept {
+  if (initialDepth > 0.0 && std::isfinite(initialDepth)) return initialDepth;
   // D1 = Q / (X6 - X3) * 2/3
   return bankWidth > 0.0 ? flow / bankWidth * kTwoThirds : kWidthlessStartDepth;
 }
@@ -237,15 +256,17 @@ DepthSearch SecantSearch(const ExcessFlow& excessFlow, double d1, double f1, dou
 struct AtDepth {
   double area, topWidth, celerity;
 };
+template <bool kPrepared>
 AtDepth CelerityAt(double surface, double rootSlope, std::span<const double, 8> x,
-                   std::span<const double, 8> y, std::span<const double, 3> manningN) noexcept {
+                   std::span<const double, 8> y, std::span<const double, 3> manningN,
+                   const SegmentGeometry& geometry) noexcept {
   std::int32_t privateStatus = 0;
   char privateCharacter = kBlank;
   const TextField privateMessage(&privateCharacter, 1);
   AtDepth at{};
   double conveyance = 0.0;
-  Conveyance8Point(surface, x, y, manningN, at.area, conveyance, at.topWidth, privateStatus,
-                   privateMessage);
+  Conveyance<kPrepared>(surface, x, y, manningN, geometry, at.area, conveyance, at.topWidth,
+                        privateStatus, privateMessage);
   const double q1 = rootSlope * conveyance;
   double step = kCelerityStep;
   for (double elevation : y) {
@@ -257,13 +278,65 @@ AtDepth CelerityAt(double surface, double rootSlope, std::span<const double, 8> 
   double area2 = 0.0;
   double conveyance2 = 0.0;
   double width2 = 0.0;
-  Conveyance8Point(surface + step, x, y, manningN, area2, conveyance2, width2, privateStatus,
-                   privateMessage);
+  Conveyance<kPrepared>(surface + step, x, y, manningN, geometry, area2, conveyance2, width2,
+                        privateStatus, privateMessage);
   const double q2 = rootSlope * conveyance2;
   const double areaChange = area2 - at.area;
   // c = dQ/dA = (Q2 - Q1) / (A2 - A1)
   at.celerity = areaChange != 0.0 ? (q2 - q1) / areaChange : undefinedDbl();
   return at;
+}
+
+// The four outputs of a depth search.
+struct SectionOutputs {
+  double& depth;
+  double& flowArea;
+  double& topWidth;
+  double& celerity;
+};
+
+// The search at Q > 0 in a section of valid slope and roughness, from the first estimate d1,
+// with the lowest elevation and sqrt(S) given: the secant search, then area, top width and
+// celerity at the depth. False, with every output undefined, when the section's conveyance
+// reports it invalid (its status and text stand in status and message).
+template <bool kPrepared>
+bool SolveDepth8Point(std::span<const double, 8> x, std::span<const double, 8> y,
+                      std::span<const double, 3> manningN, const SegmentGeometry& geometry,
+                      double q, double d1, double lowest, double rootSlope, SectionOutputs out,
+                      std::int32_t& status, Report& report, TextField message) noexcept {
+  double conveyance = 0.0;
+  double width = 0.0;
+  // F(D) = Q - sqrt(S) K(Ymin + D), through this routine's status and message.
+  auto excessFlow = [&](double d) {
+    Conveyance<kPrepared>(lowest + d, x, y, manningN, geometry, out.flowArea, conveyance, width,
+                          status, message);
+    return q - rootSlope * conveyance;
+  };
+
+  const double f1 = excessFlow(d1);
+  FixedText<1> routineName;
+  std::int32_t conveyanceMessage = 0;
+  std::int32_t conveyanceSeverity = 0;
+  DecodeErrorCode(status, routineName.field(), conveyanceMessage, conveyanceSeverity);
+  if (conveyanceMessage >= kFirstErrorMessage) {
+    out.depth = out.flowArea = out.topWidth = out.celerity = undefinedDbl();
+    return false;
+  }
+  const double d2 = d1 * kSecondEstimateRatio;
+  const double f2 = excessFlow(d2);
+  const DepthSearch search = SecantSearch(excessFlow, d1, f1, d2, f2);
+  if (!search.converged) {
+    report.warning(message::k8PointNoConvergence.number);
+    message.assign(message::k8PointNoConvergence.text);
+  }
+
+  out.depth = search.depth;
+  const AtDepth at =
+      CelerityAt<kPrepared>(lowest + search.depth, rootSlope, x, y, manningN, geometry);
+  out.flowArea = at.area;
+  out.topWidth = at.topWidth;
+  out.celerity = at.celerity;
+  return true;
 }
 
 }  // namespace
@@ -318,39 +391,48 @@ void ChannelDepth8Point(double channelSlope, std::span<const double, 8> stations
 
   const double lowest = *std::min_element(y.begin(), y.end());
   const double rootSlope = std::sqrt(slope);
-  double conveyance = 0.0;
-  double width = 0.0;
-  // F(D) = Q - sqrt(S) K(Ymin + D), through this routine's status and message.
-  auto excessFlow = [&](double d) {
-    Conveyance8Point(lowest + d, x, y, manningN, flowArea, conveyance, width, status, message);
-    return q - rootSlope * conveyance;
-  };
+  const SectionOutputs out{depth, flowArea, topWidth, celerity};
+  if (!SolveDepth8Point<false>(x, y, manningN, SegmentGeometry{}, q,
+                               FirstEstimate(BankWidth(x), q, initialDepth), lowest, rootSlope,
+                               out, status, report, message))
+    return;  // the section itself is invalid: its own status and text stand
+  finish();
+}
 
-  const double d1 = FirstEstimate(x, q, initialDepth);
-  const double f1 = excessFlow(d1);
-  FixedText<1> routineName;
-  std::int32_t conveyanceMessage = 0;
-  std::int32_t conveyanceSeverity = 0;
-  DecodeErrorCode(status, routineName.field(), conveyanceMessage, conveyanceSeverity);
-  if (conveyanceMessage >= kFirstErrorMessage) {
-    // The section itself is invalid: its own status and text stand.
-    fail();
+EightPointDepthSearch::EightPointDepthSearch(double channelSlope,
+                                             std::span<const double, 8> stations,
+                                             std::span<const double, 8> elevations,
+                                             std::span<const double, 3> manningN) noexcept
+    : stations_(stations),
+      elevations_(elevations),
+      manningN_(manningN),
+      rootSlope_(channelSlope > 0.0 ? std::sqrt(channelSlope) : 0.0),
+      lowest_(*std::min_element(elevations.begin(), elevations.end())),
+      bankWidth_(BankWidth(stations)) {
+  // Width and length of each segment wholly under water, as the conveyance computes them.
+  for (std::size_t p = 1; p < kSectionPointCount; ++p) {
+    const double x1 = stations[p - 1], y1 = elevations[p - 1];
+    const double x2 = stations[p], y2 = elevations[p];
+    geometry_.width[p - 1] = std::abs(x2 - x1);
+    geometry_.length[p - 1] = std::sqrt((y1 - y2) * (y1 - y2) + (x1 - x2) * (x1 - x2));
+  }
+}
+
+void EightPointDepthSearch::depth(double flow, double initialDepth, double& depth,
+                                  double& flowArea, double& topWidth, double& celerity,
+                                  std::int32_t& status, TextField message) const noexcept {
+  status = 0;
+  Report report;
+  if (!(flow > 0.0)) {
+    // No flow: nothing to carry.
+    depth = flowArea = topWidth = celerity = 0.0;
+  } else if (!SolveDepth8Point<true>(stations_, elevations_, manningN_, geometry_, flow,
+                                     FirstEstimate(bankWidth_, flow, initialDepth), lowest_,
+                                     rootSlope_, {depth, flowArea, topWidth, celerity}, status,
+                                     report, message)) {
     return;
   }
-  const double d2 = d1 * kSecondEstimateRatio;
-  const double f2 = excessFlow(d2);
-  const DepthSearch search = SecantSearch(excessFlow, d1, f1, d2, f2);
-  if (!search.converged) {
-    report.warning(message::k8PointNoConvergence.number);
-    message.assign(message::k8PointNoConvergence.text);
-  }
-
-  depth = search.depth;
-  const AtDepth at = CelerityAt(lowest + search.depth, rootSlope, x, y, manningN);
-  flowArea = at.area;
-  topWidth = at.topWidth;
-  celerity = at.celerity;
-  finish();
+  if (status == 0) status = report.status(routine::kChannelDepth8Point);
 }
 
 }  // namespace tovalin

@@ -5,6 +5,7 @@
 // Stations and elevations in metres, flows in m^3/s, areas in m^2.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <span>
 
@@ -14,6 +15,13 @@ namespace tovalin {
 
 inline constexpr std::size_t kSectionPointCount = 8;
 inline constexpr std::size_t kSubsectionCount = 3;
+
+// The width and the length of each of the seven segments (m), as the conveyance takes them
+// where a segment lies wholly under water.
+struct SegmentGeometry {
+  std::array<double, kSectionPointCount - 1> width{};
+  std::array<double, kSectionPointCount - 1> length{};
+};
 
 // Area, conveyance and top width of the water below elevation waterSurfaceElevation (m).
 //   stations, elevations   the eight points (m), left bank to right bank; the distance of each
@@ -69,5 +77,31 @@ void ChannelDepth8Point(double channelSlope, std::span<const double, 8> stations
                         std::span<const double, 3> manningN, double flow, double initialDepth,
                         double& depth, double& flowArea, double& topWidth, double& celerity,
                         std::int32_t& status, TextField message) noexcept;
+
+// An eight-point section prepared for the many depth searches of one routing call: the values
+// no search changes (sqrt(S), the lowest elevation, the width between the bank points, the
+// width and length of each segment) found once, and the order of the stations, known to hold,
+// not tested again at every conveyance.
+// For a section that CheckSection8Point accepts, depth() gives what ChannelDepth8Point gives
+// for the same flow and first estimate, to the bit, outputs, status and message alike; other
+// data are the caller's to refuse first. The spans must outlive the object.
+class EightPointDepthSearch {
+ public:
+  EightPointDepthSearch(double channelSlope, std::span<const double, 8> stations,
+                        std::span<const double, 8> elevations,
+                        std::span<const double, 3> manningN) noexcept;
+  void depth(double flow, double initialDepth, double& depth, double& flowArea,
+             double& topWidth, double& celerity, std::int32_t& status,
+             TextField message) const noexcept;
+
+ private:
+  std::span<const double, 8> stations_;
+  std::span<const double, 8> elevations_;
+  std::span<const double, 3> manningN_;
+  double rootSlope_;  // sqrt(S)
+  double lowest_;     // Ymin, m
+  double bankWidth_;  // m
+  SegmentGeometry geometry_;
+};
 
 }  // namespace tovalin

@@ -99,6 +99,9 @@ inline constexpr Message kCungeNoConvergence = Warning(
 inline constexpr Message kCungeNoStorage = Error(kRouteMuskingumCunge8Point, 11, kNoStorage);
 inline constexpr Message kCungeInvalid = Error(
     kRouteMuskingumCunge8Point, 12, "Invalid Muskingum-Cunge parameters: interval =", ", length =");
+// A start state built without a hydrograph names the reach's length and slope only.
+inline constexpr Message kCungeInvalidReach = Error(
+    kRouteMuskingumCunge8Point, 12, "Invalid Muskingum-Cunge parameters: length =", ", slope =");
 inline constexpr Message kCungeInterval =
     Error(kRouteMuskingumCunge8Point, 12, "Invalid Muskingum-Cunge computation interval:");
 inline constexpr Message kCungeStationNotFinite =
@@ -190,11 +193,13 @@ inline constexpr std::array kMessages = {
     message::kMuskingumUnstable, message::kMuskingumNoStorage, message::kMuskingumInvalid,
     message::kMuskingumLateral, message::kMuskingumState,
     message::kCungeNoConvergence, message::kCungeNoStorage, message::kCungeInvalid,
-    message::kCungeInterval, message::kCungeStationNotFinite, message::kCungeElevationNotFinite,
+    message::kCungeInvalidReach, message::kCungeInterval, message::kCungeStationNotFinite,
+    message::kCungeElevationNotFinite,
     message::kCungeState,
     message::Under(routine::kRouteMuskingumCungePrism, message::kCungeNoConvergence),
     message::Under(routine::kRouteMuskingumCungePrism, message::kCungeNoStorage),
     message::Under(routine::kRouteMuskingumCungePrism, message::kCungeInvalid),
+    message::Under(routine::kRouteMuskingumCungePrism, message::kCungeInvalidReach),
     message::Under(routine::kRouteMuskingumCungePrism, message::kCungeInterval),
     message::Under(routine::kRouteMuskingumCungePrism, message::kCungeState),
     message::kPulsNoStorage, message::kPulsStorageLookup, message::kPulsInvalid,
@@ -202,6 +207,8 @@ inline constexpr std::array kMessages = {
     message::Under(routine::kRoutePulsChannelWithLoss, message::kPulsNoStorage),
     message::Under(routine::kRoutePulsChannelWithLoss, message::kPulsStorageLookup),
     message::kPulsOutflowElevation, message::kPulsStorageElevation,
+    message::Under(routine::kRoutePulsChannel, message::kPulsOutflowElevation),
+    message::Under(routine::kRoutePulsChannel, message::kPulsStorageElevation),
     message::Under(routine::kRoutePulsChannelWithLoss, message::kPulsInvalid),
     message::Under(routine::kRoutePulsChannelWithLoss, message::kPulsLateral),
     message::Under(routine::kRoutePulsChannelWithLoss, message::kPulsState),

@@ -17,7 +17,7 @@ std::size_t Workspace::capacityBytes() const noexcept {
   for (const std::vector<double>* v :
        {&outflows_, &stepOutflows_, &stepGross_, &stepIndicators_, &startOutflows_, &table_,
         &seriesInflow_, &seriesLateral_, &seriesOutflow_, &nodeFlows_, &nodeDepths_, &profile_,
-        &zeros_})
+        &zeros_, &depths_, &velocities_, &seriesDepth_, &seriesVelocity_})
     doubles += v->capacity();
   return doubles * sizeof(double) + message_.size();
 }
@@ -26,7 +26,7 @@ void Workspace::release() noexcept {
   for (std::vector<double>* v :
        {&outflows_, &stepOutflows_, &stepGross_, &stepIndicators_, &startOutflows_, &table_,
         &seriesInflow_, &seriesLateral_, &seriesOutflow_, &nodeFlows_, &nodeDepths_, &profile_,
-        &zeros_})
+        &zeros_, &depths_, &velocities_, &seriesDepth_, &seriesVelocity_})
     std::vector<double>().swap(*v);
 }
 

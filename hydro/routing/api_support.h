@@ -36,6 +36,10 @@ struct WorkspaceAccess {
   std::vector<double>& nodeDepths() const noexcept { return w.nodeDepths_; }
   std::vector<double>& profile() const noexcept { return w.profile_; }
   std::vector<double>& zeros() const noexcept { return w.zeros_; }
+  std::vector<double>& depths() const noexcept { return w.depths_; }
+  std::vector<double>& velocities() const noexcept { return w.velocities_; }
+  std::vector<double>& seriesDepth() const noexcept { return w.seriesDepth_; }
+  std::vector<double>& seriesVelocity() const noexcept { return w.seriesVelocity_; }
   std::span<char> message() const noexcept { return w.message_; }
 };
 
@@ -52,6 +56,31 @@ inline bool Fit(std::vector<double>& v, std::size_t n) noexcept {
   } catch (const std::length_error&) {
     return false;
   }
+}
+
+// The depth and velocity of a call that asks for them: one value per ordinate in the
+// workspace, every one undefined until the routine writes it; empty when not asked. stored is
+// false when the storage cannot be obtained.
+struct Gauges {
+  std::span<double> depth;
+  std::span<double> velocity;
+  bool stored = true;
+};
+
+inline Gauges GaugesFor(const RouteOptions& options, Workspace& workspace,
+                        std::size_t ordinates) noexcept {
+  Gauges gauges;
+  if (!options.depthAndVelocity) return gauges;
+  const detail::WorkspaceAccess work{workspace};
+  if (!Fit(work.depths(), ordinates) || !Fit(work.velocities(), ordinates)) {
+    gauges.stored = false;
+    return gauges;
+  }
+  gauges.depth = work.depths();
+  gauges.velocity = work.velocities();
+  std::fill(gauges.depth.begin(), gauges.depth.end(), undefinedDbl());
+  std::fill(gauges.velocity.begin(), gauges.velocity.end(), undefinedDbl());
+  return gauges;
 }
 
 // The message field of a call: the caller's fixed-width field, or the workspace's, blanked.

@@ -127,7 +127,12 @@ MuskingumResult Route(const MuskingumReach& reach, const Hydrograph& hydrograph,
                                    ? std::span<double>()
                                    : options.outflows.first(std::min(n, options.outflows.size()));
   std::vector<double>& finals = work.stepOutflows();
-  if ((options.outflows.empty() && !Fit(work.outflows(), n)) || !Fit(finals, steps)) {
+  // Muskingum has no depth or velocity: asked for, they stay undefined.
+  const Gauges gauges = GaugesFor(options, workspace, n);
+  result.depth = gauges.depth;
+  result.velocity = gauges.velocity;
+  if ((options.outflows.empty() && !Fit(work.outflows(), n)) || !Fit(finals, steps) ||
+      !gauges.stored) {
     report.raise(message::kMuskingumNoStorage);
     message.field.assign(kNoStorageText);
     result.status = StatusOf(report, routine::kRouteMuskingum);
@@ -203,6 +208,29 @@ MuskingumResult Route(const MuskingumReach& reach, const Hydrograph& hydrograph,
   if (!Fit(start, steps)) start.clear();
   std::fill(start.begin(), start.end(), first);
   return Route(reach, hydrograph, StepStateView{start, {}, {}, first}, workspace, options);
+}
+
+StepStart StartAtFlow(const MuskingumReach& reach, double initialFlow, double firstInflow) {
+  StepStart start;
+  if (reach.steps < 1) {
+    FixedText<Workspace::kMessageWidth> text;
+    AppendDoubleToString(message::kMuskingumInvalid.text, reach.kHours,
+                         message::kMuskingumInvalid.detail, text.field());
+    AppendDoubleToString(text.view(), reach.x, ", Number of reaches = ", text.field());
+    AppendIntegerToString(text.view(), reach.steps, " ", text.field());
+    start.status = {routine::kRouteMuskingum, message::kMuskingumInvalid.number, Severity::kError};
+    start.text = text.trimmed();
+    return start;
+  }
+  if (!Fit(start.state.outflows, static_cast<std::size_t>(reach.steps))) {
+    start.status = {routine::kRouteMuskingum, message::kMuskingumNoStorage.number,
+                    Severity::kError};
+    start.text = message::kMuskingumNoStorage.text;
+    return start;
+  }
+  std::fill(start.state.outflows.begin(), start.state.outflows.end(), initialFlow);
+  start.state.lastInflow = firstInflow;
+  return start;
 }
 
 void RouteMuskingum(std::int32_t intervalMinutes, double muskingumK, double muskingumX,

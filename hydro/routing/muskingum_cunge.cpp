@@ -6,6 +6,7 @@
 // Flows m3/s, lengths and depths m, times s (minutes at the interface).
 #include <cmath>
 #include <cstring>
+#include <numbers>
 #include <type_traits>
 #include <variant>
 
@@ -22,26 +23,52 @@ namespace {
 using namespace muskingum_cunge;
 
 constexpr double kSecondsPerMinute = 60.0;
+// The reach's own reference flow where the caller gives none: a trapezoid at a depth of a
+// tenth of its bottom width (m per m), a triangle at 1 m, a conduit at the area of its half
+// (per D^2, pi/8).
+constexpr double kReferenceDepthPerBottomWidth = 0.1;
+constexpr double kTriangleReferenceDepth = 1.0;
+constexpr double kHalfFullAreaPerDiameterSquared = std::numbers::pi / 8.0;
+// Width of the private message field of the searches that choose a discretisation or build a
+// state (their texts are not reported).
+constexpr int kPrivateMessageWidth = 1;
 
 bool ReportedError(std::int32_t status) noexcept {
   return static_cast<std::uint32_t>(status) % 8U == static_cast<std::uint32_t>(kSeverityError);
 }
 
 // Normal flow in an eight-point section; its status is not examined beyond counting failures.
+// The searches are made only once serves() has accepted the section, which makes them those
+// of ChannelDepth8Point (and ChannelDepthPrism, ChannelDepthCircle below) to the bit.
 struct EightPointFlow {
   const EightPointSection& section;
   double slope;
   TextField message;
+  EightPointDepthSearch search;  // prepared once for the call's searches
+  // The same section writing into another message field.
+  EightPointFlow quiet(TextField field) const noexcept { return {section, slope, field, search}; }
   bool serves(TextField text) const noexcept {
     return CheckSection8Point(slope, section.stations, section.elevations, section.manningN, text);
   }
   NormalFlow operator()(double flow, double startDepth) const noexcept {
     NormalFlow h;
     std::int32_t status = 0;
-    ChannelDepth8Point(slope, section.stations, section.elevations, section.manningN, flow,
-                       startDepth, h.depth, h.area, h.topWidth, h.celerity, status, message);
+    search.depth(flow, startDepth, h.depth, h.area, h.topWidth, h.celerity, status, message);
     h.failed = ReportedError(status);
     return h;
+  }
+  // Q = S^(1/2) K with the water at the lower bank point of the main channel (3 or 6), or of
+  // the end points (1 or 8) where the banks lie at the bed.
+  double ownReferenceFlow() const noexcept {
+    const std::array<double, 8>& y = section.elevations;
+    const double lowest = *std::min_element(y.begin(), y.end());
+    double bank = std::min(y[2], y[5]);
+    if (!(bank > lowest)) bank = std::min(y[0], y[7]);
+    double area = 0.0, conveyance = 0.0, width = 0.0;
+    std::int32_t status = 0;
+    Conveyance8Point(bank, section.stations, section.elevations, section.manningN, area,
+                     conveyance, width, status, message);
+    return std::sqrt(slope) * conveyance;
   }
 };
 
@@ -49,16 +76,25 @@ struct TrapezoidFlow {
   const TrapezoidSection& section;
   double slope;
   TextField message;
+  TrapezoidDepthSearch search;  // prepared once for the call's searches
+  // The same section writing into another message field.
+  TrapezoidFlow quiet(TextField field) const noexcept { return {section, slope, field, search}; }
   bool serves(TextField text) const noexcept {
     return CheckTrapezoid(slope, section.manningN, section.bottomWidth, section.sideSlope, text);
   }
   NormalFlow operator()(double flow, double startDepth) const noexcept {
     NormalFlow h;
     std::int32_t status = 0;
-    ChannelDepthPrism(slope, section.manningN, section.bottomWidth, section.sideSlope, flow,
-                      startDepth, h.depth, h.area, h.topWidth, h.celerity, status, message);
+    search.depth(flow, startDepth, h.depth, h.area, h.topWidth, h.celerity, status, message);
     h.failed = ReportedError(status);
     return h;
+  }
+  double ownReferenceFlow() const noexcept {
+    const double depth = section.bottomWidth > 0.0
+                             ? section.bottomWidth * kReferenceDepthPerBottomWidth
+                             : kTriangleReferenceDepth;
+    return NormalFlowPrism(slope, section.manningN, section.bottomWidth, section.sideSlope,
+                           depth);
   }
 };
 
@@ -67,16 +103,22 @@ struct CircleFlow {
   const CircleSection& section;
   double slope;
   TextField message;
+  ConduitDepthSearch search;  // prepared once for the call's searches
+  // The same section writing into another message field.
+  CircleFlow quiet(TextField field) const noexcept { return {section, slope, field, search}; }
   bool serves(TextField text) const noexcept {
     return CheckConduit(slope, section.manningN, section.diameter, text);
   }
   NormalFlow operator()(double flow, double) const noexcept {
     NormalFlow h;
     std::int32_t status = 0;
-    ChannelDepthCircle(slope, section.manningN, section.diameter, flow, h.depth, h.area,
-                       h.topWidth, h.celerity, status, message);
+    search.depth(flow, h.depth, h.area, h.topWidth, h.celerity, status, message);
     h.failed = ReportedError(status);
     return h;
+  }
+  double ownReferenceFlow() const noexcept {
+    const double d = section.diameter;
+    return ConduitFlowAtArea(slope, section.manningN, d, kHalfFullAreaPerDiameterSquared * d * d);
   }
 };
 
@@ -87,11 +129,19 @@ void WithSection(const MuskingumCungeReach& reach, TextField message, const Run&
       [&](const auto& section) {
         using Section = std::decay_t<decltype(section)>;
         if constexpr (std::is_same_v<Section, EightPointSection>) {
-          run(EightPointFlow{section, reach.slope, message}, kEightPointScheme);
+          run(EightPointFlow{section, reach.slope, message,
+                             EightPointDepthSearch(reach.slope, section.stations,
+                                                   section.elevations, section.manningN)},
+              kEightPointScheme);
         } else if constexpr (std::is_same_v<Section, TrapezoidSection>) {
-          run(TrapezoidFlow{section, reach.slope, message}, kPrismScheme);
+          run(TrapezoidFlow{section, reach.slope, message,
+                            TrapezoidDepthSearch(reach.slope, section.manningN,
+                                                 section.bottomWidth, section.sideSlope)},
+              kPrismScheme);
         } else {
-          run(CircleFlow{section, reach.slope, message}, kPrismScheme);
+          run(CircleFlow{section, reach.slope, message,
+                         ConduitDepthSearch(reach.slope, section.manningN, section.diameter)},
+              kPrismScheme);
         }
       },
       reach.section);
@@ -132,15 +182,17 @@ struct CallArrays {
   std::span<double> outflows;
   std::span<const double> lateral;
   bool stored;
+  Gauges gauges;  // depth and velocity, when asked for
 };
 
 CallArrays ArraysFor(const Hydrograph& hydrograph, const RouteOptions& options,
                      const detail::WorkspaceAccess& work) noexcept {
   const std::size_t n = hydrograph.flows.size();
-  CallArrays arrays{{}, hydrograph.lateralFlows, true};
+  CallArrays arrays{{}, hydrograph.lateralFlows, true, GaugesFor(options, work.w, n)};
+  arrays.stored = arrays.gauges.stored;
   if (!options.outflows.empty()) {
     arrays.outflows = options.outflows.first(std::min(n, options.outflows.size()));
-  } else if (Fit(work.outflows(), n)) {
+  } else if (arrays.stored && Fit(work.outflows(), n)) {
     arrays.outflows = work.outflows();
   } else {
     arrays.stored = false;
@@ -201,27 +253,29 @@ void Complete(MuskingumCungeResult& result, const Scalars& scalars, const SweepS
 // A call refused before the routine ran (the workspace could not be sized): every outflow and
 // every figure of the account undefined.
 MuskingumCungeResult Refused(int routineNumber, int number, std::string_view text,
-                             const CallMessage& message, std::span<double> outflows) noexcept {
+                             const CallMessage& message, const CallArrays& arrays) noexcept {
   MuskingumCungeResult result;
-  std::fill(outflows.begin(), outflows.end(), undefinedDbl());
+  std::fill(arrays.outflows.begin(), arrays.outflows.end(), undefinedDbl());
   message.field.assign(text);
-  result.outflows = outflows;
+  result.outflows = arrays.outflows;
+  result.depth = arrays.gauges.depth;
+  result.velocity = arrays.gauges.velocity;
   result.status = {routineNumber, number, Severity::kError};
   result.text = message.text();
   return result;
 }
 
-// The continuation: the interval and subreach count of start (or, cold, those a one-call run
-// would choose, the interval lowered to the hydrograph's divided by a whole number), the node
-// flows and depths of start (or steady flow from the first inflow), the computation steps on
-// the ordinates.
+// The continuation: the interval and subreach count of start (or, cold, of the
+// discretisation chosen), the node flows and depths of start (or steady flow from the first
+// inflow), the computation steps on the ordinates.
 template <class NormalFlowAt>
 void Continue(const NormalFlowAt& normalFlow, const MuskingumCungeScheme& scheme,
               const MuskingumCungeReach& reach, const Hydrograph& hydrograph,
               std::span<const double> lateral, std::span<double> outflows,
-              const MuskingumCungeStateView* start, const detail::WorkspaceAccess& work,
-              const MuskingumCungeResults& results, SweepStats& stats, Report& report,
-              MuskingumCungeStateView& state) {
+              const MuskingumCungeStateView* start,
+              const MuskingumCungeDiscretisation& discretisation, const Gauges& gauges,
+              const detail::WorkspaceAccess& work, const MuskingumCungeResults& results,
+              SweepStats& stats, Report& report, MuskingumCungeStateView& state) {
   const std::span<const double> inflows = hydrograph.flows;
   const std::size_t n = inflows.size();
   const TextField message = results.message;
@@ -248,44 +302,24 @@ void Continue(const NormalFlowAt& normalFlow, const MuskingumCungeScheme& scheme
     Fail(message::kCungeState.number, scheme, flows, results, report);
   };
 
-  double dt = 0.0;
-  int subreaches = 0;
-  std::int32_t k = 0;
-  NormalFlow latest;
-  if (start != nullptr) {
-    dt = start->computationInterval;
-    subreaches = start->subreachCount;
-    const double parts = std::round(inputInterval / dt);
-    const auto nodes = static_cast<std::size_t>(std::max(subreaches, 0)) + 1;
-    if (!(dt > 0.0) || !(parts >= 1.0 && parts <= kMaxComputationSteps) ||
-        inputInterval / parts != dt || subreaches < 1 || subreaches > 200 ||
-        start->nodeFlows.size() != nodes || start->nodeDepths.size() != nodes ||
-        !SameOrdinate(inflows[0], start->lastInflow)) {
-      refuseState();
-      return;
-    }
-    k = static_cast<std::int32_t>(parts);
-  } else {
-    const ReferenceFlow reference = ReferenceFlowOf(flows);
-    latest = depthAt(reference.flow, scheme.referenceStartDepth);
-    const IntervalChoice choice = ChooseInterval(flows, scheme, reference, latest);
-    if (!(choice.dt > 0.0)) {
-      AppendDoubleToString(message::kCungeInterval.text, choice.dt, " ", message);
-      Refuse(scheme, flows, results, report);
-      return;
-    }
-    // The smallest whole number of steps per ordinate interval that keeps dt at most the
-    // chosen one.
-    const double parts = std::max(1.0, std::ceil(inputInterval / choice.dt));
-    if (!(parts <= kMaxComputationSteps)) {
-      message.assign(kNoStorageText);
-      Fail(kMessageNoStorage, scheme, flows, results, report);
-      return;
-    }
-    k = static_cast<std::int32_t>(parts);
-    dt = inputInterval / parts;
-    subreaches = choice.subreaches;
+  // The interval divides the ordinates' into k steps, and the state fits the reach.
+  const double dt = start != nullptr ? start->computationInterval
+                                     : discretisation.computationInterval;
+  const int subreaches = start != nullptr ? start->subreachCount : discretisation.subreachCount;
+  const double parts = std::round(inputInterval / dt);
+  const auto nodeCount = static_cast<std::size_t>(std::max(subreaches, 0)) + 1;
+  const bool fits =
+      dt > 0.0 && parts >= 1.0 && parts <= kMaxComputationSteps && inputInterval / parts == dt &&
+      subreaches >= 1 && subreaches <= kMaxSubreachCount &&
+      (start == nullptr ||
+       (start->nodeFlows.size() == nodeCount && start->nodeDepths.size() == nodeCount &&
+        SameOrdinate(inflows[0], start->lastInflow)));
+  if (!fits) {
+    refuseState();
+    return;
   }
+  const auto k = static_cast<std::int32_t>(parts);
+  NormalFlow latest;
   const double dx = reach.length / subreaches;
   results.computationInterval = dt;
   results.subreachLength = dx;
@@ -340,8 +374,13 @@ void Continue(const NormalFlowAt& normalFlow, const MuskingumCungeScheme& scheme
   results.maxCelerity = 0.0;
   results.written.routed = true;
   FaultSeam(inflows);
+  // Asked for, the depth and velocity at the steps on the ordinates, every k-th.
+  char privateText = kBlank;
+  const EndGauge<NormalFlowAt> gauge{normalFlow.quiet(TextField(&privateText, 1)),
+                                     gauges.depth, gauges.velocity, static_cast<std::size_t>(k)};
+  gauge.record(0, outflowWork[0], nodeDepths[nodes - 1]);
   Sweep(depthAt, scheme, dt, dx, reach.slope, reach.length, inflowWork, lateralWork, outflowWork,
-        nodeFlows, nodeDepths, latest, stats, report, results, sums);
+        nodeFlows, nodeDepths, latest, stats, report, results, sums, gauge);
   results.inflowVolume = dt * sums.inflow;
   results.outflowVolume = dt * sums.outflow;
   // With one step the sweep computes no end storage: the reach is as it started.
@@ -355,23 +394,26 @@ void Continue(const NormalFlowAt& normalFlow, const MuskingumCungeScheme& scheme
 }
 
 MuskingumCungeResult RouteContinued(const MuskingumCungeReach& reach, const Hydrograph& hydrograph,
-                                    const MuskingumCungeStateView* start, Workspace& workspace,
-                                    const RouteOptions& options) {
+                                    const MuskingumCungeStateView* start,
+                                    const MuskingumCungeDiscretisation& discretisation,
+                                    Workspace& workspace, const RouteOptions& options) {
   const detail::WorkspaceAccess work{workspace};
   const CallMessage message = MessageFor(options, workspace);
   const CallArrays arrays = ArraysFor(hydrograph, options, work);
   if (!arrays.stored)
-    return Refused(RoutineOf(reach), kMessageNoStorage, kNoStorageText, message, arrays.outflows);
+    return Refused(RoutineOf(reach), kMessageNoStorage, kNoStorageText, message, arrays);
   Scalars scalars;
   SweepStats stats;
   Report report;
   MuskingumCungeResult result;
   const MuskingumCungeResults results = scalars.results(message.field);
   WithSection(reach, message.field, [&](const auto& normalFlow, const MuskingumCungeScheme& scheme) {
-    Continue(normalFlow, scheme, reach, hydrograph, arrays.lateral, arrays.outflows, start, work,
-             results, stats, report, result.state);
+    Continue(normalFlow, scheme, reach, hydrograph, arrays.lateral, arrays.outflows, start,
+             discretisation, arrays.gauges, work, results, stats, report, result.state);
   });
   result.outflows = arrays.outflows;
+  result.depth = arrays.gauges.depth;
+  result.velocity = arrays.gauges.velocity;
   Complete(result, scalars, stats, message);
   return result;
 }
@@ -385,12 +427,13 @@ MuskingumCungeResult RouteOneCall(const MuskingumCungeReach& reach, const Hydrog
   const CallArrays arrays = ArraysFor(hydrograph, options, work);
   if (!arrays.stored || !Fit(work.profile(), initial.flows.size())) {
     scalars.inflowVolume = scalars.outflowVolume = scalars.finalStorage = undefinedDbl();
-    return Refused(RoutineOf(reach), kMessageNoStorage, kNoStorageText, message, arrays.outflows);
+    return Refused(RoutineOf(reach), kMessageNoStorage, kNoStorageText, message, arrays);
   }
   SweepStats stats;
   const MuskingumCungeResults results = scalars.results(message.field);
   const Buffers buffers{work.seriesInflow(), work.seriesLateral(), work.seriesOutflow(),
-                        work.nodeFlows(), work.nodeDepths()};
+                        work.nodeFlows(),   work.nodeDepths(),    work.seriesDepth(),
+                        work.seriesVelocity()};
   const MuskingumCungeFlows flows{hydrograph.intervalMinutes,
                                   reach.length,
                                   reach.slope,
@@ -403,16 +446,119 @@ MuskingumCungeResult RouteOneCall(const MuskingumCungeReach& reach, const Hydrog
                                   arrays.lateral,
                                   arrays.outflows};
   WithSection(reach, message.field, [&](const auto& normalFlow, const MuskingumCungeScheme& scheme) {
-    RouteMuskingumCunge(normalFlow, scheme, flows, results, buffers, stats);
+    RouteMuskingumCunge(normalFlow, scheme, flows, results, buffers, stats, arrays.gauges);
   });
   MuskingumCungeResult result;
   result.outflows = arrays.outflows;
+  result.depth = arrays.gauges.depth;
+  result.velocity = arrays.gauges.velocity;
   if (scalars.written.routed) result.finalFlows = work.profile();
   Complete(result, scalars, stats, message);
   return result;
 }
 
+// The discretisation of a continuation from the reach and a reference flow (see
+// ChooseDiscretisation), the searches writing into a private field.
+template <class NormalFlowAt>
+MuskingumCungeDiscretisation Discretise(const NormalFlowAt& normalFlow,
+                                        const MuskingumCungeScheme& scheme,
+                                        const MuskingumCungeReach& reach,
+                                        std::int32_t intervalMinutes, double referenceFlow,
+                                        TextField message) {
+  MuskingumCungeDiscretisation d;
+  const Status refused{scheme.routine, message::kCungeInvalid.number, Severity::kError};
+  const double length = reach.length;
+  if (intervalMinutes < 1 || !(length > 0.0) || !std::isfinite(length) ||
+      !(reach.slope != 0.0) || !normalFlow.serves(message)) {
+    d.status = refused;
+    return d;
+  }
+  // Q0: the caller's flow, or the reach's own.
+  const bool given = std::isfinite(referenceFlow) && referenceFlow > kSmallFlow;
+  const double flow = given ? referenceFlow : normalFlow.ownReferenceFlow();
+  const NormalFlow atReference = normalFlow(flow, scheme.referenceStartDepth);
+  // The one-call run's choice without a hydrograph: no rise time bounds dt.
+  const MuskingumCungeFlows flows{intervalMinutes, length, reach.slope, 1, 0, {}, {}, 1, {},
+                                  {}, {}};
+  const IntervalChoice choice = ChooseInterval(flows, scheme, {flow, 0}, atReference);
+  const double inputInterval = intervalMinutes * kSecondsPerMinute;
+  // The smallest whole number of steps per ordinate interval that keeps dt at most the chosen
+  // one.
+  const double parts = std::max(1.0, std::ceil(inputInterval / choice.dt));
+  if (!(choice.dt > 0.0) || !(parts <= kMaxComputationSteps)) {
+    d.status = refused;
+    return d;
+  }
+  d.computationInterval = inputInterval / parts;
+  d.subreachCount = choice.subreaches;
+  d.referenceFlow = flow;
+  return d;
+}
+
+// The start of a continuation at one flow: every node at it, each depth the normal depth
+// there searched from the scheme's node start.
+template <class NormalFlowAt>
+MuskingumCungeStart StartNodes(const NormalFlowAt& normalFlow, const MuskingumCungeScheme& scheme,
+                               const MuskingumCungeReach& reach,
+                               const MuskingumCungeDiscretisation& discretisation,
+                               double initialFlow, double firstInflow, TextField message) {
+  MuskingumCungeStart start;
+  const auto refuse = [&](const Message& m) {
+    start.status = {scheme.routine, m.number, Severity::kError};
+    start.text = message.view().substr(0, static_cast<std::size_t>(message.lastNonBlank()));
+    return start;
+  };
+  const double length = reach.length;
+  if (!(length > 0.0) || !std::isfinite(length) || !(reach.slope != 0.0)) {
+    AppendDoubleToString(message::kCungeInvalidReach.text, length,
+                         message::kCungeInvalidReach.detail, message);
+    AppendDoubleToString(message.view(), reach.slope, " ", message);
+    return refuse(message::kCungeInvalidReach);
+  }
+  if (!normalFlow.serves(message)) return refuse(message::kCungeInvalid);
+  const double dt = discretisation.computationInterval;
+  const int subreaches = discretisation.subreachCount;
+  if (!(dt > 0.0) || !std::isfinite(dt) || subreaches < 1 || subreaches > kMaxSubreachCount) {
+    message.assign(message::kCungeState.text);
+    return refuse(message::kCungeState);
+  }
+  const double depth = normalFlow(initialFlow, scheme.nodeStartDepth).depth;
+  const auto nodes = static_cast<std::size_t>(subreaches) + 1;
+  start.state.computationInterval = dt;
+  start.state.subreachCount = subreaches;
+  start.state.nodeFlows.assign(nodes, initialFlow);
+  start.state.nodeDepths.assign(nodes, depth);
+  start.state.lastInflow = firstInflow;
+  return start;
+}
+
 }  // namespace
+
+MuskingumCungeDiscretisation ChooseDiscretisation(const MuskingumCungeReach& reach,
+                                                  std::int32_t intervalMinutes,
+                                                  double referenceFlow) {
+  char text[kPrivateMessageWidth] = {kBlank};
+  const TextField message(text, kPrivateMessageWidth);
+  MuskingumCungeDiscretisation d;
+  WithSection(reach, message, [&](const auto& normalFlow, const MuskingumCungeScheme& scheme) {
+    d = Discretise(normalFlow, scheme, reach, intervalMinutes, referenceFlow, message);
+  });
+  return d;
+}
+
+MuskingumCungeStart StartAtFlow(const MuskingumCungeReach& reach,
+                                const MuskingumCungeDiscretisation& discretisation,
+                                double initialFlow, double firstInflow) {
+  std::array<char, Workspace::kMessageWidth> text;
+  text.fill(kBlank);
+  const TextField message(text.data(), static_cast<int>(text.size()));
+  MuskingumCungeStart start;
+  WithSection(reach, message, [&](const auto& normalFlow, const MuskingumCungeScheme& scheme) {
+    start = StartNodes(normalFlow, scheme, reach, discretisation, initialFlow, firstInflow,
+                       message);
+  });
+  return start;
+}
 
 MuskingumCungeResult Route(const MuskingumCungeReach& reach, const Hydrograph& hydrograph,
                            const FlowProfile& initial, Workspace& workspace,
@@ -423,13 +569,21 @@ MuskingumCungeResult Route(const MuskingumCungeReach& reach, const Hydrograph& h
 
 MuskingumCungeResult Route(const MuskingumCungeReach& reach, const Hydrograph& hydrograph,
                            Workspace& workspace, const RouteOptions& options) {
-  return RouteContinued(reach, hydrograph, nullptr, workspace, options);
+  return RouteContinued(reach, hydrograph, nullptr,
+                        ChooseDiscretisation(reach, hydrograph.intervalMinutes), workspace,
+                        options);
+}
+
+MuskingumCungeResult Route(const MuskingumCungeReach& reach, const Hydrograph& hydrograph,
+                           const MuskingumCungeDiscretisation& discretisation,
+                           Workspace& workspace, const RouteOptions& options) {
+  return RouteContinued(reach, hydrograph, nullptr, discretisation, workspace, options);
 }
 
 MuskingumCungeResult Route(const MuskingumCungeReach& reach, const Hydrograph& hydrograph,
                            const MuskingumCungeStateView& start, Workspace& workspace,
                            const RouteOptions& options) {
-  return RouteContinued(reach, hydrograph, &start, workspace, options);
+  return RouteContinued(reach, hydrograph, &start, {}, workspace, options);
 }
 
 namespace {

@@ -14,7 +14,7 @@ constexpr double kFallbackCelerity = 0.15000000596046448;
 constexpr double kRiseFraction = 0.05;
 // Starting minimum (m3/s) of the inflow scan when the first ordinate is undefined.
 constexpr double kNoMinimum = 1.0e10;
-constexpr int kMaxSubreaches = 200;
+constexpr int kMaxSubreaches = kMaxSubreachCount;
 
 
 // L / dx0 rounded half away from zero and held to 1..200. Rounded and clamped as a double, so

@@ -31,6 +31,8 @@ inline constexpr double kMaxComputationSteps = 33554432.0;  // 2^25
 // hourly ordinates at a 15-minute computation interval over 200 subreaches, about two minutes
 // at a typical million subreach-steps per second, under an hour at 20 passes in every one.
 inline constexpr double kMaxSubreachSteps = 134217728.0;  // 2^27
+// Largest number of subreaches NSUB of a reach.
+inline constexpr int kMaxSubreachCount = 200;
 
 // Normal flow at one flow: depth (m), area (m2), top width (m), celerity (m/s).
 struct NormalFlow {
@@ -166,6 +168,33 @@ struct Buffers {
   std::vector<double>& outflows;    // O at dt
   std::vector<double>& nodeFlows;   // NSUB + 1
   std::vector<double>& nodeDepths;  // NSUB + 1
+  std::vector<double>& depths;      // asked for: the depth at the downstream end at dt
+  std::vector<double>& velocities;  // and the velocity there
+};
+
+// The depth and velocity at the reach's downstream end, recorded when asked for: at every
+// stride-th computation step t, the normal depth of the step's outflow and the outflow over its
+// flow area, into element t / stride. The depth search is one of its own (normalFlow writes
+// into a private message field and counts nothing), started from the downstream node's depth,
+// so that the routing's flows, depths, figures and message stay as they are. An undefined
+// outflow or a failed search leaves both undefined, an area of 0 the velocity.
+template <class NormalFlowAt>
+struct EndGauge {
+  NormalFlowAt normalFlow;
+  std::span<double> depth;  // empty: nothing is recorded
+  std::span<double> velocity;
+  std::size_t stride = 1;
+
+  void record(std::size_t t, double flow, double startDepth) const {
+    if (depth.empty() || t % stride != 0) return;
+    const std::size_t i = t / stride;
+    if (isUndefinedDbl(flow)) return;
+    const NormalFlow h = normalFlow(flow, startDepth);
+    if (h.failed || isUndefinedDbl(h.depth)) return;
+    depth[i] = h.depth;
+    // V = Q / A
+    velocity[i] = h.area > 0.0 ? flow / h.area : undefinedDbl();
+  }
 };
 
 // The steps a call routes through and their work series, as Settle chooses them.
@@ -290,6 +319,18 @@ inline Coefficients RoutingCoefficients(double cr, double re) noexcept {
 }
 
 
+// The subreach length of a routing and the products that no subreach-step changes, formed once
+// in the order the step's expressions form them.
+struct Spacing {
+  double dx;                  // m
+  double intervalPerLength;   // dt / dx, s/m: the Courant number per unit celerity
+  double lengthSlope;         // dx S, m: the cell Reynolds number's denominator per S ck T
+
+  Spacing(double dt, double subreachLength, double slope) noexcept
+      : dx(subreachLength), intervalPerLength(dt / subreachLength),
+        lengthSlope(subreachLength * slope) {}
+};
+
 // One subreach-step: the flows at its upstream and downstream nodes at the previous step
 // (I1, O1), the inflow at this step (I2) and the lateral inflow q (m3/s per m).
 struct SubreachFlows {
@@ -300,10 +341,11 @@ struct SubreachFlows {
 // within 1 % of the reference flow (at most 20). nodeDepth is the depth search's start at the
 // subreach's downstream node and receives the depth found; latest the last normal flow.
 template <class DepthAt>
-double RouteSubreachStep(const DepthAt& depthAt, const MuskingumCungeScheme& scheme, double dt,
-                         double dx, double slope, SubreachFlows f, double& nodeDepth,
+double RouteSubreachStep(const DepthAt& depthAt, const MuskingumCungeScheme& scheme,
+                         const Spacing& spacing, SubreachFlows f, double& nodeDepth,
                          NormalFlow& latest, SweepStats& stats, Report& report,
                          TextField message) {
+  const double dx = spacing.dx;
   // Qr = (I1 + O1 + I2)/3 + q dx
   double referenceQ = (f.inflow1 + f.outflow1 + f.inflow2) * kOneThird + f.lateral * dx;
   double previousQ = referenceQ;
@@ -316,8 +358,8 @@ double RouteSubreachStep(const DepthAt& depthAt, const MuskingumCungeScheme& sch
       latest = depthAt(referenceQ, nodeDepth);
       nodeDepth = latest.depth;
       // Cr = dt/dx ck;  Re = Qr / (dx S ck T)
-      courant = dt / dx * latest.celerity;
-      reynolds = referenceQ / TimesCelerityAndWidth(scheme.widthProduct, dx * slope,
+      courant = spacing.intervalPerLength * latest.celerity;
+      reynolds = referenceQ / TimesCelerityAndWidth(scheme.widthProduct, spacing.lengthSlope,
                                                     latest.celerity, latest.topWidth);
       stats.courantAndReynolds(courant, reynolds);
     }
@@ -439,16 +481,17 @@ inline void AccountVolumes(double dt, double length, std::span<const double> inf
 // each step from upstream to downstream, each subreach taking as inflow the outflow just
 // computed above it. Updates peak, celerity and the sums; at the last step adds the areas of
 // the end storage.
-template <class DepthAt>
+template <class DepthAt, class Gauge>
 void Sweep(const DepthAt& depthAt, const MuskingumCungeScheme& scheme, double dt, double dx,
            double slope, double length, std::span<const double> inflowWork,
            std::span<const double> lateralWork, std::span<double> outflowWork,
            std::span<double> nodeFlows, std::span<double> nodeDepths, NormalFlow& latest,
            SweepStats& stats, Report& report, const MuskingumCungeResults& results,
-           SweepSums& sums) {
+           SweepSums& sums, const Gauge& gauge) {
   const double undefined = undefinedDbl();
   const std::size_t nodes = nodeFlows.size();
   const std::size_t periods = outflowWork.size();
+  const Spacing spacing(dt, dx, slope);
   for (std::size_t t = 1; t < periods; ++t) {
     const bool lastStep = t + 1 == periods;
     const double lateral = lateralWork[t];
@@ -467,7 +510,7 @@ void Sweep(const DepthAt& depthAt, const MuskingumCungeScheme& scheme, double dt
         continue;
       }
       const double outflow2 =
-          RouteSubreachStep(depthAt, scheme, dt, dx, slope, {inflow1, outflow1, inflow2, lateral},
+          RouteSubreachStep(depthAt, scheme, spacing, {inflow1, outflow1, inflow2, lateral},
                             nodeDepths[j], latest, stats, report, results.message);
       outflowWork[t] = outflow2;
       if (latest.celerity > results.maxCelerity) results.maxCelerity = latest.celerity;
@@ -483,6 +526,7 @@ void Sweep(const DepthAt& depthAt, const MuskingumCungeScheme& scheme, double dt
       sums.endDefined = false;
     const double outflow = outflowWork[t];
     nodeFlows[nodes - 1] = outflow;
+    gauge.record(t, outflow, nodeDepths[nodes - 1]);
     const double weight = lastStep ? 0.5 : 1.0;
     if (!isUndefinedDbl(outflow)) {
       sums.outflow = sums.outflow + weight * outflow;
@@ -517,7 +561,7 @@ template <class NormalFlowAt>
 void RouteMuskingumCunge(const NormalFlowAt& normalFlow, const MuskingumCungeScheme& scheme,
                          MuskingumCungeFlows flows, const MuskingumCungeResults& results,
                          const muskingum_cunge::Buffers& buffers,
-                         muskingum_cunge::SweepStats& stats) {
+                         muskingum_cunge::SweepStats& stats, const Gauges& gauges) {
   using namespace muskingum_cunge;
   Report report;
   if (!Accept(flows, scheme, results, report)) return;
@@ -565,6 +609,22 @@ void RouteMuskingumCunge(const NormalFlowAt& normalFlow, const MuskingumCungeSch
     Fail(kMessageNoStorage, scheme, flows, results, report);
     return;
   }
+  // Asked for, the depth and velocity at every computation step, brought onto the ordinates
+  // as the outflows are.
+  const bool gauged = !gauges.depth.empty();
+  const auto periods = static_cast<std::size_t>(plan.stepCount);
+  if (gauged && (!Fit(buffers.depths, periods) || !Fit(buffers.velocities, periods))) {
+    message.assign(kNoStorageText);
+    Fail(kMessageNoStorage, scheme, flows, results, report);
+    return;
+  }
+  const std::size_t gaugedSteps = gauged ? periods : 0;
+  char privateText = kBlank;
+  const EndGauge<NormalFlowAt> gauge{normalFlow.quiet(TextField(&privateText, 1)),
+                                     std::span<double>(buffers.depths).first(gaugedSteps),
+                                     std::span<double>(buffers.velocities).first(gaugedSteps), 1};
+  std::fill(gauge.depth.begin(), gauge.depth.end(), undefinedDbl());
+  std::fill(gauge.velocity.begin(), gauge.velocity.end(), undefinedDbl());
   const std::span<double> nodeFlows = buffers.nodeFlows;
   const std::span<double> nodeDepths = buffers.nodeDepths;
   std::fill(nodeDepths.begin(), nodeDepths.end(), scheme.nodeStartDepth);
@@ -574,8 +634,9 @@ void RouteMuskingumCunge(const NormalFlowAt& normalFlow, const MuskingumCungeSch
   results.maxCelerity = 0.0;
   results.written.routed = true;
 
+  gauge.record(0, outflowWork[0], nodeDepths[nodes - 1]);
   Sweep(depthAt, scheme, dt, dx, slope, length, inflowWork, lateralWork, outflowWork, nodeFlows,
-        nodeDepths, latest, stats, report, results, sums);
+        nodeDepths, latest, stats, report, results, sums, gauge);
 
   results.inflowVolume = dt * sums.inflow;
   results.outflowVolume = dt * sums.outflow;
@@ -587,6 +648,12 @@ void RouteMuskingumCunge(const NormalFlowAt& normalFlow, const MuskingumCungeSch
                                                    : undefinedDbl();
   ChangeTimeInterval(dt, plan.inputInterval, plan.stepCount, flows.ordinateCount, outflowWork,
                      flows.outflows);
+  if (gauged) {
+    ChangeTimeInterval(dt, plan.inputInterval, plan.stepCount, flows.ordinateCount, gauge.depth,
+                       gauges.depth);
+    ChangeTimeInterval(dt, plan.inputInterval, plan.stepCount, flows.ordinateCount,
+                       gauge.velocity, gauges.velocity);
+  }
   NodesOntoProfile(scheme, nodeFlows, plan.subreaches, flows.finalFlows);
   results.status = report.status(scheme.routine);
 }

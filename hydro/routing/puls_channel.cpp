@@ -121,7 +121,7 @@ double PeriodLoss(const Reach& reach, ChannelLoss loss, double indicator,
 
 // Where one step starts: its net outflow at the first ordinate, and, when a state carries
 // them on, its gross outflow and storage indicator there (NaN: found from the outflow).
-struct StepStart {
+struct StepFrom {
   double netOutflow;
   double grossOutflow;
   double indicator;
@@ -144,11 +144,32 @@ double StepStorage(const Reach& reach, double indicator, double outflow) noexcep
   return (outflow * -kHalf + indicator) / reach.inverseInterval;
 }
 
+// The water level of a step asked for with the routing: the elevation of its storage
+// indicator SI in the table's elevation column, above the column's first elevation; looked up
+// in private, so that nothing of the call's status, message or tally changes. Undefined for
+// an undefined SI or one outside the table.
+struct LevelGauge {
+  std::span<const double> indicator;  // the working table
+  std::span<const double> elevation;  // the elevation column (empty: no levels)
+  std::span<double> levels;           // one per ordinate
+
+  double at(double storageIndicator) const noexcept {
+    if (isUndefinedDbl(storageIndicator) || elevation.empty()) return undefinedDbl();
+    std::int32_t status = 0;
+    char text = kBlank;
+    const double surface =
+        InterpolateLinearValue(indicator, elevation, storageIndicator, status, TextField(&text, 1));
+    // depth = E(SI) - E(1)
+    return status > 0 ? undefinedDbl() : surface - elevation[0];
+  }
+};
+
 // Routes the working hydrograph through one step: on entry it holds the inflow to the step,
-// on return the step's outflow (net of the loss, when there is one).
-template <bool kWithLoss>
-StepEnd RouteStep(const Reach& reach, ChannelLoss loss, StepStart start, std::int32_t step,
-                  std::span<double> hydrograph) noexcept {
+// on return the step's outflow (net of the loss, when there is one). With kLevels the gauge
+// receives the step's level at every ordinate.
+template <bool kWithLoss, bool kLevels = false>
+StepEnd RouteStep(const Reach& reach, ChannelLoss loss, StepFrom start, std::int32_t step,
+                  std::span<double> hydrograph, const LevelGauge& gauge = {}) noexcept {
   const double undefined = undefinedDbl();
   const double initialOutflow = start.netOutflow;
   double inflow1 = undefined;
@@ -165,6 +186,9 @@ StepEnd RouteStep(const Reach& reach, ChannelLoss loss, StepStart start, std::in
                              : reach.lookUp(reach.outflow, reach.indicator, outflow,
                                             message::kPulsStorageLookup.number, message::kPulsStorageLookup.text);
   StepEnd end{undefined, undefined, outflow, indicator, 0.0};
+  if constexpr (kLevels) {
+    if (!hydrograph.empty()) gauge.levels[0] = gauge.at(indicator);
+  }
 
   // Loss flow gross - net at the previous ordinate, for the loss volume.
   double lossFlow1 = kWithLoss ? outflow - initialOutflow : 0.0;
@@ -218,6 +242,7 @@ StepEnd RouteStep(const Reach& reach, ChannelLoss loss, StepStart start, std::in
     } else {
       hydrograph[t] = outflow;
     }
+    if constexpr (kLevels) gauge.levels[t] = gauge.at(indicator);
     inflow1 = inflow2;
     inflow1Defined = inflow2Defined;
   }
@@ -225,6 +250,21 @@ StepEnd RouteStep(const Reach& reach, ChannelLoss loss, StepStart start, std::in
   end.indicator = indicator;
   end.lossVolume = lossSum / reach.inverseInterval;
   return end;
+}
+
+// dt = minutes * (1/60) * 3600 seconds
+double IntervalSeconds(std::int32_t intervalMinutes) noexcept {
+  return static_cast<double>(intervalMinutes) * kHoursPerMinute * kSecondsPerHour;
+}
+
+// The working table of storage indicators of one step, SI = S / n * (1/dt) + 0.5 O for each
+// pair: half of 2S/dt + O for the storage of one step.
+void FillIndicators(std::span<const double> storage, std::span<const double> outflow,
+                    std::int32_t stepCount, double inverseInterval,
+                    std::span<double> indicator) noexcept {
+  const double stepsAsDouble = static_cast<double>(stepCount);
+  for (std::size_t j = 0; j < indicator.size(); ++j)
+    indicator[j] = storage[j] / stepsAsDouble * inverseInterval + kHalf * outflow[j];
 }
 
 // Number of elements of a span a count covers: count, limited to the span, 0 below 1.
@@ -265,14 +305,17 @@ PulsResult RouteCall(const PulsReach& reach, const Hydrograph& hydrograph,
   std::vector<double>& finals = work.stepOutflows();
   std::vector<double>& gross = work.stepGross();
   std::vector<double>& indicators = work.stepIndicators();
+  const Gauges gauges = GaugesFor(options, workspace, n);
   const bool stored = (!options.outflows.empty() || Fit(work.outflows(), n)) &&
                       Fit(finals, steps) && Fit(gross, kWithLoss ? steps : 0) &&
-                      Fit(indicators, steps);
+                      Fit(indicators, steps) && gauges.stored;
   if (options.outflows.empty() && stored) hydrograph_ = work.outflows();
   std::span<double> outflows = hydrograph_;
 
   auto finish = [&] {
     result.outflows = outflows;
+    result.depth = gauges.depth;
+    result.velocity = gauges.velocity;
     result.status = StatusOf(report, routineNumber);
     result.text = message.text();
     result.state = {std::span<const double>(finals).first(stored ? steps : 0),
@@ -319,8 +362,7 @@ PulsResult RouteCall(const PulsReach& reach, const Hydrograph& hydrograph,
   }
   FaultSeam(inflows);
 
-  // dt = minutes * (1/60) * 3600 seconds
-  const double interval = static_cast<double>(intervalMinutes) * kHoursPerMinute * kSecondsPerHour;
+  const double interval = IntervalSeconds(intervalMinutes);
   const double inverseInterval = 1.0 / interval;
   VolumeAccount& volume = result.volume;
   volume.inflow = TrapezoidVolume(inflows, interval);
@@ -329,24 +371,28 @@ PulsResult RouteCall(const PulsReach& reach, const Hydrograph& hydrograph,
   if (!outflows.empty()) std::memmove(outflows.data(), inflows.data(), outflows.size_bytes());
 
   std::vector<double>& indicator = work.table();
-  const double stepsAsDouble = static_cast<double>(stepCount);
-  for (std::size_t j = 0; j < pairs; ++j) {
-    // SI = S / n * (1/dt) + 0.5 O: half of 2S/dt + O for the storage of one step
-    indicator[j] = storage[j] / stepsAsDouble * inverseInterval + kHalf * outflow[j];
-  }
+  FillIndicators(storage, outflow, stepCount, inverseInterval, indicator);
 
   std::int32_t status = 0;
   const Reach routed{storage, outflow, elevation, indicator, inverseInterval, status,
                      message.field, report, tally};
   const ChannelLoss loss{reach.lossElevation, reach.lossRate};
+  const LevelGauge levelGauge{indicator,
+                              reach.elevation.first(std::min(pairs, reach.elevation.size())),
+                              gauges.depth.first(std::min(n, outflows.size()))};
   const double carriedNothing = std::numeric_limits<double>::quiet_NaN();
   volume.storageStart = volume.storageEnd = volume.loss = 0.0;
   for (std::size_t s = 0; s < steps; ++s) {
-    const StepStart from{start.outflows[s],
+    const StepFrom from{start.outflows[s],
                          carriesGross ? start.grossOutflows[s] : start.outflows[s],
                          carriesIndicators ? start.storageIndicators[s] : carriedNothing,
                          carriesIndicators};
-    const StepEnd end = RouteStep<kWithLoss>(routed, loss, from, static_cast<std::int32_t>(s), outflows);
+    // The levels, when asked for, are those of the last step.
+    const auto step = static_cast<std::int32_t>(s);
+    const StepEnd end =
+        s + 1 == steps && !gauges.depth.empty()
+            ? RouteStep<kWithLoss, true>(routed, loss, from, step, outflows, levelGauge)
+            : RouteStep<kWithLoss>(routed, loss, from, step, outflows);
     volume.storageStart =
         AddDefined(volume.storageStart, StepStorage(routed, end.startIndicator, end.startGross));
     volume.storageEnd =
@@ -409,6 +455,99 @@ void RouteFixedWidth(std::int32_t intervalMinutes, std::int32_t pairCount,
   status = result.status.code();
 }
 
+// Where each step of a start state stands: its outflow handed on, its outflow before any loss
+// and its storage indicator.
+struct StepStand {
+  double netOutflow;
+  double grossOutflow;
+  double indicator;
+};
+
+// A start state with every step alike: at the storage whose outflow is `value` (a flow), or
+// at the water-surface level `value`, looked up in the reach's table as the routing looks up.
+template <bool kWithLoss>
+StepStart StartSteps(const PulsReach& reach, std::int32_t intervalMinutes, double value,
+                     bool atLevel, double firstInflow) {
+  const int routineNumber =
+      kWithLoss ? routine::kRoutePulsChannelWithLoss : routine::kRoutePulsChannel;
+  StepStart start;
+  FixedText<Workspace::kMessageWidth> text;
+  const TextField message = text.field();
+  Report report;
+  const auto finish = [&] {
+    start.status = StatusOf(report, routineNumber);
+    start.text = text.trimmed();
+    if (report.failed()) start.state = {};
+    return start;
+  };
+  if (intervalMinutes < 1 || reach.steps < 1) {
+    AppendIntegerToString(message::kPulsInvalid.text, intervalMinutes, message::kPulsInvalid.detail,
+                          message);
+    AppendIntegerToString(message.view(), reach.steps, kClosingTrailer, message);
+    report.error(message::kPulsInvalid.number);
+    return finish();
+  }
+  std::size_t pairs = std::min(reach.storage.size(), reach.outflow.size());
+  if (kWithLoss || atLevel) pairs = std::min(pairs, reach.elevation.size());
+  const std::span<const double> storage = reach.storage.first(pairs);
+  const std::span<const double> outflow = reach.outflow.first(pairs);
+  const std::span<const double> elevation =
+      reach.elevation.first(std::min(pairs, reach.elevation.size()));
+  const auto steps = static_cast<std::size_t>(reach.steps);
+  std::vector<double> indicator;
+  StepState& state = start.state;
+  if (!Fit(indicator, pairs) || !Fit(state.outflows, steps) ||
+      !Fit(state.storageIndicators, steps) || !Fit(state.grossOutflows, kWithLoss ? steps : 0)) {
+    message.assign(message::kPulsNoStorage.text);
+    report.error(kMessageNoStorage);
+    return finish();
+  }
+  const double inverseInterval = 1.0 / IntervalSeconds(intervalMinutes);
+  FillIndicators(storage, outflow, reach.steps, inverseInterval, indicator);
+  std::int32_t status = 0;
+  LookupTally tally;
+  const Reach table{storage, outflow, elevation, indicator, inverseInterval, status, message,
+                    report, tally};
+  const ChannelLoss loss{reach.lossElevation, reach.lossRate};
+  StepStand stand{};
+  if (!atLevel) {
+    // The outflow handed on is the flow; with a loss, the outflow before it found as a cold
+    // start finds it; SI from that outflow.
+    stand.netOutflow = value;
+    stand.grossOutflow = kWithLoss ? InitialGrossOutflow(table, loss, value) : value;
+    stand.indicator = table.lookUp(outflow, indicator, stand.grossOutflow,
+                                   message::kPulsStorageLookup.number,
+                                   message::kPulsStorageLookup.text);
+  } else {
+    // O and S of the level; SI = S / n * (1/dt) + 0.5 O; the loss of a period at SI.
+    stand.grossOutflow = table.lookUp(elevation, outflow, value,
+                                      message::kPulsOutflowElevation.number,
+                                      message::kPulsOutflowElevation.text);
+    if (report.failed()) return finish();
+    const double levelStorage =
+        table.lookUp(elevation, storage, value, message::kPulsStorageElevation.number,
+                     message::kPulsStorageElevation.text);
+    stand.indicator = isUndefinedDbl(levelStorage) || isUndefinedDbl(stand.grossOutflow)
+                          ? undefinedDbl()
+                          : levelStorage / static_cast<double>(reach.steps) * inverseInterval +
+                                kHalf * stand.grossOutflow;
+    stand.netOutflow = stand.grossOutflow;
+    if constexpr (kWithLoss) {
+      if (!report.failed() && !isUndefinedDbl(stand.grossOutflow)) {
+        // Net outflow Q - L, 0 when the loss takes it all.
+        const double net = stand.grossOutflow - PeriodLoss(table, loss, stand.indicator,
+                                                          stand.grossOutflow);
+        stand.netOutflow = net > 0.0 ? net : 0.0;
+      }
+    }
+  }
+  std::fill(state.outflows.begin(), state.outflows.end(), stand.netOutflow);
+  std::fill(state.grossOutflows.begin(), state.grossOutflows.end(), stand.grossOutflow);
+  std::fill(state.storageIndicators.begin(), state.storageIndicators.end(), stand.indicator);
+  state.lastInflow = firstInflow;
+  return finish();
+}
+
 }  // namespace
 
 PulsResult Route(const PulsReach& reach, const Hydrograph& hydrograph, const StepStateView& start,
@@ -421,6 +560,19 @@ PulsResult Route(const PulsReach& reach, const Hydrograph& hydrograph, Workspace
                  const RouteOptions& options) {
   return reach.withLoss ? RouteCold<true>(reach, hydrograph, workspace, options)
                         : RouteCold<false>(reach, hydrograph, workspace, options);
+}
+
+StepStart StartAtFlow(const PulsReach& reach, std::int32_t intervalMinutes, double initialFlow,
+                      double firstInflow) {
+  return reach.withLoss
+             ? StartSteps<true>(reach, intervalMinutes, initialFlow, false, firstInflow)
+             : StartSteps<false>(reach, intervalMinutes, initialFlow, false, firstInflow);
+}
+
+StepStart StartAtLevel(const PulsReach& reach, std::int32_t intervalMinutes, double level,
+                       double firstInflow) {
+  return reach.withLoss ? StartSteps<true>(reach, intervalMinutes, level, true, firstInflow)
+                        : StartSteps<false>(reach, intervalMinutes, level, true, firstInflow);
 }
 
 void RoutePulsChannel(std::int32_t intervalMinutes, std::int32_t pairCount,

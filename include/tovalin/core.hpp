@@ -6,5 +6,6 @@
 #include "tovalin/reach.hpp"
 #include "tovalin/result.hpp"
 #include "tovalin/route.hpp"
+#include "tovalin/start.hpp"
 #include "tovalin/state.hpp"
 #include "tovalin/workspace.hpp"

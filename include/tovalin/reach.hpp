@@ -44,7 +44,8 @@ struct MuskingumReach {
 //   storage, outflow   the table, pairs of equal index (>= 1 pair; the shorter span counts)
 //   steps              number of routing steps (>= 1)
 //   withLoss           route with the channel loss (routine 18 instead of 17)
-//   elevation          with loss: water-surface elevation of each pair
+//   elevation          water-surface elevation of each pair: needed with loss, and for a
+//                      start at a level (StartAtLevel); ascending like the other columns
 //   lossElevation      elevation above which the loss acts (length unit of elevation)
 //   lossRate           loss per unit of area storage/depth (length unit per second)
 struct PulsReach {

@@ -73,6 +73,18 @@ struct RoutingResult {
   Status status;
   std::string_view text;  // the message without trailing blanks; empty when nothing reported
   VolumeAccount volume;
+  // With RouteOptions::depthAndVelocity, one value per ordinate (empty otherwise), kUndefined
+  // where the method has none or a flow is undefined:
+  //   depth     m. Muskingum-Cunge: the normal depth of the outflow at the reach's downstream
+  //             end (above the section's lowest point). Puls: the water level of the last
+  //             step, looked up from its storage indicator in the elevation column, above the
+  //             column's first elevation (undefined without the column). Muskingum: none.
+  //   velocity  m/s: the outflow over its flow area there (Muskingum-Cunge only; undefined
+  //             where the area is 0).
+  // A one-call Muskingum-Cunge run brings them from its computation steps onto the ordinates
+  // as it brings its outflows.
+  std::span<const double> depth;
+  std::span<const double> velocity;
 };
 
 struct MuskingumResult : RoutingResult {

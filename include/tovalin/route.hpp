@@ -9,6 +9,7 @@
 
 #include "tovalin/reach.hpp"
 #include "tovalin/result.hpp"
+#include "tovalin/start.hpp"
 #include "tovalin/state.hpp"
 #include "tovalin/workspace.hpp"
 
@@ -20,9 +21,13 @@ namespace tovalin {
 //                 reported, numbers cut at its width), and text views the whole field
 //   outflows      when not empty (at least one element per ordinate), the outflows are
 //                 written here instead of into the workspace; it may be the flows' own array
+//   depthAndVelocity  when true, the result's depth and velocity hold one value per ordinate,
+//                 computed as the call routes (see RoutingResult); false spares the call the
+//                 extra depth searches
 struct RouteOptions {
   std::span<char> messageField;
   std::span<double> outflows;
+  bool depthAndVelocity = false;
 };
 
 // Muskingum routing. Without a state every step starts at steady flow from flows[0]; with one,
@@ -53,10 +58,15 @@ MuskingumCungeResult Route(const MuskingumCungeReach& reach, const Hydrograph& h
                            const FlowProfile& initial, Workspace& workspace,
                            const RouteOptions& options = {});
 
-// Muskingum-Cunge continuation, cold start: every node at steady flow from flows[0]; the
-// computation interval (the one a one-call run would choose from this hydrograph, lowered to
-// the hydrograph's interval divided by a whole number) and the subreach count are fixed here
-// and returned in result.state.
+// Muskingum-Cunge continuation, cold start: every node at steady flow from flows[0] at the
+// discretisation given (see ChooseDiscretisation), returned in result.state; status 16 when it
+// has no interval that divides the hydrograph's or a subreach count outside 1 to 200.
+MuskingumCungeResult Route(const MuskingumCungeReach& reach, const Hydrograph& hydrograph,
+                           const MuskingumCungeDiscretisation& discretisation,
+                           Workspace& workspace, const RouteOptions& options = {});
+// The same at the reach's own discretisation, ChooseDiscretisation(reach,
+// hydrograph.intervalMinutes) without a reference flow: never chosen from the hydrograph's
+// flows, so that a run split anywhere equals the run in one call.
 MuskingumCungeResult Route(const MuskingumCungeReach& reach, const Hydrograph& hydrograph,
                            Workspace& workspace, const RouteOptions& options = {});
 // Muskingum-Cunge continuation from a state: flows[0] must equal start.lastInflow and the

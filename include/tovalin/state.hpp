@@ -10,11 +10,15 @@
 //
 // Muskingum-Cunge (MuskingumCungeState): a one-call run chooses its computation interval and
 // subreach count from the whole hydrograph, so no split of a run can equal it. The
-// continuation instead holds the interval, the subreach count and the flow and depth at every
-// node fixed from chunk to chunk, with the computation steps aligned on the ordinates (the
+// continuation instead routes at an interval and subreach count chosen before the run from the
+// reach and a reference flow (ChooseDiscretisation, start.hpp), held fixed from chunk to chunk
+// with the flow and depth at every node, the computation steps aligned on the ordinates (the
 // interval is the hydrograph's divided by a whole number); chunks continued this way equal the
 // same continuation run over the whole hydrograph in one call, bit for bit. How it differs
 // from a one-call run is documented in docs/cpp-api.md.
+//
+// A run that starts from known flows builds its first state with StartAtFlow or StartAtLevel
+// (start.hpp).
 //
 // The *View types refer to memory owned elsewhere (a workspace, an owning state, the caller);
 // the owning types keep their own copy, for instance for a restart file.

@@ -47,6 +47,10 @@ class Workspace {
   std::vector<double> nodeDepths_;
   std::vector<double> profile_;            // Muskingum-Cunge: one per profile point
   std::vector<double> zeros_;              // a missing lateral inflow, one per ordinate
+  std::vector<double> depths_;             // asked for: one per ordinate
+  std::vector<double> velocities_;
+  std::vector<double> seriesDepth_;        // Muskingum-Cunge, asked for: one per computation step
+  std::vector<double> seriesVelocity_;
   std::array<char, kMessageWidth> message_{};
 };
 

@@ -13,7 +13,7 @@ namespace tovalin::testing {
 
 constexpr double kClosed = 1e-12;  // balance error of a conserving method
 
-std::vector<double> Flood(int n, double base, double peak) {
+inline std::vector<double> Flood(int n, double base, double peak) {
   std::vector<double> flows;
   for (int i = 0; i < n; ++i) {
     const double s = i / (0.25 * n);
@@ -22,7 +22,7 @@ std::vector<double> Flood(int n, double base, double peak) {
   return flows;
 }
 
-bool SameBits(std::span<const double> a, std::span<const double> b) {
+inline bool SameBits(std::span<const double> a, std::span<const double> b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i)
     if (std::bit_cast<std::uint64_t>(a[i]) != std::bit_cast<std::uint64_t>(b[i])) return false;
@@ -41,15 +41,17 @@ struct Table {
 };
 inline const Table kTable;
 
-PulsReach Puls(bool loss, int steps = 2) {
+inline PulsReach Puls(bool loss, int steps = 2) {
   return {kTable.storage, kTable.outflow, steps, loss, kTable.elevation, 2.0, 1e-6};
 }
-MuskingumCungeReach Trapezoid() { return {20000.0, 0.001, TrapezoidSection{20.0, 2.0, 0.035}}; }
-MuskingumCungeReach EightPoint() {
+inline MuskingumCungeReach Trapezoid() {
+  return {20000.0, 0.001, TrapezoidSection{20.0, 2.0, 0.035}};
+}
+inline MuskingumCungeReach EightPoint() {
   return {15000.0, 0.001,
           EightPointSection{{0, 10, 20, 20, 30, 30, 40, 50}, {10, 5, 5, 0, 0, 5, 5, 10},
                             {0.08, 0.04, 0.08}}};
 }
-MuskingumCungeReach Circle() { return {3000.0, 0.005, CircleSection{4.0, 0.013}}; }
+inline MuskingumCungeReach Circle() { return {3000.0, 0.005, CircleSection{4.0, 0.013}}; }
 
 }  // namespace tovalin::testing

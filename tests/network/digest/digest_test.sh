@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The engine's digest: a generated network of every method routed over a whole run, over the
 # run split in two with a restart between, over the second part with a first lateral inflow
-# that no longer fits the restart (reaches fail against it), and over a flood that some Puls
-# tables cannot hold (reaches fail, and those below them are marked). The outflows, statuses,
+# that no longer fits the restart (reaches fail against it), over a flood that some Puls
+# tables cannot hold (reaches fail, and those below them are marked), and over the second
+# part started from initial flows (the whole run's outflows at its first ordinate). The outflows, statuses,
 # upstream marks and restart states of every run, hashed reach by reach, must equal the
 # recorded reference (reference.txt) on every configuration asked for, some in small blocks
 # (so that junctions and the written blocks of several processes cross blocks).
@@ -20,14 +21,19 @@ trap 'rm -rf "$dir"' EXIT
   "$tool" cut "$dir/forcing.nc" "$dir/shifted-forcing.nc" 14 22 7 1.0 1.0 &&
   "$tool" cut "$dir/forcing.nc" "$dir/flood-forcing.nc" 0 36 5 0.0 400.0 ||
   { echo "FAIL: forcings not cut"; exit 1; }
+# The initial flows come from one run in one process, the same for every configuration.
+"$route" --network "$dir/network.nc" --forcing "$dir/forcing.nc" --output "$dir/flows.nc" \
+  --quiet && "$tool" warm "$dir/network.nc" "$dir/flows.nc" 14 "$dir/warm-network.nc" ||
+  { echo "FAIL: initial flows not written"; exit 1; }
 
-digest() {  # digest PROCESSES THREADS BLOCK: the digest lines of the five runs
+digest() {  # digest PROCESSES THREADS BLOCK: the digest lines of the six runs
   local p=$1 t=$2 b=$3 launch=()
   [[ $p != 0 ]] && launch=(timeout 300 "$mpiexec" --oversubscribe --bind-to none -np "$p")
   run() {  # run NAME FORCING EXPECTED-STATUS ARGS...
-    local name=$1 forcing=$2 want=$3
+    local name=$1 forcing=$2 want=$3 network=network.nc
     shift 3
-    "${launch[@]}" "$route" --network "$dir/network.nc" --forcing "$dir/$forcing" \
+    [[ $name == warm ]] && network=warm-network.nc
+    "${launch[@]}" "$route" --network "$dir/$network" --forcing "$dir/$forcing" \
       --output "$dir/$name.nc" --threads "$t" --block-reaches "$b" --quiet "$@" 2>"$dir/stderr"
     local got=$?
     if [[ $got -ne $want ]]; then
@@ -45,6 +51,8 @@ digest() {  # digest PROCESSES THREADS BLOCK: the digest lines of the five runs
   "$tool" sum second "$dir/second-restart.nc"
   run shifted shifted-forcing.nc 1 --restart-in "$dir/first-restart.nc"
   run flood flood-forcing.nc 1
+  run warm second-forcing.nc 0 --restart-out "$dir/warm-restart.nc"
+  "$tool" sum warm "$dir/warm-restart.nc"
 }
 
 case $mode in

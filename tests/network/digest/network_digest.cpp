@@ -4,6 +4,10 @@
 //     writes the ordinates FROM .. FROM+COUNT-1 of a forcing file; with EVERY > 0 the lateral
 //     inflow of every EVERY-th reach (file positions 0, EVERY, ...) becomes SCALE x its value,
 //     plus SHIFT at the first ordinate written.
+//   network_digest warm NETWORK RESULTS ORDINATE OUT
+//     writes a copy of a network file whose reaches start from initial flows: each reach's
+//     initial_flow is its outflow at ORDINATE of a results file (as a model's flows at an
+//     hour start a run).
 //   network_digest sum NAME FILE
 //     prints one line per quantity of a results or restart file, "NAME quantity hash": each
 //     quantity hashed (64-bit FNV-1a) reach by reach in ascending reach_id, so that neither
@@ -18,6 +22,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <numeric>
 #include <stdexcept>
 #include <string>
@@ -208,6 +213,34 @@ void Cut(const std::string& in, const std::string& out, std::size_t from, std::s
   }
 }
 
+// A copy of a network with initial_flow from the outflows of a results file at an ordinate.
+void Warm(const std::string& network, const std::string& results, std::size_t ordinate,
+          const std::string& out) {
+  std::vector<double> initial;
+  {
+    const File r(results, NC_NOWRITE, false);
+    const std::size_t nt = r.Dim("time"), nr = r.Dim("reach");
+    if (ordinate >= nt) throw std::runtime_error("ordinate outside the results");
+    const std::vector<long long> ids = r.Integers("reach_id", nr);
+    const std::vector<double> outflow = r.Doubles("outflow", nt * nr);
+    const File n(network, NC_NOWRITE, false);
+    const std::vector<long long> order = n.Integers("reach_id", n.Dim("reach"));
+    for (long long id : order) {
+      const auto at = std::find(ids.begin(), ids.end(), id);
+      if (at == ids.end()) throw std::runtime_error("a reach of the network not in the results");
+      initial.push_back(outflow[ordinate * nr + static_cast<std::size_t>(at - ids.begin())]);
+    }
+  }
+  std::filesystem::copy_file(network, out, std::filesystem::copy_options::overwrite_existing);
+  const File o(out, NC_WRITE, false);
+  int reach = -1, var = -1;
+  Check(nc_inq_dimid(o.id, "reach", &reach), "reach");
+  Check(nc_redef(o.id), "definitions");
+  Check(nc_def_var(o.id, "initial_flow", NC_DOUBLE, 1, &reach, &var), "initial_flow");
+  Check(nc_enddef(o.id), "definitions");
+  Check(nc_put_var_double(o.id, var, initial.data()), "initial_flow");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -221,6 +254,10 @@ int main(int argc, char** argv) {
         SumRestart(a[1], f);
       return 0;
     }
+    if (a.size() == 5 && a[0] == "warm") {
+      Warm(a[1], a[2], std::stoul(a[3]), a[4]);
+      return 0;
+    }
     if ((a.size() == 5 || a.size() == 8) && a[0] == "cut") {
       const bool changed = a.size() == 8;
       Cut(a[1], a[2], std::stoul(a[3]), std::stoul(a[4]), changed ? std::stoul(a[5]) : 0,
@@ -232,6 +269,7 @@ int main(int argc, char** argv) {
     return 4;
   }
   std::fputs("usage: network_digest cut FORCING OUT FROM COUNT [EVERY SHIFT SCALE]\n"
+             "       network_digest warm NETWORK RESULTS ORDINATE OUT\n"
              "       network_digest sum NAME FILE\n",
              stderr);
   return 2;

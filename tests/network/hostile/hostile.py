@@ -2,8 +2,9 @@
 """tovalin-route against hostile input: the example network and forcing changed one way at a
 time (retyped to every numeric type, packed, other file formats and time units, variables
 dropped, files truncated, links broken, NaN, infinities and extremes in every parameter and
-flow, table and section starts and counts out of range, broken time axes, restarts that do
-not fit), each run as a real process.
+flow (the initial flows and levels, reference flows and unrouted inflow too), table and
+section starts and counts out of range, broken time axes, restarts that do not fit or state
+their starts in 32 bits), each run as a real process.
 
 Every run must end by itself with a documented exit status (0 to 4), never a signal or a
 sanitizer report; a run that exits 3 or 4 says why on standard error and leaves no results
@@ -30,6 +31,7 @@ IDS_AND_COUNTS = ["reach_id", "to_id", "method", "stepCount", "table_start", "ta
                   "section_start"]
 EXTREMES = [np.nan, np.inf, -np.inf, 1e308, -1e308, 5e-324, 0.0, -1.0, 1e30]
 MISSING_INTEGER = -2147483647
+UNDEFINED = -9.99999968028569e+37
 
 work = tempfile.mkdtemp(prefix="tovalin-hostile-")
 failures = []
@@ -80,6 +82,17 @@ def rewrite(src, dst, fmt="NETCDF4", drop=(), retype=None, change=None, attrs=No
             nv.set_auto_maskandscale(False)
             nv.setncatts(a)
             nv[:] = data
+
+
+def add(src, dst, variables):
+    """Copies src into dst with variables added: {name: (dimensions, values)}, the engine's
+    undefined value declared as their fill value."""
+    rewrite(src, dst)
+    with Dataset(dst, "a") as d:
+        for name, (dims, values) in variables.items():
+            v = d.createVariable(name, "f8", dims, fill_value=UNDEFINED)
+            v.set_auto_maskandscale(False)
+            v[:] = values
 
 
 def convert(data, old, new, fill, a):
@@ -307,6 +320,31 @@ def main():
     rewrite(forcing, f, change={"boundary_reach_id": set_at(0, 999)})
     run("boundary of an unknown reach", network, f, expect={3})
 
+    # The start from initial flows and levels, the reference flows and the unrouted inflow:
+    # every extreme in each, at every reach (refused, or routed with a status).
+    with Dataset(network) as d:
+        methods = np.array(d["method"][:])
+        start = np.array(d["table_start"][:])
+        elevations = np.array(d["elevationTable"][:])
+    puls = (methods == 2) | (methods == 3)
+    levels = np.where(puls, elevations[np.maximum(start, 0) + 1], UNDEFINED)
+    started = {"initial_flow": (("reach",), np.full(methods.size, 1.0)),
+               "initial_level": (("reach",), levels),
+               "referenceFlow": (("reach",), np.where(methods >= 4, 5.0, UNDEFINED))}
+    warm = path("warm.nc")
+    add(network, warm, started)
+    run("started from initial flows and levels", warm, forcing, expect={0})
+    for var in started:
+        for value in EXTREMES:
+            rewrite(warm, n, change={var: lambda x, v=value: np.full_like(x, v)})
+            run(f"{var} = {value}", n, forcing)
+    with Dataset(forcing) as d:
+        times = len(d.dimensions["time"])
+    for value in [1.5] + EXTREMES:
+        add(forcing, f, {"unrouted_inflow": (("time",), np.full(times, value))})
+        run(f"unrouted_inflow = {value}", network, f,
+            same_as=original if np.isfinite(value) and abs(value) <= 1e8 else None)
+
     # Unreadable files (exit 4): required variables dropped, variables on other dimensions,
     # packing attributes that are not one number, files cut short or not netCDF at all.
     for var in ("reach_id", "to_id", "method"):
@@ -344,8 +382,13 @@ def main():
     second = path("second.nc")
     rewrite(forcing, second, change={"time": lambda x: x + last})
     run("restart continued", network, second, expect={0, 1}, restart_in=restart)
-    run("restart at another time", network, forcing, expect={3}, restart_in=restart)
+    continued = results("out.nc")
     r = path("r.nc")
+    rewrite(restart, r, retype={"state_start": "i4"})
+    run("restart with 32-bit state starts", network, second, expect={0, 1}, restart_in=r)
+    if not np.array_equal(results("out.nc")[1].view("u8"), continued[1].view("u8")):
+        failures.append("restart with 32-bit state starts: outflows differ from the 64-bit one's")
+    run("restart at another time", network, forcing, expect={3}, restart_in=restart)
     rewrite(restart, r, change={"interval": lambda x: x * 2})
     run("restart of another interval", network, second, expect={3}, restart_in=r)
     rewrite(restart, r, change={"time": lambda x: x + 0.5})

@@ -518,6 +518,15 @@ TEST(Hydrofabric, ImportsAndRoutes) {
   // The lake routed as one reach below the channels, in routing order.
   EXPECT_EQ(ReadVariable(dir / "results.nc", "reach_id"),
             (std::vector<double>{11, 12, 13, kLake}));
+  // The unrouted flow is in the route's balance, on both sides: the network's inflow is the
+  // reaches' lateral inflow (nex-13 + nex-14 + nex-15, trapezoidal over the hours) plus it.
+  EXPECT_NE(routed.out.find("(174420 of it unrouted)"), std::string::npos) << routed.out;
+  EXPECT_DOUBLE_EQ(ReadVariable(dir / "results.nc", "unrouted_inflow_volume").at(0), 174420.0);
+  double routedVolume = 0.0;
+  for (int h = 1; h < kHours; ++h)
+    for (int n : {13, 14, 15}) routedVolume += 3600.0 * (FlowAt(n, h - 1) + FlowAt(n, h)) / 2.0;
+  EXPECT_DOUBLE_EQ(ReadVariable(dir / "results.nc", "network_inflow_volume").at(0),
+                   routedVolume + 174420.0);
 
   WriteChrtout(dir / "no-ids.nc", false);
   const Outcome refused = RunCommand(dir, import + " --initial-state " + (dir / "no-ids.nc") + written);

@@ -16,6 +16,8 @@ using namespace tovalin::testing;
 
 TEST(RouteApi, WarmWorkspaceAllocatesNothing) {
   const std::vector<double> inflows = Flood(96, 30.0, 400.0), profile(4, 30.0);
+  RouteOptions gauged;
+  gauged.depthAndVelocity = true;
   const std::vector<std::function<void(Workspace&)>> calls{
       [&](Workspace& w) { Route(MuskingumReach{2.0, 0.2, 4}, {60, inflows, {}}, w); },
       [&](Workspace& w) { Route(Puls(false), {60, inflows, {}}, w); },
@@ -25,6 +27,11 @@ TEST(RouteApi, WarmWorkspaceAllocatesNothing) {
       [&](Workspace& w) {
         const auto first = Route(Circle(), {60, inflows, {}}, w);
         Route(Circle(), {60, inflows, {}}, first.state, w);
+      },
+      // Depth and velocity asked for: a one-call run and a Puls run with its elevations.
+      [&](Workspace& w) {
+        Route(Trapezoid(), {60, inflows, {}}, FlowProfile{profile}, w, gauged);
+        Route(Puls(false), {60, inflows, {}}, w, gauged);
       },
   };
   for (std::size_t i = 0; i < calls.size(); ++i) {
