@@ -16,7 +16,7 @@ volume and the difference to the model's flow per gauge, and writes the table as
   are over the part of the run they cover, which the table names; a value graded 0 in quality
   is left out.
 - The difference to the model is tovalin-route's figure minus the model's, in m3/s or m3 and
-  relative to the model's figure.
+  relative to the model's figure, and the hourly difference of the largest magnitude.
 
 Needs Debian's python3-netcdf4 and python3-matplotlib (scripts/setup installs both).
 Exit status 0, or 1 with a message when a file lacks a gauge, a time or a value it needs.
@@ -147,6 +147,16 @@ def relative(difference, reference):
     return difference / reference if reference else math.nan
 
 
+def largest_difference(times, ours, model):
+    """The hourly difference ours - model of the largest magnitude (m3/s), and its time."""
+    differences = [(abs(a - b), a - b, t) for t, a, b in zip(times, ours, model)
+                   if np.isfinite(a) and np.isfinite(b)]
+    if not differences:
+        return math.nan, None
+    _, difference, time = max(differences, key=lambda d: d[0])
+    return difference, time
+
+
 def compare(args):
     gauges = parse_gauges(args.gauges)
     reaches = gauge_reaches(args.network)
@@ -173,6 +183,7 @@ def compare(args):
         obs_peak, obs_volume = peak_and_volume(obs_times, obs_flows)
         model_peak, model_volume = peak_and_volume(times, model)
         our_peak, our_volume = peak_and_volume(times, ours)
+        largest, largest_time = largest_difference(times, ours, model)
         window = ("%s-%s" % (obs_times[0].strftime("%H:%M"), obs_times[-1].strftime("%H:%M"))
                   if obs_times else "none")
         rows.append({
@@ -185,6 +196,9 @@ def compare(args):
             "peak_difference_relative": relative(our_peak - model_peak, model_peak),
             "volume_difference_m3": our_volume - model_volume,
             "volume_difference_relative": relative(our_volume - model_volume, model_volume),
+            "largest_difference_m3s": largest,
+            "largest_difference_time_utc": (largest_time.strftime("%Y-%m-%dT%H:%MZ")
+                                            if largest_time else ""),
             "series": (times, model, ours, obs_times, obs_flows),
         })
     return rows, start, end
@@ -193,22 +207,23 @@ def compare(args):
 def print_table(rows, start, end):
     print("Peak (m3/s) and volume (1000 m3) from %s to %s UTC; the observations over the hours"
           " they cover" % (start.strftime("%Y-%m-%d %H:%M"), end.strftime("%Y-%m-%d %H:%M")))
-    line = "%-8s  %-28s  %8s  %-11s  %7s %8s  %7s %8s  %7s %8s  %8s %7s %7s"
+    line = "%-8s  %-28s  %-11s  %7s %8s  %7s %8s  %7s %8s  %7s %7s %7s %8s"
     groups = [("observed", 16), ("model", 16), ("tovalin-route", 16),
-              ("tovalin-route - model", 24)]
-    print(" " * 63 + "  ".join(name.center(width, "-") for name, width in groups))
-    print(line % ("Gauge", "", "Reach", "Hours", "peak", "volume", "peak", "volume", "peak",
-                  "volume", "peak", "peak", "volume"))
+              ("tovalin-route - model", 32)]
+    print(" " * 53 + "  ".join(name.center(width, "-") for name, width in groups))
+    print(line % ("Gauge", "", "Hours", "peak", "volume", "peak", "volume", "peak", "volume",
+                  "peak", "peak", "volume", "largest"))
+    figures = "%-8s  %-28s  %-11s" + "  %7.2f %8.1f" * 3 + "  %7.2f %6.1f%% %6.1f%% %8.2f"
     for r in rows:
-        print("%-8s  %-28s  %8d  %-11s  %7.2f %8.1f  %7.2f %8.1f  %7.2f %8.1f  %8.2f %6.1f%% %6.1f%%"
-              % (r["station"], r["name"][:28], r["reach_id"], r["observed_window_utc"],
+        print(figures
+              % (r["station"], r["name"][:28], r["observed_window_utc"],
                  r["observed_peak_m3s"], r["observed_volume_m3"] / 1e3,
                  r["model_peak_m3s"], r["model_volume_m3"] / 1e3,
                  r["tovalin_peak_m3s"], r["tovalin_volume_m3"] / 1e3,
                  r["peak_difference_m3s"], 100.0 * r["peak_difference_relative"],
-                 100.0 * r["volume_difference_relative"]))
+                 100.0 * r["volume_difference_relative"], r["largest_difference_m3s"]))
     print("tovalin-route - model: the peak in m3/s and relative to the model's, the volume "
-          "relative to the model's")
+          "relative to the model's,\nand the hourly difference of the largest magnitude (m3/s)")
 
 
 def write_csv(rows, path):
