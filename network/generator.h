@@ -1,7 +1,7 @@
 // Synthetic dendritic river networks for tests and benchmarks: a random binary tree of
 // reaches with Horton-Strahler orders, reach geometry drawn by order, any mix of the five
 // methods, and a storm on part of the basin in the forcing. The distributions are described
-// in docs/network-files.md; the same options and seed give the same files on every machine.
+// in docs/network.md; the same options and seed give the same files on every machine.
 #pragma once
 
 #include <cstdint>
