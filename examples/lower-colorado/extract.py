@@ -34,7 +34,7 @@ LAKEPARM_VARIABLES = ["lake_id", "LkArea", "LkMxE", "WeirC", "WeirL", "WeirE", "
 CHRTOUT_VARIABLES = ["time", "feature_id", "qBucket", "qSfcLatRunoff", "streamflow"]
 KEPT_GLOBAL_ATTRIBUTES = {"featureType", "Conventions", "Convention", "station_dimension",
                           "model_output_valid_time", "model_output_type",
-                          "model_configuration", "dev_NOAH_TIMESTEP"}
+                          "model_configuration"}
 NO_LAKE = -9999
 DEFLATE_LEVEL = 9
 
