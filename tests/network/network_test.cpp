@@ -170,8 +170,8 @@ TEST(NetworkEngine, ChainAndJunctionEqualReachesRoutedOneAfterAnother) {
           ChooseDiscretisation(reach, 60, net.reaches[i].referenceFlow);
       const Hydrograph hydrograph{60, in, q};
       const MuskingumCungeStart start = StartAtFlow(reach, d, net.reaches[i].initialFlow, in[0]);
-      const auto result =
-          initial ? Route(reach, hydrograph, start.state.view(), ws) : Route(reach, hydrograph, d, ws);
+      const auto result = initial ? Route(reach, hydrograph, start.state.view(), ws)
+                                  : Route(reach, hydrograph, d, ws);
       out[i].assign(result.outflows.begin(), result.outflows.end());
     };
     const std::vector<double> none(24, 0.0);

@@ -3,10 +3,10 @@
 # run split in two with a restart between, over the second part with a first lateral inflow
 # that no longer fits the restart (reaches fail against it), over a flood that some Puls
 # tables cannot hold (reaches fail, and those below them are marked), and over the second
-# part started from initial flows (the whole run's outflows at its first ordinate). The outflows, statuses,
-# upstream marks and restart states of every run, hashed reach by reach, must equal the
-# recorded reference (reference.txt) on every configuration asked for, some in small blocks
-# (so that junctions and the written blocks of several processes cross blocks).
+# part started from initial flows (the whole run's outflows at its first ordinate). The
+# outflows, statuses, upstream marks and restart states of every run, hashed reach by reach,
+# must equal the recorded reference (reference.txt) on every configuration asked for, some in
+# small blocks (so that junctions and the written blocks of several processes cross blocks).
 #   digest_test.sh ROUTE GEN TOOL REFERENCE threads          1 process, 1, 2 and 5 threads
 #   digest_test.sh ROUTE GEN TOOL REFERENCE mpi MPIEXEC      1, 2 and 3 processes
 #   digest_test.sh ROUTE GEN TOOL REFERENCE record           prints the digest of 1 x 1

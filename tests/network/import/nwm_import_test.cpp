@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -388,6 +389,19 @@ TEST(ImportNwm, ModelFilesOfEitherTypesImportAndRoute) {
                                      real.dir / "results.nc"},
                                     real.dir);
   EXPECT_EQ(routed.status, 0) << routed.err << routed.out;
+  // The engine starts the lake at its initial level, 108.75 m in the lake file's datum, the
+  // datum of its elevation column: its first outflow is the level pool's there, orifice
+  // 0.125 x 1 x sqrt(2 g 8.75) plus weir 0.375 x 10 x 0.75^1.5, within the table's
+  // interpolation (0.5 % + 0.01 m3/s).
+  const InputFile results(real.dir / "results.nc");
+  const std::vector<double> outflow = ReadReals(results.Require("outflow"));
+  const std::vector<double> ids = ReadReals(results.Require("reach_id"));
+  const auto lakeColumn = static_cast<std::size_t>(std::find(ids.begin(), ids.end(), 900.0) -
+                                                   ids.begin());
+  ASSERT_LT(lakeColumn, ids.size());
+  const double levelPool =
+      0.125 * 1.0 * std::sqrt(2.0 * 9.81 * 8.75) + 0.375 * 10.0 * std::pow(0.75, 1.5);
+  EXPECT_NEAR(outflow[lakeColumn], levelPool, 0.005 * levelPool + 0.01);
 }
 
 // Known answers: q_lateral instead of the runoff; without lake parameters the lake's links are
