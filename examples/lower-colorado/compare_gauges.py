@@ -1,16 +1,19 @@
 #!/usr/bin/python3
 """Compares tovalin-route's flow at the basin's gauges with the observed and the model's flow.
 
-usage: /usr/bin/python3 compare_gauges.py --network NETWORK.nc --results RESULTS.nc
+usage: /usr/bin/python3 compare_gauges.py --results RESULTS.nc [--network NETWORK.nc]
            --chrtout FILE... --observations discharge.csv --png FIGURE.png --csv TABLE.csv
            [--gauges STATION[=NAME],...]
 
 Draws one PNG of the gauges (observed discharge, the national water model's own `streamflow`
-from its CHRTOUT files, and the reach's `outflow` from the results), prints a table of peak,
-volume and the difference to the model's flow per gauge, and writes the table as CSV.
+from its CHRTOUT files, and tovalin-route's flow), prints a table of peak, volume and the
+difference to the model's flow per gauge, and writes the table as CSV.
 
-- A gauge is found through the network's `gages`: its reach is the reach that names it, and
-  the model's flow is that of the link with the reach's id (`feature_id`).
+- A gauge's flow is the results' `gauge_outflow` where they hold it (tovalin-route --gauges),
+  on the reach `gauge_reach_id` names; otherwise the `outflow` of the reach whose `gages`
+  names the gauge in the network (then --network is needed). The model's flow is that of the
+  link with the reach's id (`feature_id`). The CSV adds the reach's largest depth and
+  velocity over the run where the results hold them (--variables outflow,depth,velocity).
 - Peaks and volumes of the two routed flows are over the whole run, volumes trapezoidal on its
   hourly times; the observations (15-minute) end before the run does, so their peak and volume
   are over the part of the run they cover, which the table names; a value graded 0 in quality
@@ -73,6 +76,8 @@ def instants(variable):
 
 def gauge_reaches(network_path):
     """Station id -> reach id, from the network's gages."""
+    if not network_path:
+        raise InputError("the results hold no gauge_outflow: name the network (--network)")
     with netCDF4.Dataset(network_path) as network:
         if "gages" not in network.variables:
             raise InputError("%s holds no gages" % network_path)
@@ -81,19 +86,54 @@ def gauge_reaches(network_path):
     return {t.strip(): int(r) for t, r in zip(texts, ids) if t.strip()}
 
 
-def routed_flows(results_path, reach_ids):
-    """The run's times and each reach's outflow (NaN where undefined)."""
+def texts_of(variable):
+    """A netCDF string variable, or a character array, as stripped texts."""
+    values = variable[:]
+    if variable.dtype == np.dtype("S1"):
+        values = netCDF4.chartostring(values)
+    return [str(v).strip() for v in np.atleast_1d(values)]
+
+
+def column_of(results, reach, name):
+    """One reach's series of a (time, reach) variable, NaN where undefined."""
+    ids = np.asarray(results["reach_id"][:])
+    column = np.flatnonzero(ids == reach)
+    if column.size == 0:
+        raise InputError("%s holds no reach %d" % (results.filepath(), reach))
+    return np.ma.filled(results[name][:, int(column[0])].astype(float), np.nan)
+
+
+def routed_at_gauges(results_path, stations, network_path):
+    """The run's times and, per station, its reach and tovalin-route's series there: the
+    results' gauge_outflow where they hold it (tovalin-route --gauges), else the outflow of
+    the reach whose gages names it in the network; depth and velocity where the results hold
+    them (--variables), else NaN."""
     with netCDF4.Dataset(results_path) as results:
         times = instants(results["time"])
-        ids = np.asarray(results["reach_id"][:])
-        outflow = results["outflow"]
-        flows = {}
-        for reach in reach_ids:
-            column = np.flatnonzero(ids == reach)
-            if column.size == 0:
-                raise InputError("%s holds no reach %d" % (results_path, reach))
-            flows[reach] = np.ma.filled(outflow[:, int(column[0])].astype(float), np.nan)
-    return times, flows
+        if "gauge_outflow" in results.variables:
+            names = texts_of(results["gauge_id"])
+            reaches = [int(r) for r in results["gauge_reach_id"][:]]
+            missing = [s for s in stations if s not in names]
+        else:
+            by_station = gauge_reaches(network_path)
+            missing = [s for s in stations if s not in by_station]
+        if missing:
+            raise InputError("no reach is named for the gauge %s" % ", ".join(missing))
+        routed = {}
+        for station in stations:
+            if "gauge_outflow" in results.variables:
+                k = names.index(station)
+                reach = reaches[k]
+                flow = np.ma.filled(results["gauge_outflow"][:, k].astype(float), np.nan)
+            else:
+                reach = by_station[station]
+                flow = column_of(results, reach, "outflow")
+            series = {"reach": reach, "flow": flow}
+            for name in ("depth", "velocity"):
+                series[name] = (column_of(results, reach, name) if name in results.variables
+                                else np.full(len(times), np.nan))
+            routed[station] = series
+    return times, routed
 
 
 def model_flows(chrtout_paths, reach_ids):
@@ -147,6 +187,11 @@ def relative(difference, reference):
     return difference / reference if reference else math.nan
 
 
+def largest_defined(values):
+    defined = values[np.isfinite(values)]
+    return float(defined.max()) if defined.size else math.nan
+
+
 def largest_difference(times, ours, model):
     """The hourly difference ours - model of the largest magnitude (m3/s), and its time."""
     differences = [(abs(a - b), a - b, t) for t, a, b in zip(times, ours, model)
@@ -159,12 +204,8 @@ def largest_difference(times, ours, model):
 
 def compare(args):
     gauges = parse_gauges(args.gauges)
-    reaches = gauge_reaches(args.network)
-    missing = [s for s, _ in gauges if s not in reaches]
-    if missing:
-        raise InputError("no reach of %s names the gauge %s" % (args.network, ", ".join(missing)))
-    reach_ids = [reaches[s] for s, _ in gauges]
-    times, routed = routed_flows(args.results, reach_ids)
+    times, routed = routed_at_gauges(args.results, [s for s, _ in gauges], args.network)
+    reach_ids = [routed[s]["reach"] for s, _ in gauges]
     model_by_time = model_flows(args.chrtout, reach_ids)
     absent = [t for t in times if t not in model_by_time]
     if absent:
@@ -175,7 +216,7 @@ def compare(args):
     rows = []
     for (station, name), reach in zip(gauges, reach_ids):
         model = np.array([model_by_time[t][reach] for t in times])
-        ours = routed[reach]
+        ours = routed[station]["flow"]
         obs_times, obs_flows = observed[station]
         inside = [i for i, t in enumerate(obs_times) if start <= t <= end]
         obs_times = [obs_times[i] for i in inside]
@@ -196,6 +237,8 @@ def compare(args):
             "peak_difference_relative": relative(our_peak - model_peak, model_peak),
             "volume_difference_m3": our_volume - model_volume,
             "volume_difference_relative": relative(our_volume - model_volume, model_volume),
+            "tovalin_depth_max_m": largest_defined(routed[station]["depth"]),
+            "tovalin_velocity_max_ms": largest_defined(routed[station]["velocity"]),
             "largest_difference_m3s": largest,
             "largest_difference_time_utc": (largest_time.strftime("%Y-%m-%dT%H:%MZ")
                                             if largest_time else ""),
@@ -273,7 +316,7 @@ def draw(rows, start, end, path):
 
 def main(argv):
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
-    parser.add_argument("--network", required=True)
+    parser.add_argument("--network", default="")
     parser.add_argument("--results", required=True)
     parser.add_argument("--chrtout", required=True, nargs="+")
     parser.add_argument("--observations", required=True)
