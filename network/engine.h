@@ -24,6 +24,12 @@ struct RunOptions {
   std::string restartOutPath;        // empty: no restart written
   int threads = 0;                   // 0: every core
   std::int64_t blockReaches = 8192;  // reaches per block (read, routed, written together)
+  // Written beside the outflows where asked for: every reach's depth(time, reach_id) and
+  // velocity(time, reach_id), computed by the routines as they route (reach_routing.h), and
+  // the outflows at the reaches the network names a gauge for (gauge_outflow(time, gauge),
+  // gauge_id, gauge_reach_id).
+  bool depths = false, velocities = false;
+  bool gauges = false;
   // Called on process 0's engine thread after each block with the reaches it has routed and
   // the reaches of its share.
   std::function<void(std::int64_t done, std::int64_t total)> progress;

@@ -52,6 +52,7 @@ struct ResultBlock {
   std::vector<ReachId> ids;
   std::vector<std::uint8_t> marks;
   std::vector<double> outflows;        // time-major: outflows[t * ids.size() + j]
+  std::vector<double> depths, velocities;  // laid as the outflows, where asked for (else empty)
   std::vector<ReachOutcome> outcomes;  // one per reach when the block closes their run
   std::vector<ReachState> states;      // one per reach when a restart is written
 };
@@ -100,7 +101,7 @@ class Exchange {
 };
 
 // One process: nothing to exchange.
-class LocalExchange final : public Exchange {
+class LocalExchange : public Exchange {
  public:
   int process() const noexcept override { return 0; }
   int processes() const noexcept override { return 1; }

@@ -33,7 +33,9 @@ void Check(int status, const std::string& path, const std::string& what) {
   if (status != NC_NOERR) throw FileError(path + ": " + what + ": " + nc_strerror(status));
 }
 
+// A file being written, the library's lock held while it is open here.
 struct File {
+  NetcdfLock lock;
   int id = -1;
   std::string path;
   explicit File(const std::string& p) : path(p) {
@@ -96,7 +98,19 @@ void TimeAttributes(const File& f, int var, const TimeUnits& units) {
   f.Text(var, "calendar", units.calendar.empty() ? "standard" : units.calendar);
 }
 
+// The reach dimension a results file and a restart are written along: the coordinate
+// variable of the reach ids has its name (a network and a forcing keep `reach`).
+constexpr const char* kReachIdDimension = "reach_id";
+
 }  // namespace
+
+// The reach dimension of a file being read: `reach` (networks and forcings, and results and
+// restarts written before they took the ids' name), else `reach_id`; nullopt when neither.
+std::optional<std::pair<std::string, std::size_t>> ReachDimension(const InputFile& file) {
+  for (const char* name : {"reach", kReachIdDimension})
+    if (const std::optional<std::size_t> n = file.Dimension(name)) return std::pair{name, *n};
+  return std::nullopt;
+}
 
 namespace {
 
@@ -170,9 +184,9 @@ struct ColumnReader {
 Network ReadNetworkFile(const std::string& path, NetworkRead what, std::size_t first,
                         std::size_t count) {
   const InputFile f(path);
-  const std::optional<std::size_t> reachDimension = f.Dimension("reach");
+  const auto reachDimension = ReachDimension(f);
   if (!reachDimension) throw FileError(path + ": no dimension 'reach'");
-  const std::size_t reaches = *reachDimension;
+  const std::size_t reaches = reachDimension->second;
   if (what != NetworkRead::kPart) first = 0, count = reaches;
   if (first > reaches || count > reaches - first)
     throw FileError(path + ": reaches " + std::to_string(first) + " to " +
@@ -302,6 +316,27 @@ Network ReadNetworkPart(const std::string& path, std::int64_t first, std::int64_
   if (first < 0 || count < 0) throw FileError(path + ": a negative range of reaches");
   return ReadNetworkFile(path, NetworkRead::kPart, static_cast<std::size_t>(first),
                          static_cast<std::size_t>(count));
+}
+
+std::vector<std::pair<std::int64_t, std::string>> ReadGauges(const std::string& path) {
+  // Reaches read at a time.
+  constexpr std::size_t kSlab = 65536;
+  const InputFile f(path);
+  const auto reachDimension = ReachDimension(f);
+  if (!reachDimension) throw FileError(path + ": no dimension 'reach'");
+  const std::size_t reaches = reachDimension->second;
+  std::vector<std::pair<std::int64_t, std::string>> gauges;
+  const std::optional<Variable> v = f.Find("gages");
+  if (!v) return gauges;
+  if (v->shape.empty() || v->shape[0] != reaches)
+    throw FileError(path + ": gages does not lie along the reach dimension");
+  for (std::size_t first = 0; first < reaches; first += kSlab) {
+    std::vector<std::string> texts = ReadTexts(*v, first, std::min(kSlab, reaches - first));
+    for (std::size_t i = 0; i < texts.size(); ++i)
+      if (!texts[i].empty())
+        gauges.emplace_back(static_cast<std::int64_t>(first + i), std::move(texts[i]));
+  }
+  return gauges;
 }
 
 void WriteNetwork(const std::string& path, const Network& net) {
@@ -452,7 +487,9 @@ ForcingReader::ForcingReader(const std::string& path) : file_(path) {
     if (!n && required) throw FileError(path + ": no dimension '" + name + "'");
     return n.value_or(0);
   };
-  const std::size_t times = dimension("time", true), reaches = dimension("reach", true);
+  const auto reachDimension = ReachDimension(file_);
+  if (!reachDimension) throw FileError(path + ": no dimension 'reach'");
+  const std::size_t times = dimension("time", true), reaches = reachDimension->second;
   const std::size_t boundaries = dimension("boundary", false);
   layout_.timeCount = static_cast<std::int64_t>(times);
   const Variable time = file_.Require("time");
@@ -477,7 +514,7 @@ ForcingReader::ForcingReader(const std::string& path) : file_(path) {
                       dimensions[1] + ")");
     return v;
   };
-  lateral_ = along("lateral_inflow", {"time", "reach"});
+  lateral_ = along("lateral_inflow", {"time", reachDimension->first});
   if (boundaries > 0) {
     const ColumnReader boundaryColumn{file_, boundaries, layout_.readProblems, nullptr};
     layout_.boundaryReachIds =
@@ -612,6 +649,7 @@ ForcingSliceWriter::ForcingSliceWriter(const std::string& path, const TimeUnits&
 }
 
 ForcingSliceWriter::~ForcingSliceWriter() {
+  const NetcdfLock lock;
   if (id_ >= 0) nc_close(id_);
 }
 
@@ -628,6 +666,7 @@ void ForcingSliceWriter::Append(std::span<const double> lateral) {
 }
 
 void ForcingSliceWriter::Flush() {
+  const NetcdfLock lock;
   const std::size_t count = appended_ - flushed_;
   if (count == 0 || reaches_ == 0) return;
   const std::size_t start[2] = {flushed_, 0}, extent[2] = {count, reaches_};
@@ -638,6 +677,7 @@ void ForcingSliceWriter::Flush() {
 }
 
 void ForcingSliceWriter::Close() {
+  const NetcdfLock lock;
   if (id_ < 0) return;
   if (appended_ != times_)
     throw FileError(path_ + ": " + std::to_string(appended_) + " of " + std::to_string(times_) +
@@ -650,12 +690,12 @@ void ForcingSliceWriter::Close() {
 
 ResultsWriter::ResultsWriter(const std::string& path, std::span<const double> times,
                              const TimeUnits& timeUnits, std::int64_t reachCount,
-                             std::int64_t chunkReaches)
+                             std::int64_t chunkReaches, const ResultsContent& content)
     : path_(path), times_(static_cast<std::int64_t>(times.size())) {
   File f(path);
   const std::size_t nt = times.size(), nr = static_cast<std::size_t>(reachCount);
   const int time = f.Dim("time", nt);
-  const int reach = f.Dim("reach", nr);
+  const int reach = f.Dim(kReachIdDimension, nr);
   const int chars = f.Dim("message_char", kMessageChars);
   f.Text(NC_GLOBAL, "Conventions", "CF-1.8");
   f.Text(NC_GLOBAL, "title", "Results of tovalin-route");
@@ -666,6 +706,37 @@ ResultsWriter::ResultsWriter(const std::string& path, std::span<const double> ti
   const std::size_t chunk[2] = {std::max<std::size_t>(nt, 1),
                                 std::max<std::size_t>(1, std::min<std::size_t>(nr, chunkReaches))};
   if (nt && nr) Check(nc_def_var_chunking(f.id, outflowVar_, NC_CHUNKED, chunk), path, "chunking");
+  // Depths and velocities as the outflows: the same dimensions and chunks.
+  const auto series = [&](const char* name, const char* units, const char* longName) {
+    const int v = f.Var(name, NC_DOUBLE, {time, reach}, units, longName);
+    if (nt && nr) Check(nc_def_var_chunking(f.id, v, NC_CHUNKED, chunk), path, "chunking");
+    return v;
+  };
+  if (content.depths)
+    depthVar_ = series("depth", "m",
+                       "flow depth at the downstream end (Muskingum-Cunge), a lake's level "
+                       "above its level zero (Puls)");
+  if (content.velocities)
+    velocityVar_ = series("velocity", "m s-1",
+                          "outflow over its flow area at the downstream end (Muskingum-Cunge)");
+  int vGaugeId = -1, vGaugeReach = -1;
+  const std::size_t ng = content.gaugeList.size();
+  if (content.gauges) {
+    // A length of 0 makes the dimension unlimited, which holds no gauge all the same.
+    const int gauge = f.Dim("gauge", ng);
+    gaugeOutflowVar_ =
+        f.Var("gauge_outflow", NC_DOUBLE, {time, gauge}, "m3 s-1", "outflow of the gauge's reach");
+    f.Text(gaugeOutflowVar_, "coordinates", "gauge_id gauge_reach_id");
+    if (nt && ng) {
+      const std::size_t gaugeChunk[2] = {nt, std::min<std::size_t>(ng, kChunkReaches)};
+      Check(nc_def_var_chunking(f.id, gaugeOutflowVar_, NC_CHUNKED, gaugeChunk), path,
+            "chunking");
+    }
+    vGaugeId = f.Var("gauge_id", NC_STRING, {gauge}, nullptr, "gauge identifier");
+    vGaugeReach = f.Var("gauge_reach_id", NC_INT64, {gauge}, nullptr, "reach of the gauge");
+    for (std::size_t g = 0; g < ng; ++g) gaugeAt_.emplace_back(content.gaugeList[g].position, g);
+    std::sort(gaugeAt_.begin(), gaugeAt_.end());
+  }
   f.Var("status_routine", NC_INT, {reach}, "1", "routine that reported (0: none)");
   f.Var("status_message", NC_INT, {reach}, "1", "message number (1-10 warning, 11+ error)");
   f.Var("status_severity", NC_INT, {reach}, "1", "severity (0, 2 warning, 4 error)");
@@ -681,6 +752,7 @@ ResultsWriter::ResultsWriter(const std::string& path, std::span<const double> ti
         "volume_balance_error / (in + storage at the start); undefined below 1 m3");
   f.Var("computation_interval", NC_DOUBLE, {reach}, "s", "Muskingum-Cunge computation interval");
   f.Var("subreach_count", NC_INT, {reach}, "1", "Muskingum-Cunge subreaches");
+  f.Var("subreach_steps", NC_INT64, {reach}, "1", "Muskingum-Cunge subreach-steps routed");
   f.Var("courant_min", NC_DOUBLE, {reach}, "1", "smallest Courant number ck dt / dx");
   f.Var("courant_max", NC_DOUBLE, {reach}, "1", "largest Courant number ck dt / dx");
   f.Var("reynolds_min", NC_DOUBLE, {reach}, "1",
@@ -688,18 +760,31 @@ ResultsWriter::ResultsWriter(const std::string& path, std::span<const double> ti
   f.Var("reynolds_max", NC_DOUBLE, {reach}, "1", "largest cell Reynolds number Q / (S T ck dx)");
   f.EndDefine();
   if (nt) Check(nc_put_var_double(f.id, vTime, times.data()), path, "time");
+  if (ng) {
+    std::vector<const char*> texts;
+    std::vector<ReachId> reachIds;
+    for (const ResultsGauge& g : content.gaugeList)
+      texts.push_back(g.id.c_str()), reachIds.push_back(g.reachId);
+    const std::size_t start = 0;
+    Check(nc_put_vara_string(f.id, vGaugeId, &start, &ng, texts.data()), path, "gauge_id");
+    PutIds(f, vGaugeReach, reachIds, "gauge_reach_id");
+  }
   id_ = f.id;
   f.id = -1;
 }
 
 ResultsWriter::~ResultsWriter() {
+  const NetcdfLock lock;
   if (id_ >= 0) nc_close(id_);
 }
 
 void ResultsWriter::WriteBlock(std::int64_t first, std::span<const ReachId> ids,
                                std::span<const double> outflows,
                                std::span<const ReachOutcome> outcomes,
-                               std::span<const std::uint8_t> upstreamFailed) {
+                               std::span<const std::uint8_t> upstreamFailed,
+                               std::span<const double> depths,
+                               std::span<const double> velocities) {
+  const NetcdfLock lock;
   const std::size_t n = ids.size();
   if (n == 0) return;
   const std::size_t start[2] = {0, static_cast<std::size_t>(first)};
@@ -712,8 +797,29 @@ void ResultsWriter::WriteBlock(std::int64_t first, std::span<const ReachId> ids,
   Check(nc_put_vara_longlong(id_, var("reach_id"), start + 1, extent + 1,
                             reinterpret_cast<const long long*>(ids.data())),
         path_, "reach_id");
-  if (times_)
+  if (times_) {
     Check(nc_put_vara_double(id_, outflowVar_, start, extent, outflows.data()), path_, "outflow");
+    const std::size_t values = static_cast<std::size_t>(times_) * n;
+    if ((depthVar_ >= 0 && depths.size() != values) ||
+        (velocityVar_ >= 0 && velocities.size() != values))
+      throw FileError(path_ + ": a block of results without its depths or velocities");
+    if (depthVar_ >= 0)
+      Check(nc_put_vara_double(id_, depthVar_, start, extent, depths.data()), path_, "depth");
+    if (velocityVar_ >= 0)
+      Check(nc_put_vara_double(id_, velocityVar_, start, extent, velocities.data()), path_,
+            "velocity");
+    // The gauges on these reaches: each one's column of the outflows.
+    const auto end = static_cast<std::int64_t>(first + static_cast<std::int64_t>(n));
+    for (auto g = std::lower_bound(gaugeAt_.begin(), gaugeAt_.end(), std::pair{first, std::size_t{0}});
+         g != gaugeAt_.end() && g->first < end; ++g) {
+      const auto j = static_cast<std::size_t>(g->first - first);
+      column_.resize(static_cast<std::size_t>(times_));
+      for (std::size_t t = 0; t < column_.size(); ++t) column_[t] = outflows[t * n + j];
+      const std::size_t at[2] = {0, g->second}, one[2] = {column_.size(), 1};
+      Check(nc_put_vara_double(id_, gaugeOutflowVar_, at, one, column_.data()), path_,
+            "gauge_outflow");
+    }
+  }
   std::vector<std::int32_t> ints(n);
   std::vector<double> reals(n);
   const auto putInt = [&](const char* name, auto get) {
@@ -729,6 +835,10 @@ void ResultsWriter::WriteBlock(std::int64_t first, std::span<const ReachId> ids,
   putInt("status_severity", [&](std::size_t i) { return outcomes[i].severity; });
   putInt("upstream_failed", [&](std::size_t i) { return std::int32_t{upstreamFailed[i]}; });
   putInt("subreach_count", [&](std::size_t i) { return outcomes[i].subreachCount; });
+  std::vector<long long> steps(n);
+  for (std::size_t i = 0; i < n; ++i) steps[i] = outcomes[i].subreachSteps;
+  Check(nc_put_vara_longlong(id_, var("subreach_steps"), start + 1, extent + 1, steps.data()),
+        path_, "subreach_steps");
   putReal("inflow_volume", &ReachOutcome::inflowVolume);
   putReal("outflow_volume", &ReachOutcome::outflowVolume);
   putReal("storage_start", &ReachOutcome::storageStart);
@@ -751,6 +861,7 @@ void ResultsWriter::WriteBlock(std::int64_t first, std::span<const ReachId> ids,
 }
 
 void ResultsWriter::Close(const std::vector<std::pair<std::string, double>>& summary) {
+  const NetcdfLock lock;
   Check(nc_redef(id_), path_, "summary");
   for (const auto& [name, value] : summary)
     Check(nc_put_att_double(id_, NC_GLOBAL, name.c_str(), NC_DOUBLE, 1, &value), path_, name);
@@ -763,7 +874,7 @@ void ResultsWriter::Close(const std::vector<std::pair<std::string, double>>& sum
 void WriteRestart(const std::string& path, const RestartData& r) {
   File f(path);
   const std::size_t n = r.reachIds.size();
-  const int reach = f.Dim("reach", n);
+  const int reach = f.Dim(kReachIdDimension, n);
   const int value = f.Dim("state_value", std::max<std::size_t>(r.states.size(), 1));
   f.Text(NC_GLOBAL, "Conventions", "CF-1.8");
   f.Text(NC_GLOBAL, "title", "Restart of tovalin-route");
@@ -813,7 +924,9 @@ RestartData ReadRestart(const std::string& path,
     if (!d) throw FileError(path + ": no dimension '" + name + "'");
     return *d;
   };
-  const std::size_t n = dimension("reach"), values = dimension("state_value");
+  const auto reachDimension = ReachDimension(f);
+  if (!reachDimension) throw FileError(path + ": no dimension 'reach_id'");
+  const std::size_t n = reachDimension->second, values = dimension("state_value");
   const Variable time = f.Require("time");
   if (time.size() != 1) throw FileError(path + ": time is not one value");
   r.timeUnits = TimeUnits(time.TextAttribute("units"), time.TextAttribute("calendar"));

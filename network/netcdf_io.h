@@ -10,6 +10,7 @@
 #include <span>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "network/netcdf_values.h"
@@ -17,6 +18,11 @@
 #include "network/reach_routing.h"
 
 namespace tovalin::network {
+
+// The reach dimension of a file being read, its name and length: `reach` (networks and
+// forcings, and older results and restarts), else `reach_id` (the results and restarts this
+// engine writes, along the coordinate variable of their ids); nullopt when neither.
+std::optional<std::pair<std::string, std::size_t>> ReachDimension(const InputFile& file);
 
 // Reads a network file. A parameter variable that is absent reads as undefined (integers as
 // kMissingInteger), so that validation names the reaches that need it; so do the optional
@@ -111,20 +117,46 @@ class ForcingSliceWriter {
   std::vector<double> held_;  // times appended_ - flushed_, time-major
 };
 
+// The gauges a network names: the file index and the text id of every reach whose `gages`
+// is not blank, in file order (none where the file has no `gages`). Read a slab of reaches at
+// a time, so that memory follows the gauges, not the reaches.
+std::vector<std::pair<std::int64_t, std::string>> ReadGauges(const std::string& path);
+
+// A gauge of the results: its text id, the id of its reach and the reach's routing position
+// (its column in the results).
+struct ResultsGauge {
+  std::string id;
+  ReachId reachId = 0;
+  std::int64_t position = 0;
+};
+
+// What a results file holds beside every reach's outflow, status and figures: depth(time,
+// reach_id) and velocity(time, reach_id), and with gauges gauge_outflow(time, gauge),
+// gauge_id(gauge), gauge_reach_id(gauge) for the gauges listed (in the order of the gauge
+// dimension; none: a gauge dimension of length 0).
+struct ResultsContent {
+  bool depths = false, velocities = false;
+  bool gauges = false;
+  std::vector<ResultsGauge> gaugeList;
+};
+
 // A results file being written, in blocks of consecutive reaches.
 class ResultsWriter {
  public:
   ResultsWriter(const std::string& path, std::span<const double> times,
-                const TimeUnits& timeUnits, std::int64_t reachCount, std::int64_t chunkReaches);
+                const TimeUnits& timeUnits, std::int64_t reachCount, std::int64_t chunkReaches,
+                const ResultsContent& content = {});
   ~ResultsWriter();
   ResultsWriter(const ResultsWriter&) = delete;
   ResultsWriter& operator=(const ResultsWriter&) = delete;
 
   // Writes reaches first..first+count-1: their ids, outflows (time-major, as ReadLateral),
-  // outcomes and whether an upstream failure reached them.
+  // outcomes and whether an upstream failure reached them; their depths and velocities (laid
+  // as the outflows) where the file holds them, and the outflows of the gauges among them.
   void WriteBlock(std::int64_t first, std::span<const ReachId> ids,
                   std::span<const double> outflows, std::span<const ReachOutcome> outcomes,
-                  std::span<const std::uint8_t> upstreamFailed);
+                  std::span<const std::uint8_t> upstreamFailed,
+                  std::span<const double> depths = {}, std::span<const double> velocities = {});
   // Global attributes of the summary, then closes the file.
   void Close(const std::vector<std::pair<std::string, double>>& summary);
 
@@ -132,7 +164,10 @@ class ResultsWriter {
   int id_ = -1;
   std::string path_;
   std::int64_t times_ = 0;
-  int outflowVar_ = -1;
+  int outflowVar_ = -1, depthVar_ = -1, velocityVar_ = -1, gaugeOutflowVar_ = -1;
+  // (routing position, gauge) of every gauge, by position.
+  std::vector<std::pair<std::int64_t, std::size_t>> gaugeAt_;
+  std::vector<double> column_;  // one gauge's outflows, being written
 };
 
 // Every reach's states at the end of a run.

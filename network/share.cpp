@@ -17,6 +17,8 @@ Share::Share(const Topology& topology_, Network parameters_, std::int64_t parame
       end(end_) {
   const auto n = static_cast<std::size_t>(size());
   outflows.resize(n);
+  depthSeries.resize(n);
+  velocitySeries.resize(n);
   marks.assign(n, 0);
   states.resize(n);
   outcomes.resize(n);
@@ -63,7 +65,8 @@ std::int64_t Share::AddInbound(std::int64_t reach) {
   return slot;
 }
 
-void Share::Route(std::int64_t slot, LateralColumn lateral, RoutingScratch& scratch) {
+void Share::Route(std::int64_t slot, LateralColumn lateral, RoutingScratch& scratch,
+                  const ReachPlan* plan) {
   const std::int64_t reach = ReachAt(slot);
   const Reach& description = ReachOf(slot);
   const std::size_t n = times;
@@ -84,11 +87,15 @@ void Share::Route(std::int64_t slot, LateralColumn lateral, RoutingScratch& scra
   for (std::size_t t = 0; t < n; ++t) scratch.lateral[t] = lateral.first[t * lateral.stride];
   std::vector<double>& out = outflows[slot];
   out.assign(n, 0.0);
+  DepthAndVelocity series;
+  if (depths) depthSeries[slot].assign(n, kUndefined), series.depths = depthSeries[slot];
+  if (velocities)
+    velocitySeries[slot].assign(n, kUndefined), series.velocities = velocitySeries[slot];
   ReachState& state = states[slot];
   ReachOutcome outcome =
       RouteReach(parameters, description, intervalMinutes,
                  ReachInflow{scratch.upstream, scratch.lateral, upstreamFailure != 0}, out, state,
-                 scratch.reach);
+                 scratch.reach, series, plan);
   const double dt = 60.0 * intervalMinutes;
   outcome.forcingVolume = TrapezoidVolume(scratch.lateral, dt);
   if (boundary != boundaries.end()) outcome.forcingVolume += TrapezoidVolume(boundary->second, dt);

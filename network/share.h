@@ -56,6 +56,10 @@ struct Share {
   std::size_t independent = 0;
 
   std::vector<std::vector<double>> outflows;  // by slot; empty once no one needs it
+  // The depth and velocity of every reach of the share at each ordinate, computed as it is
+  // routed where asked for (reach_routing.h), by share slot until handed over.
+  bool depths = false, velocities = false;
+  std::vector<std::vector<double>> depthSeries, velocitySeries;
   std::vector<std::uint8_t> marks;            // by slot
   std::vector<ReachState> states;             // by share slot
   // By share slot, from its routing until its results are handed over (then null).
@@ -78,9 +82,12 @@ struct Share {
 
   // Routes the reach of share slot `slot`: its inflow is the outflows of its upstream reaches
   // in ascending reach_id, then its boundary inflow; its lateral inflow is `lateral`. Writes
-  // its outflow, failure mark, state (undefined when the call stopped before routing) and
-  // outcome. Nothing is thrown but what memory and the routine's own faults throw.
-  void Route(std::int64_t slot, LateralColumn lateral, RoutingScratch& scratch);
+  // its outflow (and its depth and velocity where asked for), failure mark, state (undefined
+  // when the call stopped before routing) and outcome, routing at its plan (PlanReach; null:
+  // planned in the call). Nothing is thrown but what memory and the routine's own faults
+  // throw.
+  void Route(std::int64_t slot, LateralColumn lateral, RoutingScratch& scratch,
+             const ReachPlan* plan = nullptr);
 
  private:
   std::unordered_map<std::int64_t, std::int64_t> remoteSlot_;  // file index -> slot

@@ -86,7 +86,7 @@ class Unpacker {
 template <class Archive, class Block>
 void BlockFields(Archive& a, Block& b) {
   a.Value(b.firstPosition), a.Value(b.ordinates.first), a.Value(b.ordinates.count);
-  a.Array(b.ids), a.Array(b.marks), a.Array(b.outflows);
+  a.Array(b.ids), a.Array(b.marks), a.Array(b.outflows), a.Array(b.depths), a.Array(b.velocities);
   a.Each(b.outcomes, [&a](auto& o) {
     a.Value(o.routine), a.Value(o.messageNumber), a.Value(o.severity), a.Array(o.message);
     for (auto* v : {&o.inflowVolume, &o.outflowVolume, &o.storageStart, &o.storageEnd, &o.loss,
@@ -94,7 +94,7 @@ void BlockFields(Archive& a, Block& b) {
                     &o.writtenOutflowVolume, &o.computationInterval, &o.courantMin, &o.courantMax,
                     &o.reynoldsMin, &o.reynoldsMax})
       a.Value(*v);
-    a.Value(o.subreachCount);
+    a.Value(o.subreachCount), a.Value(o.subreachSteps);
   });
   a.Each(b.states, [&a](auto& s) {
     a.Array(s.values), a.Value(s.lastInflow), a.Value(s.computationInterval);
