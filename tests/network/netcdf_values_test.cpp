@@ -15,20 +15,16 @@
 
 #include "network/netcdf_values.h"
 #include "tovalin/result.hpp"
+#include "support/temp_dir.h"
 
 namespace tovalin::network {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct TempDir {
-  fs::path path;
-  TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "tovalin-values-XXXXXX").string();
-    path = mkdtemp(pattern.data());
-  }
-  ~TempDir() { fs::remove_all(path); }
-  std::string operator/(const char* name) const { return (path / name).string(); }
+// The test's files, in a directory of their own.
+struct TempDir : test_support::TempDir {
+  TempDir() : test_support::TempDir("tovalin-values") {}
 };
 
 // A file being written through the C interface, as another program would write it.

@@ -16,20 +16,16 @@
 #include "network/engine.h"
 #include "network/netcdf_io.h"
 #include "network/topology.h"
+#include "support/temp_dir.h"
 
 namespace tovalin::network {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct TempDir {
-  fs::path path;
-  TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "tovalin-files-XXXXXX").string();
-    path = mkdtemp(pattern.data());
-  }
-  ~TempDir() { fs::remove_all(path); }
-  std::string operator/(const char* name) const { return (path / name).string(); }
+// The test's files, in a directory of their own.
+struct TempDir : test_support::TempDir {
+  TempDir() : test_support::TempDir("tovalin-files") {}
 };
 
 Reach Muskingum(ReachId id, ReachId to) {

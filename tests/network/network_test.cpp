@@ -28,20 +28,16 @@
 #include "network/reach_routing.h"
 #include "network/summary.h"
 #include "network/topology.h"
+#include "support/temp_dir.h"
 
 namespace tovalin::network {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct TempDir {
-  fs::path path;
-  TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "tovalin-network-XXXXXX").string();
-    path = mkdtemp(pattern.data());
-  }
-  ~TempDir() { fs::remove_all(path); }
-  std::string operator/(const char* name) const { return (path / name).string(); }
+// The test's files, in a directory of their own.
+struct TempDir : test_support::TempDir {
+  TempDir() : test_support::TempDir("tovalin-network") {}
 };
 
 // Outflows of a results file by reach id, and the status severities.

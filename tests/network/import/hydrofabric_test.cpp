@@ -23,20 +23,16 @@
 #include "network/import/nexus_forcing.h"
 #include "network/netcdf_io.h"
 #include "tovalin/result.hpp"
+#include "support/temp_dir.h"
 
 namespace tovalin::network::import {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct TempDir {
-  fs::path path;
-  TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "tovalin-hydrofabric-XXXXXX").string();
-    path = mkdtemp(pattern.data());
-  }
-  ~TempDir() { fs::remove_all(path); }
-  std::string operator/(const std::string& name) const { return (path / name).string(); }
+// The test's files, in a directory of their own.
+struct TempDir : test_support::TempDir {
+  TempDir() : test_support::TempDir("tovalin-hydrofabric") {}
 };
 
 void WriteDatabase(const std::string& path, const std::string& sql) {

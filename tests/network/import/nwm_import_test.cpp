@@ -23,6 +23,7 @@
 
 #include "network/netcdf_io.h"
 #include "tovalin/result.hpp"
+#include "support/temp_dir.h"
 
 extern char** environ;
 
@@ -31,14 +32,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct TempDir {
-  fs::path path;
-  TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "tovalin-import-XXXXXX").string();
-    path = mkdtemp(pattern.data());
-  }
-  ~TempDir() { fs::remove_all(path); }
-  std::string operator/(const std::string& name) const { return (path / name).string(); }
+// The test's files, in a directory of their own.
+struct TempDir : test_support::TempDir {
+  TempDir() : test_support::TempDir("tovalin-import") {}
 };
 
 // A process's exit status, output and peak resident memory (KiB).
