@@ -205,7 +205,7 @@ void LoadRestartStates(const RunOptions& options,
     const std::int64_t reach = index.at(restart.reachIds[i]);
     if (!share.Holds(reach)) continue;
     const auto from = restart.states.begin() + restart.stateStart[i];
-    ReachState& state = share.runs[share.Slot(reach)].state;
+    ReachState& state = share.RunOf(share.Slot(reach)).state;
     state.values.assign(from, from + restart.stateCount[i]);
     state.lastInflow = restart.lastInflow[i];
     state.computationInterval = restart.computationInterval[i];
@@ -495,12 +495,18 @@ class ShareRouting {
         const auto j = static_cast<std::size_t>(s - s0);
         const std::vector<double>& q = share_.outflows[s];
         for (std::size_t t = 0; t < times; ++t) outflows[t * n + j] = q[t + skip];
+        if (window_.restart) {
+          ReachState& state = share_.RunOf(s).state;
+          if (window_.last)
+            block.states.push_back(std::move(state));
+          else
+            block.states.push_back(state);
+        }
         if (window_.last) {
           block.ids.push_back(share_.ReachOf(s).id);
           block.marks.push_back(FailureOf(share_.marks[s]));
           block.outcomes.push_back(share_.Close(s));
         }
-        if (window_.restart) block.states.push_back(share_.runs[s].state);
         for (std::int64_t k = topology.upstreamStart[reach]; k < topology.upstreamStart[reach + 1];
              ++k)
           std::vector<double>().swap(share_.outflows[share_.Slot(topology.upstream[k])]);

@@ -32,24 +32,27 @@ constexpr const char* kUsage =
     "                     [--restart-out FILE|PATTERN [--restart-every K]] [--window N]\n"
     "                     [--threads N] [--block-reaches N] [--quiet]\n";
 
-// A progress bar on standard error, redrawn in place: reaches done, rate, time left.
+// A progress bar on standard error, redrawn in place: reaches done (reach-windows in a run in
+// windows), rate, time left.
 class ProgressBar {
  public:
+  explicit ProgressBar(const char* unit) : unit_(unit) {}
   void Draw(std::int64_t done, std::int64_t total) {
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
     const double rate = seconds > 0.0 ? done / seconds : 0.0;
     const double left = rate > 0.0 ? (total - done) / rate : 0.0;
     const int filled = total > 0 ? static_cast<int>(kBarWidth * done / total) : kBarWidth;
-    std::fprintf(stderr, "\r[%.*s%*s] %lld/%lld reaches  %.0f reaches/s  %ld:%02ld left ", filled,
+    std::fprintf(stderr, "\r[%.*s%*s] %lld/%lld %s  %.0f/s  %ld:%02ld left ", filled,
                  "##############################", kBarWidth - filled, "",
-                 static_cast<long long>(done), static_cast<long long>(total), rate,
+                 static_cast<long long>(done), static_cast<long long>(total), unit_, rate,
                  static_cast<long>(left) / 60, static_cast<long>(left) % 60);
     if (done >= total) std::fputc('\n', stderr);
     std::fflush(stderr);
   }
 
  private:
+  const char* unit_;
   std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
 
@@ -156,7 +159,7 @@ int main(int argc, char** argv) {
   const auto removeOutputs = [&] {
     if (processes.lead()) results.RemoveIfWritten();
   };
-  ProgressBar bar;
+  ProgressBar bar(options.window > 0 ? "reach-windows" : "reaches");
   if (!quiet && processes.lead() && isatty(STDERR_FILENO))
     options.progress = [&bar](std::int64_t done, std::int64_t total) { bar.Draw(done, total); };
   try {

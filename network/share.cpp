@@ -124,7 +124,7 @@ void Share::Route(std::int64_t slot, std::size_t ordinates, bool firstWindow,
   for (std::size_t t = 0; t < n; ++t) scratch.lateral[t] = lateral.first[t * lateral.stride];
   std::vector<double>& out = outflows[slot];
   out.assign(n, 0.0);
-  ReachRun& run = runs[slot];
+  ReachRun& run = RunOf(slot);
   const ReachOutcome window =
       RouteReach(parameters, description, intervalMinutes,
                  ReachInflow{scratch.upstream, scratch.lateral, startFailure != 0}, out,
@@ -147,9 +147,16 @@ void Share::Route(std::int64_t slot, std::size_t ordinates, bool firstWindow,
                                           (marks[slot] & kStartFailure) | startFailure);
 }
 
-ReachOutcome Share::Close(std::int64_t slot) const {
-  const ReachRun& run = runs[slot];
-  ReachOutcome outcome = run.outcome;
+ReachRun& Share::RunOf(std::int64_t slot) {
+  std::unique_ptr<ReachRun>& run = runs[slot];
+  if (!run) run = std::make_unique<ReachRun>();
+  return *run;
+}
+
+ReachOutcome Share::Close(std::int64_t slot) {
+  const std::unique_ptr<ReachRun> closed = std::move(runs[slot]);
+  const ReachRun& run = *closed;
+  ReachOutcome outcome = std::move(closed->outcome);
   const double dt = 60.0 * intervalMinutes;
   outcome.forcingVolume = 0.5 * dt * run.lateralSum;
   if (run.boundary) outcome.forcingVolume += 0.5 * dt * run.boundarySum;

@@ -101,7 +101,8 @@ struct Share {
 
   std::vector<std::vector<double>> outflows;  // by slot, over the window; empty once no one needs it
   std::vector<std::uint8_t> marks;            // by slot, over the run so far (summary.h)
-  std::vector<ReachRun> runs;                 // by share slot
+  // By share slot, from its first routing (or its restart state) until its run is closed.
+  std::vector<std::unique_ptr<ReachRun>> runs;
   // The boundary hydrographs over the window of the share's reaches that have one, by share
   // slot.
   std::unordered_map<std::int64_t, std::vector<double>> boundaries;
@@ -119,6 +120,9 @@ struct Share {
   // Gives the next slot to a reach routed elsewhere whose outflow this process receives.
   std::int64_t AddInbound(std::int64_t reach);
 
+  // The run of a share slot, begun where it has none.
+  ReachRun& RunOf(std::int64_t slot);
+
   // Routes the reach of share slot `slot` over a window of `ordinates` (the run's first
   // window when `firstWindow`): its inflow is the outflows of its upstream reaches in
   // ascending reach_id, then its boundary inflow; its lateral inflow is `lateral`. Writes its
@@ -127,9 +131,9 @@ struct Share {
   // faults throw.
   void Route(std::int64_t slot, std::size_t ordinates, bool firstWindow, LateralColumn lateral,
              RoutingScratch& scratch);
-  // The outcome of a share slot's run once its last window is routed: its own volumes on the
-  // forcing's times joined to it.
-  ReachOutcome Close(std::int64_t slot) const;
+  // The outcome of a share slot's run once its last window is routed, its own volumes on the
+  // forcing's times joined to it; the run is let go.
+  ReachOutcome Close(std::int64_t slot);
 
  private:
   std::unordered_map<std::int64_t, std::int64_t> remoteSlot_;  // file index -> slot
