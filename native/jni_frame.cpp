@@ -9,6 +9,7 @@
 
 #include "hydro/messages/message_text.h"
 #include "hydro/messages/text_field.h"
+#include "hydro/routing/work_storage.h"
 #include "native/adapter_support.h"
 
 namespace tovalin::jni {
@@ -149,12 +150,12 @@ jstring Frame::finish() noexcept {
   bytes[n] = '\0';
 
   // The text is copied out before the arrays go back to the host; a message longer than the
-  // stack buffer gets a buffer of its own size.
+  // stack buffer gets a buffer of its own size, within a call's storage limit.
   std::array<char, kTextBufferSize> small{};
   std::unique_ptr<char[]> large;
   char* text = small.data();
   if (n + 1 > small.size()) {
-    large.reset(new (std::nothrow) char[n + 1]);
+    if (WithinStorageLimit(n + 1)) large.reset(new (std::nothrow) char[n + 1]);
     if (!large) {
       releaseAll(0);
       return env_->NewStringUTF("Invalid arguments: message is too long to return");

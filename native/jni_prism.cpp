@@ -12,6 +12,7 @@
 #include "native/adapter_calls.h"
 #include "hydro/messages/status_code.h"
 #include "hydro/messages/text_field.h"
+#include "hydro/routing/work_storage.h"
 #include "native/jni_cunge_results.h"
 #include "native/jni_frame.h"
 
@@ -21,7 +22,8 @@ using tovalin::jni::MessageWidth;
 
 namespace {
 
-// Shapes up to this many characters are held on the stack, longer ones on the heap.
+// Shapes up to this many characters are held on the stack, longer ones on the heap (within a
+// call's storage limit: a longer one is storage that cannot be obtained, message 11).
 constexpr std::size_t kShapeBufferSize = 64;
 constexpr unsigned kLowByteMask = 0xFF;
 
@@ -66,7 +68,8 @@ Java_varn_quorl_model_MuskingumCungePrismRouting_jniMuskingumCungePrismRouting(
     std::unique_ptr<char[]> large;
     char* shape = small.data();
     if (characters > small.size()) {
-      large.reset(new (std::nothrow) char[characters]);
+      if (tovalin::WithinStorageLimit(characters))
+        large.reset(new (std::nothrow) char[characters]);
       if (!large) {
         tovalin::TextField(text, textWidth).assign(tovalin::kNoStorageText);
         flows.undefine(initialFlowCount, ordinateCount);

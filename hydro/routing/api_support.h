@@ -1,5 +1,6 @@
 // Internal to the C++ API's routing calls: access to a workspace's arrays, the message field
-// of a call, growing an array without throwing, and the volume account's balance.
+// of a call, the depth and velocity arrays of a call that asks for them, and the volume
+// account's balance (work arrays are sized within a call's budget: work_storage.h).
 #pragma once
 
 #include <algorithm>
@@ -7,8 +8,6 @@
 #include <cstdint>
 #include <limits>
 #include <bit>
-#include <new>
-#include <stdexcept>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -16,6 +15,7 @@
 #include "hydro/messages/message_text.h"
 #include "hydro/messages/status_code.h"
 #include "hydro/messages/text_field.h"
+#include "hydro/routing/work_storage.h"
 #include "tovalin/route.hpp"
 
 namespace tovalin {
@@ -45,22 +45,9 @@ struct WorkspaceAccess {
 
 }  // namespace detail
 
-// Sizes v to n elements; false when the storage cannot be obtained. Elements kept from an
-// earlier call are not cleared: every caller writes what it reads.
-inline bool Fit(std::vector<double>& v, std::size_t n) noexcept {
-  try {
-    v.resize(n);
-    return true;
-  } catch (const std::bad_alloc&) {
-    return false;
-  } catch (const std::length_error&) {
-    return false;
-  }
-}
-
 // The depth and velocity of a call that asks for them: one value per ordinate in the
 // workspace, every one undefined until the routine writes it; empty when not asked. stored is
-// false when the storage cannot be obtained.
+// false when the storage cannot be obtained within the call's budget.
 struct Gauges {
   std::span<double> depth;
   std::span<double> velocity;
@@ -68,11 +55,11 @@ struct Gauges {
 };
 
 inline Gauges GaugesFor(const RouteOptions& options, Workspace& workspace,
-                        std::size_t ordinates) noexcept {
+                        std::size_t ordinates, StorageBudget& budget) noexcept {
   Gauges gauges;
   if (!options.depthAndVelocity) return gauges;
   const detail::WorkspaceAccess work{workspace};
-  if (!Fit(work.depths(), ordinates) || !Fit(work.velocities(), ordinates)) {
+  if (!Fit(work.depths(), ordinates, budget) || !Fit(work.velocities(), ordinates, budget)) {
     gauges.stored = false;
     return gauges;
   }

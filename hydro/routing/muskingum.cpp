@@ -106,11 +106,11 @@ double ReachStorage(double stepK, double x, double reachInflow,
   return storage;
 }
 
-}  // namespace
-
-MuskingumResult Route(const MuskingumReach& reach, const Hydrograph& hydrograph,
-                      const StepStateView& start, Workspace& workspace,
-                      const RouteOptions& options) {
+// A routing call from a state, its work storage drawn from budget (which a cold start has
+// drawn its start state from already).
+MuskingumResult RouteFrom(const MuskingumReach& reach, const Hydrograph& hydrograph,
+                          const StepStateView& start, Workspace& workspace,
+                          const RouteOptions& options, StorageBudget& budget) {
   const detail::WorkspaceAccess work{workspace};
   const CallMessage message = MessageFor(options, workspace);
   Report report;
@@ -129,11 +129,11 @@ MuskingumResult Route(const MuskingumReach& reach, const Hydrograph& hydrograph,
                                    : options.outflows.first(std::min(n, options.outflows.size()));
   std::vector<double>& finals = work.stepOutflows();
   // Muskingum has no depth or velocity: asked for, they stay undefined.
-  const Gauges gauges = GaugesFor(options, workspace, n);
+  const Gauges gauges = GaugesFor(options, workspace, n, budget);
   result.depth = gauges.depth;
   result.velocity = gauges.velocity;
-  if ((options.outflows.empty() && !Fit(work.outflows(), n)) || !Fit(finals, steps) ||
-      !gauges.stored) {
+  if (!gauges.stored || (options.outflows.empty() && !Fit(work.outflows(), n, budget)) ||
+      !Fit(finals, steps, budget)) {
     report.raise(message::kMuskingumNoStorage);
     message.field.assign(kNoStorageText);
     result.status = StatusOf(report, routine::kRouteMuskingum);
@@ -216,15 +216,27 @@ MuskingumResult Route(const MuskingumReach& reach, const Hydrograph& hydrograph,
   return result;
 }
 
+}  // namespace
+
+MuskingumResult Route(const MuskingumReach& reach, const Hydrograph& hydrograph,
+                      const StepStateView& start, Workspace& workspace,
+                      const RouteOptions& options) {
+  StorageBudget budget;
+  return RouteFrom(reach, hydrograph, start, workspace, options, budget);
+}
+
 MuskingumResult Route(const MuskingumReach& reach, const Hydrograph& hydrograph,
                       Workspace& workspace, const RouteOptions& options) {
-  // Steady flow from the first inflow in every step.
+  // Steady flow from the first inflow in every step. A start the budget refuses (or the
+  // system) leaves no room for the call's own arrays of as many steps: message 11.
+  StorageBudget budget;
   std::vector<double>& start = detail::WorkspaceAccess{workspace}.startOutflows();
   const std::size_t steps = static_cast<std::size_t>(std::max(reach.steps, 0));
   const double first = hydrograph.flows.empty() ? 0.0 : hydrograph.flows[0];
-  if (!Fit(start, steps)) start.clear();
+  if (!Fit(start, steps, budget)) start.clear();
   std::fill(start.begin(), start.end(), first);
-  return Route(reach, hydrograph, StepStateView{start, {}, {}, first}, workspace, options);
+  return RouteFrom(reach, hydrograph, StepStateView{start, {}, {}, first}, workspace, options,
+                   budget);
 }
 
 StepStart StartAtFlow(const MuskingumReach& reach, double initialFlow, double firstInflow) {
@@ -239,7 +251,8 @@ StepStart StartAtFlow(const MuskingumReach& reach, double initialFlow, double fi
     start.text = text.trimmed();
     return start;
   }
-  if (!Fit(start.state.outflows, static_cast<std::size_t>(reach.steps))) {
+  StorageBudget budget;
+  if (!Fit(start.state.outflows, static_cast<std::size_t>(reach.steps), budget)) {
     start.status = {routine::kRouteMuskingum, message::kMuskingumNoStorage.number,
                     Severity::kError};
     start.text = message::kMuskingumNoStorage.text;

@@ -6,6 +6,7 @@
 // Flows m3/s, lengths and depths m, times s (minutes at the interface).
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <numbers>
 #include <type_traits>
 #include <variant>
@@ -177,6 +178,13 @@ struct Scalars {
   }
 };
 
+// Whether a count of ordinates or profile points can be the routines' 32-bit count. A
+// hydrograph of more ordinates needs more than 2^25 computation steps (NCOMP >= N), storage no
+// call obtains; a profile of more points is as much storage again as the call may hold.
+constexpr bool RoutineCount(std::size_t count) noexcept {
+  return count <= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max());
+}
+
 // The inputs of one call sized in the workspace: outflows, lateral inflow (zeros when none).
 struct CallArrays {
   std::span<double> outflows;
@@ -186,19 +194,19 @@ struct CallArrays {
 };
 
 CallArrays ArraysFor(const Hydrograph& hydrograph, const RouteOptions& options,
-                     const detail::WorkspaceAccess& work) noexcept {
+                     const detail::WorkspaceAccess& work, StorageBudget& budget) noexcept {
   const std::size_t n = hydrograph.flows.size();
-  CallArrays arrays{{}, hydrograph.lateralFlows, true, GaugesFor(options, work.w, n)};
+  CallArrays arrays{{}, hydrograph.lateralFlows, true, GaugesFor(options, work.w, n, budget)};
   arrays.stored = arrays.gauges.stored;
   if (!options.outflows.empty()) {
     arrays.outflows = options.outflows.first(std::min(n, options.outflows.size()));
-  } else if (arrays.stored && Fit(work.outflows(), n)) {
+  } else if (arrays.stored && Fit(work.outflows(), n, budget)) {
     arrays.outflows = work.outflows();
   } else {
     arrays.stored = false;
   }
   if (hydrograph.lateralFlows.empty()) {
-    if (Fit(work.zeros(), n)) {
+    if (arrays.stored && Fit(work.zeros(), n, budget)) {
       std::fill(work.zeros().begin(), work.zeros().end(), 0.0);
       arrays.lateral = work.zeros();
     } else {
@@ -274,9 +282,9 @@ void Continue(const NormalFlowAt& normalFlow, const MuskingumCungeScheme& scheme
               std::span<const double> lateral, std::span<double> outflows,
               const MuskingumCungeStateView* start,
               const MuskingumCungeDiscretisation& discretisation, const Gauges& gauges,
-              const detail::WorkspaceAccess& work, const MuskingumCungeResults& results,
-              SweepStats& stats, Report& report, MuskingumCungeStateView& state,
-              RunningAccount* running) {
+              const detail::WorkspaceAccess& work, StorageBudget& budget,
+              const MuskingumCungeResults& results, SweepStats& stats, Report& report,
+              MuskingumCungeStateView& state, RunningAccount* running) {
   const std::span<const double> inflows = hydrograph.flows;
   const std::size_t n = inflows.size();
   const TextField message = results.message;
@@ -342,9 +350,9 @@ void Continue(const NormalFlowAt& normalFlow, const MuskingumCungeScheme& scheme
   stats.computationSteps = static_cast<std::int32_t>(periods);
   stats.subreachCount = subreaches;
   // A state that views this workspace is copied before the node arrays are resized.
-  if (!Fit(work.seriesInflow(), periods) || !Fit(work.seriesLateral(), periods) ||
-      !Fit(work.seriesOutflow(), periods) || !Fit(work.nodeFlows(), nodes) ||
-      !Fit(work.nodeDepths(), nodes)) {
+  if (!Fit(work.seriesInflow(), periods, budget) || !Fit(work.seriesLateral(), periods, budget) ||
+      !Fit(work.seriesOutflow(), periods, budget) || !Fit(work.nodeFlows(), nodes, budget) ||
+      !Fit(work.nodeDepths(), nodes, budget)) {
     message.assign(kNoStorageText);
     Fail(kMessageNoStorage, scheme, flows, results, report);
     return;
@@ -407,8 +415,9 @@ MuskingumCungeResult RouteContinued(const MuskingumCungeReach& reach, const Hydr
                                     Workspace& workspace, const RouteOptions& options) {
   const detail::WorkspaceAccess work{workspace};
   const CallMessage message = MessageFor(options, workspace);
-  const CallArrays arrays = ArraysFor(hydrograph, options, work);
-  if (!arrays.stored)
+  StorageBudget budget;
+  const CallArrays arrays = ArraysFor(hydrograph, options, work, budget);
+  if (!arrays.stored || !RoutineCount(hydrograph.flows.size()))
     return Refused(RoutineOf(reach), kMessageNoStorage, kNoStorageText, message, arrays);
   Scalars scalars;
   SweepStats stats;
@@ -417,7 +426,7 @@ MuskingumCungeResult RouteContinued(const MuskingumCungeReach& reach, const Hydr
   const MuskingumCungeResults results = scalars.results(message.field);
   WithSection(reach, message.field, [&](const auto& normalFlow, const MuskingumCungeScheme& scheme) {
     Continue(normalFlow, scheme, reach, hydrograph, arrays.lateral, arrays.outflows, start,
-             discretisation, arrays.gauges, work, results, stats, report, result.state,
+             discretisation, arrays.gauges, work, budget, results, stats, report, result.state,
              options.runningAccount);
   });
   result.outflows = arrays.outflows;
@@ -433,8 +442,10 @@ MuskingumCungeResult RouteOneCall(const MuskingumCungeReach& reach, const Hydrog
                                   const RouteOptions& options, Scalars& scalars) {
   const detail::WorkspaceAccess work{workspace};
   const CallMessage message = MessageFor(options, workspace);
-  const CallArrays arrays = ArraysFor(hydrograph, options, work);
-  if (!arrays.stored || !Fit(work.profile(), initial.flows.size())) {
+  StorageBudget budget;
+  const CallArrays arrays = ArraysFor(hydrograph, options, work, budget);
+  if (!arrays.stored || !RoutineCount(hydrograph.flows.size()) ||
+      !RoutineCount(initial.flows.size()) || !Fit(work.profile(), initial.flows.size(), budget)) {
     scalars.inflowVolume = scalars.outflowVolume = scalars.finalStorage = undefinedDbl();
     return Refused(RoutineOf(reach), kMessageNoStorage, kNoStorageText, message, arrays);
   }
@@ -442,7 +453,7 @@ MuskingumCungeResult RouteOneCall(const MuskingumCungeReach& reach, const Hydrog
   const MuskingumCungeResults results = scalars.results(message.field);
   const Buffers buffers{work.seriesInflow(), work.seriesLateral(), work.seriesOutflow(),
                         work.nodeFlows(),   work.nodeDepths(),    work.seriesDepth(),
-                        work.seriesVelocity()};
+                        work.seriesVelocity(), budget};
   const MuskingumCungeFlows flows{hydrograph.intervalMinutes,
                                   reach.length,
                                   reach.slope,

@@ -223,8 +223,9 @@ bool Settle(const MuskingumCungeFlows& flows, const MuskingumCungeScheme& scheme
   }
 
   const auto periods = static_cast<std::size_t>(stepCount);
-  if (!Fit(buffers.outflows, periods) || !Fit(buffers.inflows, periods) ||
-      !Fit(buffers.lateral, periods)) {
+  if (!Fit(buffers.outflows, periods, buffers.budget) ||
+      !Fit(buffers.inflows, periods, buffers.budget) ||
+      !Fit(buffers.lateral, periods, buffers.budget)) {
     message.assign(kNoStorageText);
     Fail(kMessageNoStorage, scheme, flows, results, report);
     return false;

@@ -161,7 +161,8 @@ inline constexpr int kMaxPasses = 20;
 // The double nearest to 1/60: seconds to minutes for the time of the peak.
 inline constexpr double kMinutesPerSecond = 0.016666666666666666;
 
-// The work arrays of a call, kept by the caller's workspace between calls.
+// The work arrays of a call, kept by the caller's workspace between calls, and the call's
+// budget they are sized within.
 struct Buffers {
   std::vector<double>& inflows;     // I at dt, NCOMP values
   std::vector<double>& lateral;     // q at dt
@@ -170,6 +171,7 @@ struct Buffers {
   std::vector<double>& nodeDepths;  // NSUB + 1
   std::vector<double>& depths;      // asked for: the depth at the downstream end at dt
   std::vector<double>& velocities;  // and the velocity there
+  StorageBudget& budget;
 };
 
 // The depth and velocity at the reach's downstream end, recorded when asked for: at every
@@ -615,7 +617,8 @@ void RouteMuskingumCunge(const NormalFlowAt& normalFlow, const MuskingumCungeSch
   sums.inflow = 0.5 * (lateralWork[0] * length + inflowWork[0]);
 
   const auto nodes = static_cast<std::size_t>(plan.subreaches) + 1;
-  if (!Fit(buffers.nodeFlows, nodes) || !Fit(buffers.nodeDepths, nodes)) {
+  if (!Fit(buffers.nodeFlows, nodes, buffers.budget) ||
+      !Fit(buffers.nodeDepths, nodes, buffers.budget)) {
     message.assign(kNoStorageText);
     Fail(kMessageNoStorage, scheme, flows, results, report);
     return;
@@ -624,7 +627,8 @@ void RouteMuskingumCunge(const NormalFlowAt& normalFlow, const MuskingumCungeSch
   // as the outflows are.
   const bool gauged = !gauges.depth.empty();
   const auto periods = static_cast<std::size_t>(plan.stepCount);
-  if (gauged && (!Fit(buffers.depths, periods) || !Fit(buffers.velocities, periods))) {
+  if (gauged && (!Fit(buffers.depths, periods, buffers.budget) ||
+                 !Fit(buffers.velocities, periods, buffers.budget))) {
     message.assign(kNoStorageText);
     Fail(kMessageNoStorage, scheme, flows, results, report);
     return;

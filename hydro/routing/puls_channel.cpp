@@ -278,11 +278,12 @@ std::size_t Covered(std::int32_t count, std::size_t available) noexcept {
 
 
 // One routing call: checks the divisors, obtains the working table, routes every step and
-// packs the status. elevation is empty for routing without loss.
+// packs the status. elevation is empty for routing without loss. The work storage is drawn
+// from budget (which a cold start has drawn its start state from already).
 template <bool kWithLoss>
 PulsResult RouteCall(const PulsReach& reach, const Hydrograph& hydrograph,
                      const StepStateView& start, Workspace& workspace,
-                     const RouteOptions& options) {
+                     const RouteOptions& options, StorageBudget& budget) {
   const int routineNumber =
       kWithLoss ? routine::kRoutePulsChannelWithLoss : routine::kRoutePulsChannel;
   const detail::WorkspaceAccess work{workspace};
@@ -309,10 +310,11 @@ PulsResult RouteCall(const PulsReach& reach, const Hydrograph& hydrograph,
   std::vector<double>& finals = work.stepOutflows();
   std::vector<double>& gross = work.stepGross();
   std::vector<double>& indicators = work.stepIndicators();
-  const Gauges gauges = GaugesFor(options, workspace, n);
-  const bool stored = (!options.outflows.empty() || Fit(work.outflows(), n)) &&
-                      Fit(finals, steps) && Fit(gross, kWithLoss ? steps : 0) &&
-                      Fit(indicators, steps) && gauges.stored;
+  const Gauges gauges = GaugesFor(options, workspace, n, budget);
+  const bool stored = gauges.stored &&
+                      (!options.outflows.empty() || Fit(work.outflows(), n, budget)) &&
+                      Fit(finals, steps, budget) && Fit(gross, kWithLoss ? steps : 0, budget) &&
+                      Fit(indicators, steps, budget);
   if (options.outflows.empty() && stored) hydrograph_ = work.outflows();
   std::span<double> outflows = hydrograph_;
 
@@ -347,7 +349,7 @@ PulsResult RouteCall(const PulsReach& reach, const Hydrograph& hydrograph,
     AppendIntegerToString(message.field.view(), stepCount, kClosingTrailer, message.field);
     return abandon(message::kPulsInvalid.number);
   }
-  if (!stored || !Fit(work.table(), pairs)) {
+  if (!stored || !Fit(work.table(), pairs, budget)) {
     message.field.assign(message::kPulsNoStorage.text);
     return abandon(kMessageNoStorage);
   }
@@ -440,14 +442,16 @@ PulsResult RouteCall(const PulsReach& reach, const Hydrograph& hydrograph,
 template <bool kWithLoss>
 PulsResult RouteCold(const PulsReach& reach, const Hydrograph& hydrograph, Workspace& workspace,
                      const RouteOptions& options) {
-  // Steady flow from the first inflow in every step.
+  // Steady flow from the first inflow in every step. A start the budget refuses (or the
+  // system) leaves no room for the call's own arrays of as many steps: message 11.
+  StorageBudget budget;
   std::vector<double>& start = detail::WorkspaceAccess{workspace}.startOutflows();
   const std::size_t steps = static_cast<std::size_t>(std::max(reach.steps, 0));
   const double first = hydrograph.flows.empty() ? 0.0 : hydrograph.flows[0];
-  if (!Fit(start, steps)) start.clear();
+  if (!Fit(start, steps, budget)) start.clear();
   std::fill(start.begin(), start.end(), first);
   return RouteCall<kWithLoss>(reach, hydrograph, StepStateView{start, {}, {}, first}, workspace,
-                              options);
+                              options, budget);
 }
 
 // The fixed-width interface onto the API: counts limit the spans, the first ordinate stands
@@ -476,9 +480,11 @@ void RouteFixedWidth(std::int32_t intervalMinutes, std::int32_t pairCount,
   const StepStateView start{initialStepOutflows.first(steps), {}, {},
                             ordinates > 0 ? inflows[0] : 0.0};
   Workspace workspace;
+  StorageBudget budget;
   const PulsResult result = RouteCall<kWithLoss>(
       reach, hydrograph, start, workspace,
-      {{message.data(), static_cast<std::size_t>(message.width())}, outflows.first(ordinates)});
+      {{message.data(), static_cast<std::size_t>(message.width())}, outflows.first(ordinates)},
+      budget);
   const std::span<const double> finals =
       kWithLoss ? result.state.grossOutflows : result.state.outflows;
   if (finals.size() == steps) std::copy(finals.begin(), finals.end(), finalStepOutflows.begin());
@@ -526,8 +532,10 @@ StepStart StartSteps(const PulsReach& reach, std::int32_t intervalMinutes, doubl
   const auto steps = static_cast<std::size_t>(reach.steps);
   std::vector<double> indicator;
   StepState& state = start.state;
-  if (!Fit(indicator, pairs) || !Fit(state.outflows, steps) ||
-      !Fit(state.storageIndicators, steps) || !Fit(state.grossOutflows, kWithLoss ? steps : 0)) {
+  StorageBudget budget;
+  if (!Fit(indicator, pairs, budget) || !Fit(state.outflows, steps, budget) ||
+      !Fit(state.storageIndicators, steps, budget) ||
+      !Fit(state.grossOutflows, kWithLoss ? steps : 0, budget)) {
     message.assign(message::kPulsNoStorage.text);
     report.error(kMessageNoStorage);
     return finish();
@@ -582,8 +590,9 @@ StepStart StartSteps(const PulsReach& reach, std::int32_t intervalMinutes, doubl
 
 PulsResult Route(const PulsReach& reach, const Hydrograph& hydrograph, const StepStateView& start,
                  Workspace& workspace, const RouteOptions& options) {
-  return reach.withLoss ? RouteCall<true>(reach, hydrograph, start, workspace, options)
-                        : RouteCall<false>(reach, hydrograph, start, workspace, options);
+  StorageBudget budget;
+  return reach.withLoss ? RouteCall<true>(reach, hydrograph, start, workspace, options, budget)
+                        : RouteCall<false>(reach, hydrograph, start, workspace, options, budget);
 }
 
 PulsResult Route(const PulsReach& reach, const Hydrograph& hydrograph, Workspace& workspace,

@@ -1,8 +1,9 @@
 // tovalin C++ API: the routing calls. Each routes one reach's whole hydrograph in one call
 // into the caller's workspace and returns a result that explains itself (result.hpp). Every
-// problem of the data, and storage that cannot be obtained, is reported in the result's status
-// and text (routine numbers and messages as listed in docs/cpp-api.md), never thrown. The calls
-// keep no state of their own: calls on different workspaces may run on many threads at once.
+// problem of the data, and storage that cannot be obtained or lies beyond a call's limit
+// (workspace.hpp), is reported in the result's status and text (routine numbers and messages
+// as listed in docs/cpp-api.md), never thrown. The calls keep no state of their own: calls on
+// different workspaces may run on many threads at once.
 #pragma once
 
 #include <span>

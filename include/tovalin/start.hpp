@@ -61,7 +61,8 @@ struct MuskingumCungeStart {
 
 // Every step of a Muskingum reach at the initial flow, firstInflow (the first ordinate of the
 // hydrograph the state starts) as its last inflow. Status: routine 14, 12 for a step count
-// below 1, 11 when the state's storage cannot be obtained.
+// below 1, 11 when the state's storage cannot be obtained or passes the limit of a call
+// (workspace.hpp).
 StepStart StartAtFlow(const MuskingumReach& reach, double initialFlow, double firstInflow);
 
 // Every step of a Puls reach at the storage whose outflow is the initial flow, for hydrographs
@@ -70,7 +71,8 @@ StepStart StartAtFlow(const MuskingumReach& reach, double initialFlow, double fi
 // found from the initial (net) flow as a cold start finds it. A run from this state at a first
 // inflow equal to the initial flow equals the cold start bit for bit.
 // Status: routine 17 (18 with loss); 14 interval or steps below 1, 12 a storage lookup failed
-// (13 an elevation lookup), 11 no storage; the text as the routing call writes it.
+// (13 an elevation lookup), 11 no storage (or beyond the limit of a call); the text as the
+// routing call writes it.
 StepStart StartAtFlow(const PulsReach& reach, std::int32_t intervalMinutes, double initialFlow,
                       double firstInflow);
 

@@ -2,6 +2,9 @@
 // calls. A call sizes the arrays it needs within the workspace; once the workspace has served
 // a call of the same or larger sizes, a call allocates nothing. Muskingum-Cunge sizes follow
 // the data (computation steps and subreaches), so its capacity grows to the largest seen.
+// A call whose arrays would come to more than the smaller of 8 GiB and half the physical
+// memory reports message 11 without obtaining the storage beyond it (docs/cpp-api.md, Work
+// storage).
 // A result's arrays and text are views into the workspace, valid until its next call.
 // One workspace serves one call at a time: give each thread its own.
 #pragma once

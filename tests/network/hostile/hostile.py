@@ -85,12 +85,15 @@ def rewrite(src, dst, fmt="NETCDF4", drop=(), retype=None, change=None, attrs=No
 
 
 def add(src, dst, variables):
-    """Copies src into dst with variables added: {name: (dimensions, values)}, the engine's
-    undefined value declared as their fill value."""
+    """Copies src into dst with variables added or, where src holds them already, replaced:
+    {name: (dimensions, values)}, the engine's undefined value declared as their fill value."""
     rewrite(src, dst)
     with Dataset(dst, "a") as d:
         for name, (dims, values) in variables.items():
-            v = d.createVariable(name, "f8", dims, fill_value=UNDEFINED)
+            if name in d.variables:
+                v = d[name]
+            else:
+                v = d.createVariable(name, "f8", dims, fill_value=UNDEFINED)
             v.set_auto_maskandscale(False)
             v[:] = values
 
