@@ -114,17 +114,19 @@ EngineRun RunCommand(const std::string& dir, const std::string& out, std::int64_
 // 64-bit FNV-1a of a results file's outflows, reach by reach in ascending reach_id, read a row
 // of chunks at a time.
 std::uint64_t OutflowHash(const std::string& path) {
-  int id = -1, dim = -1, var = -1;
+  int id = -1, var = -1;
   if (nc_open(path.c_str(), NC_NOWRITE, &id) != NC_NOERR) return 0;
+  // The outflow's own dimensions (time, then the reaches, whatever the file names them).
   std::size_t nt = 0, nr = 0;
-  nc_inq_dimid(id, "time", &dim), nc_inq_dimlen(id, dim, &nt);
-  nc_inq_dimid(id, "reach", &dim), nc_inq_dimlen(id, dim, &nr);
+  int dims[2] = {-1, -1};
+  nc_inq_varid(id, "outflow", &var), nc_inq_vardimid(id, var, dims);
+  nc_inq_dimlen(id, dims[0], &nt), nc_inq_dimlen(id, dims[1], &nr);
   std::vector<long long> ids(nr);
-  nc_inq_varid(id, "reach_id", &var), nc_get_var_longlong(id, var, ids.data());
+  int idVar = -1;
+  nc_inq_varid(id, "reach_id", &idVar), nc_get_var_longlong(id, idVar, ids.data());
   std::vector<std::size_t> order(nr);
   std::iota(order.begin(), order.end(), std::size_t{0});
   std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return ids[a] < ids[b]; });
-  nc_inq_varid(id, "outflow", &var);
   std::uint64_t h = 0xCBF29CE484222325ULL;
   std::vector<double> rows;
   for (std::size_t t0 = 0; t0 < nt; t0 += kTimeSeriesChunk.times) {
@@ -278,7 +280,10 @@ int main(int argc, char** argv) {
       const std::uint64_t hash = OutflowHash(out);
       if (window == 0) whole = hash;
       if (window == 0 && threads >= 1 && threads <= 2) wholeWall[threads] = r.wall;
-      const char* same = window == 0 ? "the whole run" : hash == whole ? "equal" : "DIFFER";
+      const char* same = window == 0  ? "the whole run"
+                         : whole == 0 ? "(no whole run to compare)"
+                         : hash == whole ? "equal"
+                                         : "DIFFER";
       constexpr double kMiB = 1024.0 * 1024.0;
       std::printf("%-8s %7lld %9.2f %9.2f %8.2f %8.2f %8.2f %10.1f %10.1f %10.1f %10.1f %10.1f  %s",
                   window == 0 ? "whole" : std::to_string(window).c_str(), threads, r.wall, r.cpu,
