@@ -1,8 +1,6 @@
 // tovalin-import hydrofabric: the command line of the hydrofabric import (see
 // man/tovalin-import.1).
 #include <cstdio>
-#include <exception>
-#include <new>
 #include <string>
 #include <string_view>
 
@@ -15,8 +13,6 @@ namespace {
 constexpr const char* kUsage =
     "usage: tovalin-import hydrofabric --gpkg FILE --nexus-output FILE... [--initial-state FILE]\n"
     "                                  --out-network FILE --out-forcing FILE\n";
-
-bool IsOption(std::string_view arg) { return arg.size() > 2 && arg.substr(0, 2) == "--"; }
 
 }  // namespace
 
@@ -63,21 +59,7 @@ int RunHydrofabricCommand(int argc, char** argv) {
                  kUsage);
     return kExitUsage;
   }
-  try {
-    const ImportReport report = ImportHydrofabric(options);
-    if (!report.refusal.empty()) {
-      std::fprintf(stderr, "tovalin-import hydrofabric: refused:\n%s", report.BriefReport().c_str());
-      return kExitRefused;
-    }
-    std::fputs(report.BriefReport().c_str(), stdout);
-    return 0;
-  } catch (const std::bad_alloc&) {
-    std::fputs("tovalin-import hydrofabric: out of memory\n", stderr);
-    return kExitFile;
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "tovalin-import hydrofabric: %s\n", e.what());
-    return kExitFile;
-  }
+  return ReportImport("tovalin-import hydrofabric", [&] { return ImportHydrofabric(options); });
 }
 
 }  // namespace tovalin::network::import

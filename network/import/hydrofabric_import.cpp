@@ -20,31 +20,9 @@ namespace {
 
 constexpr double kSecondsPerMinute = 60.0;
 
-std::string Plural(std::int64_t n, const char* one, const char* many) {
-  return std::to_string(n) + " " + (n == 1 ? one : many);
-}
-
 void Check(int status, const std::string& path, const std::string& what) {
   if (status != NC_NOERR) throw FileError(path + ": " + what + ": " + nc_strerror(status));
 }
-
-// Removes the outputs unless the import reached its end.
-class OutputsGuard {
- public:
-  explicit OutputsGuard(std::vector<std::string> paths) : paths_(std::move(paths)) {}
-  ~OutputsGuard() {
-    if (kept_) return;
-    std::error_code ignored;
-    for (const std::string& p : paths_) std::filesystem::remove(p, ignored);
-  }
-  OutputsGuard(const OutputsGuard&) = delete;
-  OutputsGuard& operator=(const OutputsGuard&) = delete;
-  void Keep() { kept_ = true; }
-
- private:
-  std::vector<std::string> paths_;
-  bool kept_ = false;
-};
 
 std::vector<std::string> SummaryOfBasin(const Hydrofabric& fabric, const ImportedBasin& b) {
   std::vector<std::string> lines;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 
 #include "tovalin/result.hpp"
 
@@ -25,6 +26,16 @@ std::vector<ReachId> ReachIds(const ImportedBasin& basin) {
 }
 
 }  // namespace
+
+std::string Plural(std::int64_t n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+OutputsGuard::~OutputsGuard() {
+  if (kept_) return;
+  std::error_code ignored;
+  for (const std::string& p : paths_) std::filesystem::remove(p, ignored);
+}
 
 void WriteImportedNetwork(const std::string& path, const ImportedBasin& basin) {
   WriteNetwork(path, basin.network);

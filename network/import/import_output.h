@@ -14,6 +14,24 @@
 
 namespace tovalin::network::import {
 
+// "n one" or "n many": a count with its noun, for the import's report.
+std::string Plural(std::int64_t n, const char* one, const char* many);
+
+// The files an import writes, removed when it stops before its end: Keep() once they are
+// complete.
+class OutputsGuard {
+ public:
+  explicit OutputsGuard(std::vector<std::string> paths) : paths_(std::move(paths)) {}
+  ~OutputsGuard();
+  OutputsGuard(const OutputsGuard&) = delete;
+  OutputsGuard& operator=(const OutputsGuard&) = delete;
+  void Keep() { kept_ = true; }
+
+ private:
+  std::vector<std::string> paths_;
+  bool kept_ = false;
+};
+
 // The forcing's time units: instants are written as minutes since this epoch.
 inline constexpr const char* kForcingTimeUnits = "minutes since 1970-01-01 00:00:00";
 

@@ -2,8 +2,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <exception>
-#include <new>
 #include <string>
 #include <string_view>
 
@@ -18,8 +16,6 @@ constexpr const char* kUsage =
     "                          [--lateral q_lateral|runoff] [--initial-state FILE]\n"
     "                          [--merge-shorter-than METRES]\n"
     "                          --out-network FILE --out-forcing FILE\n";
-
-bool IsOption(std::string_view arg) { return arg.size() > 2 && arg.substr(0, 2) == "--"; }
 
 }  // namespace
 
@@ -79,21 +75,7 @@ int RunNwmCommand(int argc, char** argv) {
                  kUsage);
     return kExitUsage;
   }
-  try {
-    const ImportReport report = ImportNwm(options);
-    if (!report.refusal.empty()) {
-      std::fprintf(stderr, "tovalin-import nwm: refused:\n%s", report.BriefReport().c_str());
-      return kExitRefused;
-    }
-    std::fputs(report.BriefReport().c_str(), stdout);
-    return 0;
-  } catch (const std::bad_alloc&) {
-    std::fputs("tovalin-import nwm: out of memory\n", stderr);
-    return kExitFile;
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "tovalin-import nwm: %s\n", e.what());
-    return kExitFile;
-  }
+  return ReportImport("tovalin-import nwm", [&] { return ImportNwm(options); });
 }
 
 }  // namespace tovalin::network::import
