@@ -17,6 +17,7 @@
 #include <oneapi/tbb/flow_graph.h>
 #include <oneapi/tbb/global_control.h>
 #include <oneapi/tbb/info.h>
+#include <oneapi/tbb/parallel_for.h>
 #include <oneapi/tbb/task_arena.h>
 
 #include <algorithm>
@@ -26,6 +27,7 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <numeric>
 #include <string_view>
 #include <unordered_map>
 
@@ -39,6 +41,8 @@ namespace {
 
 // A written block carries at most about this many bytes of outflows.
 constexpr std::size_t kBlockBytes = std::size_t{32} << 20;
+// The state of a reach whose run has not begun: no values.
+const ReachState kNoState{};
 
 thread_local ReachId tReach = 0;
 
@@ -47,15 +51,23 @@ double Seconds(Clock::time_point since) {
   return std::chrono::duration<double>(Clock::now() - since).count();
 }
 
-// The routing threads of a run while it lasts: as many as asked (0: every core), even beyond
-// the cores (oneTBB otherwise caps its workers at the core count), and their scratch.
+// The routing threads of a run while it lasts, and their scratch: an arena of as many threads
+// as asked (0: every core), the run's own, so that runs in one process (two host threads
+// calling Run) keep their thread counts apart. oneTBB caps its workers at the core count for
+// the whole process; only a run that asks for more threads than the cores lifts that cap, by
+// a process-wide control held while the run lasts (where several such runs overlap, the
+// smallest of their counts beyond the cores holds for all of them).
 struct RoutingThreads {
   explicit RoutingThreads(int asked)
       : count(asked > 0 ? asked : tbb::info::default_concurrency()),
-        parallelism(tbb::global_control::max_allowed_parallelism, static_cast<std::size_t>(count)),
+        beyondCores(count > tbb::info::default_concurrency()
+                        ? std::make_unique<tbb::global_control>(
+                              tbb::global_control::max_allowed_parallelism,
+                              static_cast<std::size_t>(count))
+                        : nullptr),
         arena(count) {}
   int count;
-  tbb::global_control parallelism;
+  std::unique_ptr<tbb::global_control> beyondCores;  // null within the cores
   tbb::task_arena arena;
   tbb::enumerable_thread_specific<RoutingScratch> scratch;
 };
@@ -220,15 +232,23 @@ class Writing {
   Writing(const Topology& topology, RunSummary& summary) : topology_(topology), summary_(summary) {}
 
   // Opens the results; the forcing's unrouted inflow (empty: none) goes into the account.
-  void Open(const RunOptions& options, const ForcingLayout& layout, std::vector<double> times,
-            std::span<const double> unrouted) {
+  // With gauges, those the network names, in the network's order.
+  void Open(const RunOptions& options, const ReachList& reaches, const ForcingLayout& layout,
+            std::vector<double> times, std::span<const double> unrouted) {
     times_ = std::move(times);
     summary_.unroutedGiven = !unrouted.empty();
     summary_.unroutedVolume = TrapezoidVolume(unrouted, 60.0 * layout.intervalMinutes);
-    const auto reaches = static_cast<std::int64_t>(topology_.order.size());
-    const SeriesVariable series[] = {kOutflowSeries};
+    ResultsContent content;
+    if (options.depths) content.series.push_back(kDepthSeries);
+    if (options.velocities) content.series.push_back(kVelocitySeries);
+    content.gauges = options.gauges;
+    if (options.gauges)
+      for (auto& [reach, id] : ReadGauges(options.networkPath))
+        content.gaugeList.push_back(
+            {std::move(id), reaches.ids[reach], topology_.position[reach]});
     writer_ = std::make_unique<ResultsWriter>(options.outputPath, times_, layout.timeUnits,
-                                              reaches, series);
+                                              static_cast<std::int64_t>(topology_.order.size()),
+                                              content);
     account_ = std::make_unique<NetworkAccount>(topology_.order.size());
   }
 
@@ -342,6 +362,12 @@ struct Window {
   bool restart = false;  // a restart is written after it: its blocks carry the states
 };
 
+// The series of every reach a written block carries: the outflows, and the depths and
+// velocities where asked for (ResultBlock::series, in that order).
+std::size_t SeriesWritten(const RunOptions& options) noexcept {
+  return 1 + (options.depths ? 1 : 0) + (options.velocities ? 1 : 0);
+}
+
 // The routing of one share, window by window, block by block along its sequence.
 class ShareRouting {
  public:
@@ -357,7 +383,9 @@ class ShareRouting {
         block_(static_cast<std::size_t>(std::max<std::int64_t>(1, options.blockReaches))),
         handOver_(static_cast<std::int64_t>(std::max<std::size_t>(
             1, std::min(block_, kBlockBytes / (sizeof(double) *
-                                               (static_cast<std::size_t>(windowLength) + 16)))))),
+                                               (SeriesWritten(options) *
+                                                    static_cast<std::size_t>(windowLength) +
+                                                16)))))),
         total_(share.size() * windowCount),
         threads_(options.threads),
         routed_(static_cast<std::size_t>(share.size()), 0) {
@@ -416,13 +444,47 @@ class ShareRouting {
   }
 
   // Routes the block sequence[b0, b1) on the flow graph: a node per reach, an edge from each
-  // upstream reach routed in the same block (the others are routed already). The first fault
-  // of a task stops the rest of the block and goes to the exchange.
+  // upstream reach routed in the same block (the others are routed already). Every reach of
+  // the block is planned first, in parallel (its discretisation and the estimated work of its
+  // call, PlanReach), and of the reaches ready to go the one whose chain to the end of the
+  // block (itself and every reach below it there) holds the most work starts first: the most
+  // expensive chains start first, so that no thread is left alone with a long chain at the
+  // end of the block. Any order gives the same results. The first fault of a task stops the
+  // rest of the block and goes to the exchange.
   void RouteBlock(std::size_t b0, std::size_t b1) {
     const std::size_t count = b1 - b0;
     const auto ordinates = static_cast<std::size_t>(window_.routed.count);
     const bool first = window_.first;
     TaskFault fault;
+    const auto guarded = [&](std::int64_t slot, const auto& work) {
+      const ReachId id = share_.ReachOf(slot).id;
+      if (fault.raised) return;
+      tReach = id;
+      try {
+        work();
+      } catch (const std::bad_alloc&) {
+        fault.Record(id, "out of memory");
+      } catch (const std::exception& e) {
+        fault.Record(id, e.what());
+      }
+      tReach = 0;
+    };
+    node_.clear();
+    for (std::size_t i = b0; i < b1; ++i) node_.emplace(share_.sequence[i], i - b0);
+    plans_.assign(count, ReachPlan{});
+    threads_.arena.execute([&] {
+      tbb::parallel_for(std::size_t{0}, count, [&](std::size_t i) {
+        const std::int64_t slot = share_.sequence[b0 + i];
+        guarded(slot, [&] {
+          // A reach's run begins at its first routing, or with its restart's state.
+          const ReachRun* run = share_.runs[slot].get();
+          plans_[i] = PlanReach(share_.parameters, share_.ReachOf(slot),
+                                run ? run->state : kNoState, share_.intervalMinutes, ordinates);
+        });
+      });
+    });
+    if (!fault.what.empty()) exchange_.Fault(fault.reach, fault.what);
+    Prioritise(b0, b1);
     threads_.arena.execute([&] {
       tbb::flow::graph graph;
       using Node = tbb::flow::continue_node<tbb::flow::continue_msg>;
@@ -431,23 +493,17 @@ class ShareRouting {
       for (std::size_t i = b0; i < b1; ++i) {
         const std::int64_t slot = share_.sequence[i];
         const LateralColumn lateral = lateral_.columns[i - b0];
-        nodes.push_back(std::make_unique<Node>(graph, [&, slot, lateral](tbb::flow::continue_msg) {
-          const ReachId id = share_.ReachOf(slot).id;
-          if (fault.raised) return;
-          tReach = id;
-          try {
-            exchange_.BeforeRouting(id);
-            share_.Route(slot, ordinates, first, lateral, threads_.scratch.local());
-          } catch (const std::bad_alloc&) {
-            fault.Record(id, "out of memory");
-          } catch (const std::exception& e) {
-            fault.Record(id, e.what());
-          }
-          tReach = 0;
-        }));
+        const ReachPlan* plan = &plans_[i - b0];
+        nodes.push_back(std::make_unique<Node>(
+            graph,
+            [&, slot, lateral, plan](tbb::flow::continue_msg) {
+              guarded(slot, [&] {
+                exchange_.BeforeRouting(share_.ReachOf(slot).id);
+                share_.Route(slot, ordinates, first, lateral, threads_.scratch.local(), plan);
+              });
+            },
+            priority_[i - b0]));
       }
-      node_.clear();
-      for (std::size_t i = b0; i < b1; ++i) node_.emplace(share_.sequence[i], i - b0);
       std::vector<std::size_t> sources;
       for (std::size_t i = b0; i < b1; ++i) {
         const std::int64_t reach = share_.ReachAt(share_.sequence[i]);
@@ -469,6 +525,30 @@ class ShareRouting {
     if (!fault.what.empty()) exchange_.Fault(fault.reach, fault.what);
   }
 
+  // The priorities of the block's reaches from their plans: the work of each reach's chain to
+  // the end of the block, its own and that of the reach below it in the block (a reach's
+  // downstream reach comes later in the sequence), ranked: the largest chain gets the highest
+  // priority, count, the smallest 1 (0 is oneTBB's none).
+  void Prioritise(std::size_t b0, std::size_t b1) {
+    const std::size_t count = b1 - b0;
+    chain_.assign(count, 0.0);
+    for (std::size_t i = count; i-- > 0;) {
+      const std::int64_t down = share_.topology.downstream[share_.ReachAt(share_.sequence[b0 + i])];
+      double below = 0.0;
+      if (down >= 0 && share_.Holds(down))
+        if (const auto at = node_.find(share_.Slot(down)); at != node_.end())
+          below = chain_[at->second];
+      chain_[i] = plans_[i].work + below;
+    }
+    rank_.resize(count);
+    std::iota(rank_.begin(), rank_.end(), std::size_t{0});
+    std::stable_sort(rank_.begin(), rank_.end(),
+                     [&](std::size_t a, std::size_t b) { return chain_[a] > chain_[b]; });
+    priority_.resize(count);
+    for (std::size_t r = 0; r < count; ++r)
+      priority_[rank_[r]] = static_cast<tbb::flow::node_priority_t>(count - r);
+  }
+
   // Hands over the share's reaches routed without a gap since the last hand-over, in written
   // blocks of bounded size: their outflows over the ordinates the window brings, in its last
   // window their ids, marks and outcomes, before a restart their states. Frees what no one
@@ -487,7 +567,7 @@ class ShareRouting {
       block.firstPosition = share_.first + s0;
       block.reaches = s1 - s0;
       block.ordinates = window_.written;
-      block.series.resize(1);
+      block.series.resize(SeriesWritten(options_));
       std::vector<double>& outflows = block.series[0];
       outflows.resize(times * n);
       for (std::int64_t s = s0; s < s1; ++s) {
@@ -495,6 +575,16 @@ class ShareRouting {
         const auto j = static_cast<std::size_t>(s - s0);
         const std::vector<double>& q = share_.outflows[s];
         for (std::size_t t = 0; t < times; ++t) outflows[t * n + j] = q[t + skip];
+        // The depths and velocities as the outflows, each let go once laid.
+        std::size_t k = 1;
+        const auto lay = [&](std::vector<std::vector<double>>& series) {
+          std::vector<double>& into = block.series[k++];
+          into.resize(times * n);
+          for (std::size_t t = 0; t < times; ++t) into[t * n + j] = series[s][t + skip];
+          std::vector<double>().swap(series[s]);
+        };
+        if (share_.depths) lay(share_.depthSeries);
+        if (share_.velocities) lay(share_.velocitySeries);
         if (window_.restart) {
           ReachState& state = share_.RunOf(s).state;
           if (window_.last)
@@ -532,6 +622,11 @@ class ShareRouting {
   std::vector<std::uint8_t> routed_;     // by share slot, in the window
   std::unordered_map<std::int64_t, std::size_t> outboundOf_;  // share slot -> outbound link
   std::unordered_map<std::int64_t, std::size_t> node_;  // share slot -> node of the block
+  // By node of the block: its plan, the work of its chain, its priority; the nodes by rank.
+  std::vector<ReachPlan> plans_;
+  std::vector<double> chain_;
+  std::vector<tbb::flow::node_priority_t> priority_;
+  std::vector<std::size_t> rank_;
   std::int64_t written_ = 0;             // share slots handed over in the window
   std::int64_t done_ = 0;                // reach-windows routed
 };
@@ -539,12 +634,12 @@ class ShareRouting {
 // What every process does before routing: the share's restart states and, on process 0, the
 // results file opened. A fault of a process ends the run.
 void Prepare(const RunOptions& options, Exchange& exchange, Input& input,
-             const std::unordered_map<ReachId, std::int64_t>& index, Share& share,
-             Writing& writing) {
+             const ReachList& reaches, const std::unordered_map<ReachId, std::int64_t>& index,
+             Share& share, Writing& writing) {
   try {
     if (!options.restartInPath.empty()) LoadRestartStates(options, index, share);
     if (exchange.process() == 0)
-      writing.Open(options, input.forcing->layout(), input.forcing->ReadTimes(),
+      writing.Open(options, reaches, input.forcing->layout(), input.forcing->ReadTimes(),
                    input.forcing->ReadUnrouted());
   } catch (const std::exception& e) {
     exchange.Fault(0, e.what());
@@ -631,6 +726,7 @@ RunSummary Run(const RunOptions& options, Exchange& exchange) {
       ReadShare(options, exchange, topology, part, input, summary);
   if (!share) return summary;
   const RunWindows windows(layout.timeCount, options.window);
+  share->depths = options.depths, share->velocities = options.velocities;
   summary.reaches = static_cast<std::int64_t>(reaches.ids.size());
   summary.timeCount = layout.timeCount;
   summary.windows = windows.count(), summary.windowLength = windows.length;
@@ -648,7 +744,7 @@ RunSummary Run(const RunOptions& options, Exchange& exchange) {
     index.emplace(reaches.ids[i], static_cast<std::int64_t>(i));
   const auto boundarySlots = BoundarySlots(index, layout, *share);
   Writing writing(topology, summary);
-  Prepare(options, exchange, input, index, *share, writing);
+  Prepare(options, exchange, input, reaches, index, *share, writing);
   summary.readSeconds += Seconds(clock);
 
   ShareRouting routing(options, exchange, *share, *input.forcing, std::move(inbound),

@@ -30,6 +30,12 @@ struct RunOptions {
   int threads = 0;                   // 0: every core
   std::int64_t blockReaches = 8192;  // reaches per block (read, routed, written together)
   std::int64_t window = 0;           // ordinates per window (0: the whole run in one)
+  // Written beside the outflows where asked for: every reach's depth(time, reach_id) and
+  // velocity(time, reach_id), computed by the routines as they route (reach_routing.h), and
+  // the outflows at the reaches the network names a gauge for (gauge_outflow(time, gauge),
+  // gauge_id, gauge_reach_id); window by window as the outflows.
+  bool depths = false, velocities = false;
+  bool gauges = false;
   // Called on process 0's engine thread after each block with the reach-windows it has routed
   // and those of its share (its reaches times the windows).
   std::function<void(std::int64_t done, std::int64_t total)> progress;

@@ -44,8 +44,8 @@ struct ResultBlock {
   std::int64_t firstPosition = 0;  // routing position of the first reach
   std::int64_t reaches = 0;        // how many
   Ordinates ordinates;             // the ordinates the series cover
-  // The per-ordinate series of the results (series[0] the outflow), time-major:
-  // series[s][t * reaches + j].
+  // The per-ordinate series of the results, time-major: series[s][t * reaches + j]; series[0]
+  // the outflow, then the depth and the velocity where the run writes them (in that order).
   std::vector<std::vector<double>> series;
   // When the block closes the reaches' run (its last window), one per reach:
   std::vector<ReachId> ids;
@@ -102,7 +102,7 @@ class Exchange {
 };
 
 // One process: nothing to exchange.
-class LocalExchange final : public Exchange {
+class LocalExchange : public Exchange {
  public:
   int process() const noexcept override { return 0; }
   int processes() const noexcept override { return 1; }

@@ -33,7 +33,9 @@ void Check(int status, const std::string& path, const std::string& what) {
   if (status != NC_NOERR) throw FileError(path + ": " + what + ": " + nc_strerror(status));
 }
 
+// A file being written, the library's lock held while it is open here.
 struct File {
+  NetcdfLock lock;
   int id = -1;
   std::string path;
   explicit File(const std::string& p) : path(p) {
@@ -105,7 +107,19 @@ void TimeAttributes(const File& f, int var, const TimeUnits& units) {
   f.Text(var, "calendar", units.calendar.empty() ? "standard" : units.calendar);
 }
 
+// The reach dimension a results file and a restart are written along: the coordinate
+// variable of the reach ids has its name (a network and a forcing keep `reach`).
+constexpr const char* kReachIdDimension = "reach_id";
+
 }  // namespace
+
+// The reach dimension of a file being read: `reach` (networks and forcings, and results and
+// restarts written before they took the ids' name), else `reach_id`; nullopt when neither.
+std::optional<std::pair<std::string, std::size_t>> ReachDimension(const InputFile& file) {
+  for (const char* name : {"reach", kReachIdDimension})
+    if (const std::optional<std::size_t> n = file.Dimension(name)) return std::pair{name, *n};
+  return std::nullopt;
+}
 
 namespace {
 
@@ -179,9 +193,9 @@ struct ColumnReader {
 Network ReadNetworkFile(const std::string& path, NetworkRead what, std::size_t first,
                         std::size_t count) {
   const InputFile f(path);
-  const std::optional<std::size_t> reachDimension = f.Dimension("reach");
+  const auto reachDimension = ReachDimension(f);
   if (!reachDimension) throw FileError(path + ": no dimension 'reach'");
-  const std::size_t reaches = *reachDimension;
+  const std::size_t reaches = reachDimension->second;
   if (what != NetworkRead::kPart) first = 0, count = reaches;
   if (first > reaches || count > reaches - first)
     throw FileError(path + ": reaches " + std::to_string(first) + " to " +
@@ -311,6 +325,27 @@ Network ReadNetworkPart(const std::string& path, std::int64_t first, std::int64_
   if (first < 0 || count < 0) throw FileError(path + ": a negative range of reaches");
   return ReadNetworkFile(path, NetworkRead::kPart, static_cast<std::size_t>(first),
                          static_cast<std::size_t>(count));
+}
+
+std::vector<std::pair<std::int64_t, std::string>> ReadGauges(const std::string& path) {
+  // Reaches read at a time.
+  constexpr std::size_t kSlab = 65536;
+  const InputFile f(path);
+  const auto reachDimension = ReachDimension(f);
+  if (!reachDimension) throw FileError(path + ": no dimension 'reach'");
+  const std::size_t reaches = reachDimension->second;
+  std::vector<std::pair<std::int64_t, std::string>> gauges;
+  const std::optional<Variable> v = f.Find("gages");
+  if (!v) return gauges;
+  if (v->shape.empty() || v->shape[0] != reaches)
+    throw FileError(path + ": gages does not lie along the reach dimension");
+  for (std::size_t first = 0; first < reaches; first += kSlab) {
+    std::vector<std::string> texts = ReadTexts(*v, first, std::min(kSlab, reaches - first));
+    for (std::size_t i = 0; i < texts.size(); ++i)
+      if (!texts[i].empty())
+        gauges.emplace_back(static_cast<std::int64_t>(first + i), std::move(texts[i]));
+  }
+  return gauges;
 }
 
 void WriteNetwork(const std::string& path, const Network& net) {
@@ -461,7 +496,9 @@ ForcingReader::ForcingReader(const std::string& path) : file_(path) {
     if (!n && required) throw FileError(path + ": no dimension '" + name + "'");
     return n.value_or(0);
   };
-  const std::size_t times = dimension("time", true), reaches = dimension("reach", true);
+  const auto reachDimension = ReachDimension(file_);
+  if (!reachDimension) throw FileError(path + ": no dimension 'reach'");
+  const std::size_t times = dimension("time", true), reaches = reachDimension->second;
   const std::size_t boundaries = dimension("boundary", false);
   layout_.timeCount = static_cast<std::int64_t>(times);
   const Variable time = file_.Require("time");
@@ -486,7 +523,7 @@ ForcingReader::ForcingReader(const std::string& path) : file_(path) {
                       dimensions[1] + ")");
     return v;
   };
-  lateral_ = along("lateral_inflow", {"time", "reach"});
+  lateral_ = along("lateral_inflow", {"time", reachDimension->first});
   if (boundaries > 0) {
     const ColumnReader boundaryColumn{file_, boundaries, layout_.readProblems, nullptr};
     layout_.boundaryReachIds =
@@ -655,6 +692,7 @@ ForcingSliceWriter::ForcingSliceWriter(const std::string& path, const TimeUnits&
 }
 
 ForcingSliceWriter::~ForcingSliceWriter() {
+  const NetcdfLock lock;
   if (id_ >= 0) nc_close(id_);
 }
 
@@ -671,6 +709,7 @@ void ForcingSliceWriter::Append(std::span<const double> lateral) {
 }
 
 void ForcingSliceWriter::Flush() {
+  const NetcdfLock lock;
   const std::size_t count = appended_ - flushed_;
   if (count == 0 || reaches_ == 0) return;
   const std::size_t start[2] = {flushed_, 0}, extent[2] = {count, reaches_};
@@ -681,6 +720,7 @@ void ForcingSliceWriter::Flush() {
 }
 
 void ForcingSliceWriter::Close() {
+  const NetcdfLock lock;
   if (id_ < 0) return;
   if (appended_ != times_)
     throw FileError(path_ + ": " + std::to_string(appended_) + " of " + std::to_string(times_) +
@@ -698,12 +738,12 @@ constexpr std::size_t kSeriesCacheBytes = std::size_t{64} << 20;
 
 ResultsWriter::ResultsWriter(const std::string& path, std::span<const double> times,
                              const TimeUnits& timeUnits, std::int64_t reachCount,
-                             std::span<const SeriesVariable> series)
+                             const ResultsContent& content)
     : path_(path), times_(static_cast<std::int64_t>(times.size())), reaches_(reachCount) {
   File f(path);
   const std::size_t nt = times.size(), nr = static_cast<std::size_t>(reachCount);
   const int time = f.Dim("time", nt);
-  const int reach = f.Dim("reach", nr);
+  const int reach = f.Dim(kReachIdDimension, nr);
   const int chars = f.Dim("message_char", kMessageChars);
   f.Text(NC_GLOBAL, "Conventions", "CF-1.8");
   f.Text(NC_GLOBAL, "title", "Results of tovalin-route");
@@ -715,13 +755,27 @@ ResultsWriter::ResultsWriter(const std::string& path, std::span<const double> ti
   const std::size_t rowBytes =
       chunks * std::min(nt, kTimeSeriesChunk.times) * std::min(nr, kTimeSeriesChunk.reaches) *
       sizeof(double);
-  for (const SeriesVariable& v : series) {
+  for (const SeriesVariable& v : content.series) {
     const int var = f.Var(v.name, NC_DOUBLE, {time, reach}, v.units, v.longName);
     ChunkTimeSeries(f, var, nt, nr, v.name);
     if (nt && nr && 2 * rowBytes <= kSeriesCacheBytes)
       Check(nc_set_var_chunk_cache(f.id, var, 2 * rowBytes, 8 * chunks + 1, 1.0f), path,
             "chunk cache");
     seriesVars_.push_back(var);
+  }
+  int vGaugeId = -1, vGaugeReach = -1;
+  const std::size_t ng = content.gaugeList.size();
+  if (content.gauges) {
+    // A length of 0 makes the dimension unlimited, which holds no gauge all the same.
+    const int gauge = f.Dim("gauge", ng);
+    gaugeOutflowVar_ =
+        f.Var("gauge_outflow", NC_DOUBLE, {time, gauge}, "m3 s-1", "outflow of the gauge's reach");
+    f.Text(gaugeOutflowVar_, "coordinates", "gauge_id gauge_reach_id");
+    ChunkTimeSeries(f, gaugeOutflowVar_, nt, ng, "gauge_outflow");
+    vGaugeId = f.Var("gauge_id", NC_STRING, {gauge}, nullptr, "gauge identifier");
+    vGaugeReach = f.Var("gauge_reach_id", NC_INT64, {gauge}, nullptr, "reach of the gauge");
+    for (std::size_t g = 0; g < ng; ++g) gaugeAt_.emplace_back(content.gaugeList[g].position, g);
+    std::sort(gaugeAt_.begin(), gaugeAt_.end());
   }
   f.Var("status_routine", NC_INT, {reach}, "1", "routine that reported (0: none)");
   f.Var("status_message", NC_INT, {reach}, "1", "message number (1-10 warning, 11+ error)");
@@ -738,6 +792,7 @@ ResultsWriter::ResultsWriter(const std::string& path, std::span<const double> ti
         "volume_balance_error / (in + storage at the start); undefined below 1 m3");
   f.Var("computation_interval", NC_DOUBLE, {reach}, "s", "Muskingum-Cunge computation interval");
   f.Var("subreach_count", NC_INT, {reach}, "1", "Muskingum-Cunge subreaches");
+  f.Var("subreach_steps", NC_INT64, {reach}, "1", "Muskingum-Cunge subreach-steps routed");
   f.Var("courant_min", NC_DOUBLE, {reach}, "1", "smallest Courant number ck dt / dx");
   f.Var("courant_max", NC_DOUBLE, {reach}, "1", "largest Courant number ck dt / dx");
   f.Var("reynolds_min", NC_DOUBLE, {reach}, "1",
@@ -745,16 +800,27 @@ ResultsWriter::ResultsWriter(const std::string& path, std::span<const double> ti
   f.Var("reynolds_max", NC_DOUBLE, {reach}, "1", "largest cell Reynolds number Q / (S T ck dx)");
   f.EndDefine();
   if (nt) Check(nc_put_var_double(f.id, vTime, times.data()), path, "time");
+  if (ng) {
+    std::vector<const char*> texts;
+    std::vector<ReachId> reachIds;
+    for (const ResultsGauge& g : content.gaugeList)
+      texts.push_back(g.id.c_str()), reachIds.push_back(g.reachId);
+    const std::size_t start = 0;
+    Check(nc_put_vara_string(f.id, vGaugeId, &start, &ng, texts.data()), path, "gauge_id");
+    PutIds(f, vGaugeReach, reachIds, "gauge_reach_id");
+  }
   id_ = f.id;
   f.id = -1;
 }
 
 ResultsWriter::~ResultsWriter() {
+  const NetcdfLock lock;
   if (id_ >= 0) nc_close(id_);
 }
 
 void ResultsWriter::WriteSeries(std::size_t series, std::int64_t first, std::int64_t count,
                                 Ordinates ordinates, std::span<const double> values) {
+  const NetcdfLock lock;
   if (series >= seriesVars_.size() || first < 0 || count < 0 || first + count > reaches_ ||
       ordinates.first < 0 || ordinates.count < 0 || ordinates.end() > times_ ||
       values.size() != static_cast<std::size_t>(count * ordinates.count))
@@ -766,11 +832,25 @@ void ResultsWriter::WriteSeries(std::size_t series, std::int64_t first, std::int
                                  static_cast<std::size_t>(count)};
   Check(nc_put_vara_double(id_, seriesVars_[series], start, extent, values.data()), path_,
         "series");
+  if (series != 0) return;
+  // The gauges on these reaches: each one's column of the outflows over the ordinates.
+  const std::int64_t end = first + count;
+  const auto n = static_cast<std::size_t>(count);
+  for (auto g = std::lower_bound(gaugeAt_.begin(), gaugeAt_.end(), std::pair{first, std::size_t{0}});
+       g != gaugeAt_.end() && g->first < end; ++g) {
+    const auto j = static_cast<std::size_t>(g->first - first);
+    column_.resize(extent[0]);
+    for (std::size_t t = 0; t < column_.size(); ++t) column_[t] = values[t * n + j];
+    const std::size_t at[2] = {start[0], g->second}, one[2] = {column_.size(), 1};
+    Check(nc_put_vara_double(id_, gaugeOutflowVar_, at, one, column_.data()), path_,
+          "gauge_outflow");
+  }
 }
 
 void ResultsWriter::WriteReaches(std::int64_t first, std::span<const ReachId> ids,
                                  std::span<const ReachOutcome> outcomes,
                                  std::span<const std::uint8_t> upstreamFailed) {
+  const NetcdfLock lock;
   const std::size_t n = ids.size();
   if (n == 0) return;
   if (first < 0 || first + static_cast<std::int64_t>(n) > reaches_ || outcomes.size() != n ||
@@ -801,6 +881,10 @@ void ResultsWriter::WriteReaches(std::int64_t first, std::span<const ReachId> id
   putInt("status_severity", [&](std::size_t i) { return outcomes[i].severity; });
   putInt("upstream_failed", [&](std::size_t i) { return std::int32_t{upstreamFailed[i]}; });
   putInt("subreach_count", [&](std::size_t i) { return outcomes[i].subreachCount; });
+  std::vector<long long> steps(n);
+  for (std::size_t i = 0; i < n; ++i) steps[i] = outcomes[i].subreachSteps;
+  Check(nc_put_vara_longlong(id_, var("subreach_steps"), start, extent, steps.data()),
+        path_, "subreach_steps");
   putReal("inflow_volume", &ReachOutcome::inflowVolume);
   putReal("outflow_volume", &ReachOutcome::outflowVolume);
   putReal("storage_start", &ReachOutcome::storageStart);
@@ -823,6 +907,7 @@ void ResultsWriter::WriteReaches(std::int64_t first, std::span<const ReachId> id
 }
 
 void ResultsWriter::Close(const std::vector<std::pair<std::string, double>>& summary) {
+  const NetcdfLock lock;
   Check(nc_redef(id_), path_, "summary");
   for (const auto& [name, value] : summary)
     Check(nc_put_att_double(id_, NC_GLOBAL, name.c_str(), NC_DOUBLE, 1, &value), path_, name);
@@ -837,7 +922,7 @@ namespace {
 void WriteRestartFile(const std::string& path, const RestartData& r) {
   File f(path);
   const std::size_t n = r.reachIds.size();
-  const int reach = f.Dim("reach", n);
+  const int reach = f.Dim(kReachIdDimension, n);
   const int value = f.Dim("state_value", std::max<std::size_t>(r.states.size(), 1));
   f.Text(NC_GLOBAL, "Conventions", "CF-1.8");
   f.Text(NC_GLOBAL, "title", "Restart of tovalin-route");
@@ -903,7 +988,9 @@ RestartData ReadRestart(const std::string& path,
     if (!d) throw FileError(path + ": no dimension '" + name + "'");
     return *d;
   };
-  const std::size_t n = dimension("reach"), values = dimension("state_value");
+  const auto reachDimension = ReachDimension(f);
+  if (!reachDimension) throw FileError(path + ": no dimension 'reach_id'");
+  const std::size_t n = reachDimension->second, values = dimension("state_value");
   const Variable time = f.Require("time");
   if (time.size() != 1) throw FileError(path + ": time is not one value");
   r.timeUnits = TimeUnits(time.TextAttribute("units"), time.TextAttribute("calendar"));

@@ -11,6 +11,7 @@
 #include <span>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "network/netcdf_values.h"
@@ -18,6 +19,11 @@
 #include "network/reach_routing.h"
 
 namespace tovalin::network {
+
+// The reach dimension of a file being read, its name and length: `reach` (networks and
+// forcings, and older results and restarts), else `reach_id` (the results and restarts this
+// engine writes, along the coordinate variable of their ids); nullopt when neither.
+std::optional<std::pair<std::string, std::size_t>> ReachDimension(const InputFile& file);
 
 // Reads a network file. A parameter variable that is absent reads as undefined (integers as
 // kMissingInteger), so that validation names the reaches that need it; so do the optional
@@ -121,28 +127,59 @@ class ForcingSliceWriter {
   std::vector<double> held_;  // times appended_ - flushed_, time-major
 };
 
-// A per-ordinate series of the results: a (time, reach) variable written window by window in
-// blocks of reaches, chunked by kTimeSeriesChunk.
+// The gauges a network names: the file index and the text id of every reach whose `gages`
+// is not blank, in file order (none where the file has no `gages`). Read a slab of reaches at
+// a time, so that memory follows the gauges, not the reaches.
+std::vector<std::pair<std::int64_t, std::string>> ReadGauges(const std::string& path);
+
+// A gauge of the results: its text id, the id of its reach and the reach's routing position
+// (its column in the results).
+struct ResultsGauge {
+  std::string id;
+  ReachId reachId = 0;
+  std::int64_t position = 0;
+};
+
+// A per-ordinate series of the results: a (time, reach_id) variable written window by window
+// in blocks of reaches, chunked by kTimeSeriesChunk.
 struct SeriesVariable {
   const char* name;
   const char* units;
   const char* longName;
 };
 inline constexpr SeriesVariable kOutflowSeries{"outflow", "m3 s-1", "outflow of the reach"};
+inline constexpr SeriesVariable kDepthSeries{
+    "depth", "m",
+    "flow depth at the downstream end (Muskingum-Cunge), a lake's level above its level zero "
+    "(Puls)"};
+inline constexpr SeriesVariable kVelocitySeries{
+    "velocity", "m s-1", "outflow over its flow area at the downstream end (Muskingum-Cunge)"};
 
-// A results file being written: its series window by window in blocks of consecutive reaches,
-// and the reaches' figures (ids, outcomes, upstream marks) once the run is over.
+// What a results file holds beside every reach's status and figures: its series (the first
+// the outflow), and with gauges gauge_outflow(time, gauge), gauge_id(gauge),
+// gauge_reach_id(gauge) for the gauges listed (in the order of the gauge dimension; none: a
+// gauge dimension of length 0), chunked as the series.
+struct ResultsContent {
+  std::vector<SeriesVariable> series{kOutflowSeries};
+  bool gauges = false;
+  std::vector<ResultsGauge> gaugeList;
+};
+
+// A results file being written: its series window by window in blocks of consecutive reaches
+// (the gauges' outflows with the outflows), and the reaches' figures (ids, outcomes, upstream
+// marks) once the run is over.
 class ResultsWriter {
  public:
   ResultsWriter(const std::string& path, std::span<const double> times,
                 const TimeUnits& timeUnits, std::int64_t reachCount,
-                std::span<const SeriesVariable> series);
+                const ResultsContent& content = {});
   ~ResultsWriter();
   ResultsWriter(const ResultsWriter&) = delete;
   ResultsWriter& operator=(const ResultsWriter&) = delete;
 
   // Writes series `series` (its index among those of the file) of reaches first..first+count-1
-  // over the ordinates given: values time-major, values[t * count + j].
+  // over the ordinates given: values time-major, values[t * count + j]; with the outflows
+  // (series 0), the outflows of the gauges among those reaches.
   void WriteSeries(std::size_t series, std::int64_t first, std::int64_t count,
                    Ordinates ordinates, std::span<const double> values);
   // Writes reaches first..first+count-1: their ids, outcomes and whether an upstream failure
@@ -158,6 +195,10 @@ class ResultsWriter {
   std::string path_;
   std::int64_t times_ = 0, reaches_ = 0;
   std::vector<int> seriesVars_;
+  int gaugeOutflowVar_ = -1;
+  // (routing position, gauge) of every gauge, by position.
+  std::vector<std::pair<std::int64_t, std::size_t>> gaugeAt_;
+  std::vector<double> column_;  // one gauge's outflows, being written
 };
 
 // Every reach's states at the end of a run.

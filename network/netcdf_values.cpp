@@ -407,6 +407,11 @@ std::int64_t ParseEpoch(std::string_view text, Calendar calendar) {
 
 }  // namespace
 
+NetcdfLock::NetcdfLock() {
+  static std::recursive_mutex library;
+  lock_ = std::unique_lock(library);
+}
+
 std::size_t Variable::size() const noexcept {
   std::size_t n = 1;
   for (std::size_t d : shape) n *= d;
@@ -414,6 +419,7 @@ std::size_t Variable::size() const noexcept {
 }
 
 std::string Variable::TextAttribute(const std::string& attribute) const {
+  const NetcdfLock lock;
   nc_type type = NC_NAT;
   std::size_t length = 0;
   if (nc_inq_att(file, id, attribute.c_str(), &type, &length) != NC_NOERR) return {};
@@ -434,10 +440,12 @@ std::string Variable::TextAttribute(const std::string& attribute) const {
 }
 
 InputFile::InputFile(const std::string& path) : path_(path) {
+  const NetcdfLock lock;
   Check(nc_open(path.c_str(), NC_NOWRITE, &id_), path, "cannot open");
 }
 
 InputFile::~InputFile() {
+  const NetcdfLock lock;
   if (id_ >= 0) nc_close(id_);
 }
 
@@ -446,6 +454,7 @@ InputFile::InputFile(InputFile&& other) noexcept
 
 InputFile& InputFile::operator=(InputFile&& other) noexcept {
   if (this != &other) {
+    const NetcdfLock lock;
     if (id_ >= 0) nc_close(id_);
     id_ = std::exchange(other.id_, -1);
     path_ = std::move(other.path_);
@@ -454,6 +463,7 @@ InputFile& InputFile::operator=(InputFile&& other) noexcept {
 }
 
 std::optional<std::size_t> InputFile::Dimension(const std::string& name) const {
+  const NetcdfLock lock;
   int d = -1;
   if (nc_inq_dimid(id_, name.c_str(), &d) != NC_NOERR) return std::nullopt;
   std::size_t n = 0;
@@ -462,6 +472,7 @@ std::optional<std::size_t> InputFile::Dimension(const std::string& name) const {
 }
 
 std::optional<Variable> InputFile::Find(const std::string& name) const {
+  const NetcdfLock lock;
   Variable v;
   if (nc_inq_varid(id_, name.c_str(), &v.id) != NC_NOERR) return std::nullopt;
   v.file = id_;
@@ -496,6 +507,7 @@ Variable InputFile::Require(const std::string& name) const {
 Slab Along(std::size_t first, std::size_t count) { return Slab{{first}, {count}}; }
 
 void ReadReals(const Variable& v, const Slab& slab, std::vector<double>& values) {
+  const NetcdfLock lock;
   std::size_t n = 0;
   const Slab s = Checked(v, slab, n);
   WithType(v, [&](auto sample) {
@@ -531,6 +543,7 @@ std::vector<double> ReadReals(const Variable& v, const Slab& slab) {
 
 std::vector<std::int64_t> ReadIntegers(const Variable& v, const Slab& slab,
                                        const IntegerReading& reading) {
+  const NetcdfLock lock;
   std::size_t n = 0;
   const Slab s = Checked(v, slab, n);
   std::vector<std::int64_t> values(n, 0);
@@ -581,6 +594,7 @@ std::vector<std::int64_t> ReadIntegers(const Variable& v, const Slab& slab,
 
 std::vector<std::string> ReadTexts(const Variable& v, std::size_t first,
                                    std::optional<std::size_t> count) {
+  const NetcdfLock lock;
   if (v.type == NC_STRING) {
     if (v.shape.size() != 1)
       throw FileError(v.path + ": " + v.name + " is not a one-dimensional string variable");
@@ -681,6 +695,7 @@ std::optional<Instant> ToInstant(const TimeReference& reference, double value,
 }
 
 TimeAxis ReadTimeAxis(const Variable& v) {
+  const NetcdfLock lock;
   if (v.shape.size() > 1)
     throw FileError(v.path + ": time variable " + v.name + " has more than one dimension");
   TimeAxis axis;

@@ -3,13 +3,15 @@
 // values, integers and identifiers as 64-bit integers (refused when a value is not whole or
 // does not fit), text as trimmed strings, and CF time axes as instants in whole minutes.
 // netCDF-3 (classic, 64-bit offset, 64-bit data) and netCDF-4 files alike, through the netCDF
-// C library; one thread at a time (the library is not thread-safe).
+// C library, which is not thread-safe: every function here and in netcdf_io.h that calls it
+// holds a process-wide lock while it does (NetcdfLock).
 #pragma once
 
 #include <compare>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -17,6 +19,20 @@
 #include <vector>
 
 namespace tovalin::network {
+
+// Held by every function that calls the NetCDF library (not thread-safe), so that runs on
+// several host threads at once, each touching its files from its own thread, take turns at
+// the library. Recursive: a reader calls readers. The one lock of the process, for the one
+// library.
+class NetcdfLock {
+ public:
+  NetcdfLock();
+  NetcdfLock(const NetcdfLock&) = delete;
+  NetcdfLock& operator=(const NetcdfLock&) = delete;
+
+ private:
+  std::unique_lock<std::recursive_mutex> lock_;
+};
 
 // A file that cannot be opened, read or written, or lacks what it must hold.
 class FileError : public std::runtime_error {

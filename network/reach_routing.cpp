@@ -58,6 +58,31 @@ bool SameOrdinate(double a, double b) noexcept {
   return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
 }
 
+// The result's depth and velocity into the series asked for; undefined where the call gave
+// none (a call that routed nothing).
+template <typename Result>
+void TakeSeries(const Result& result, const DepthAndVelocity& series) {
+  const auto take = [](std::span<const double> from, std::span<double> into) {
+    if (from.size() >= into.size())
+      std::copy_n(from.begin(), into.size(), into.begin());
+    else
+      std::fill(into.begin(), into.end(), kUndefined);
+  };
+  take(result.depth, series.depths);
+  take(result.velocity, series.velocities);
+}
+
+// Whether every elevation of a Puls reach's table is given (a lake's levels can be taken).
+bool ElevationsGiven(const Network& network, const Reach& reach) noexcept {
+  const auto first = static_cast<std::size_t>(reach.tableStart);
+  const auto count = static_cast<std::size_t>(reach.tableCount);
+  if (first > network.elevationTable.size() || count > network.elevationTable.size() - first)
+    return false;
+  return std::none_of(network.elevationTable.begin() + static_cast<std::ptrdiff_t>(first),
+                      network.elevationTable.begin() + static_cast<std::ptrdiff_t>(first + count),
+                      [](double e) { return IsUndefined(e) || !std::isfinite(e); });
+}
+
 // The undefined value for a NaN (a figure the API could not compute).
 double Figure(double v) noexcept { return std::isnan(v) ? kUndefined : v; }
 
@@ -79,10 +104,11 @@ PulsReach PulsDescription(const Network& network, const Reach& reach, bool withE
   return description;
 }
 
-// Muskingum and Puls, with or without loss: the lateral inflow joins the reach's inflow.
+// Muskingum and Puls, with or without loss: the lateral inflow joins the reach's inflow. A
+// Puls reach asked for its levels is given its elevations where they are all known.
 void RouteSteps(const Network& network, const Reach& reach, const Hydrograph& hydrograph,
                 const RouteOptions& options, bool warm, ReachState& state, ReachOutcome& outcome,
-                Workspace& workspace) {
+                const DepthAndVelocity& series, Workspace& workspace) {
   const auto steps = static_cast<std::size_t>(reach.stepCount);
   if (reach.method == Method::kMuskingum) {
     const MuskingumReach description{reach.muskingumK, reach.muskingumX, reach.stepCount};
@@ -91,15 +117,18 @@ void RouteSteps(const Network& network, const Reach& reach, const Hydrograph& hy
                      options)
              : Route(description, hydrograph, workspace, options);
     TakeStatus(r, outcome);
+    TakeSeries(r, series);
     SaveSteps(r.state, state);
     return;
   }
   const bool loss = reach.method == Method::kPulsWithLoss;
-  const PulsReach description = PulsDescription(network, reach, false);
+  const PulsReach description =
+      PulsDescription(network, reach, series.asked() && ElevationsGiven(network, reach));
   const PulsResult r =
       warm ? Route(description, hydrograph, StepView(state, steps, true, loss), workspace, options)
            : Route(description, hydrograph, workspace, options);
   TakeStatus(r, outcome);
+  TakeSeries(r, series);
   SaveSteps(r.state, state);
 }
 
@@ -122,10 +151,19 @@ MuskingumCungeReach CungeReach(const Network& network, const Reach& reach) {
   return description;
 }
 
+// A Muskingum-Cunge reach's discretisation where it does not start from a restart's state:
+// its plan's, or chosen from the reach and its reference flow.
+MuskingumCungeDiscretisation Discretisation(const Network& network, const Reach& reach,
+                                            std::int32_t intervalMinutes, const ReachPlan* plan) {
+  if (plan && plan->chosen) return plan->discretisation;
+  return ChooseDiscretisation(CungeReach(network, reach), intervalMinutes, reach.referenceFlow);
+}
+
 // Muskingum-Cunge: the lateral inflow enters along the reach, per metre.
 void RouteCunge(const Network& network, const Reach& reach, std::int32_t intervalMinutes,
                 std::span<const double> inflows, std::span<const double> lateral,
                 const RouteOptions& options, bool warm, ReachState& state, ReachOutcome& outcome,
+                const DepthAndVelocity& series, const ReachPlan* plan,
                 ReachWorkspace& workspace) {
   std::vector<double>& perMetre = workspace.lateralPerMetre;
   perMetre.resize(lateral.size());
@@ -142,14 +180,15 @@ void RouteCunge(const Network& network, const Reach& reach, std::int32_t interva
                                         state.lastInflow};
     r = Route(description, hydrograph, start, workspace.api, options);
   } else {
-    r = Route(description, hydrograph,
-              ChooseDiscretisation(description, intervalMinutes, reach.referenceFlow),
+    r = Route(description, hydrograph, Discretisation(network, reach, intervalMinutes, plan),
               workspace.api, options);
   }
   TakeStatus(r, outcome);
+  TakeSeries(r, series);
   const MuskingumCungeDiagnostics& d = r.diagnostics;
   outcome.computationInterval = d.intervalWritten ? d.computationInterval : kUndefined;
   outcome.subreachCount = d.subreachCount;
+  outcome.subreachSteps = d.subreachSteps;
   outcome.courantMin = Figure(d.courantMin), outcome.courantMax = Figure(d.courantMax);
   outcome.reynoldsMin = Figure(d.reynoldsMin), outcome.reynoldsMax = Figure(d.reynoldsMax);
   state.values.assign(r.state.nodeFlows.begin(), r.state.nodeFlows.end());
@@ -173,7 +212,8 @@ bool StartsFromInitialValues(const Reach& reach) noexcept {
 // the datum of its elevationTable), else at the storage whose outflow is the initial flow.
 // False, with the API's status and text in the outcome, when the API refuses to build it.
 bool BuildStart(const Network& network, const Reach& reach, std::int32_t intervalMinutes,
-                double firstInflow, ReachState& state, ReachOutcome& outcome) {
+                double firstInflow, const ReachPlan* plan, ReachState& state,
+                ReachOutcome& outcome) {
   const auto refused = [&](const Status& status, const std::string& text) {
     if (status.ok() || status.warning()) return false;
     outcome.routine = status.routine;
@@ -205,9 +245,9 @@ bool BuildStart(const Network& network, const Reach& reach, std::int32_t interva
     case Method::kMuskingumCunge8Point:
     case Method::kMuskingumCungePrism: {
       const MuskingumCungeReach description = CungeReach(network, reach);
-      const MuskingumCungeStart start = StartAtFlow(
-          description, ChooseDiscretisation(description, intervalMinutes, reach.referenceFlow),
-          reach.initialFlow, firstInflow);
+      const MuskingumCungeStart start =
+          StartAtFlow(description, Discretisation(network, reach, intervalMinutes, plan),
+                      reach.initialFlow, firstInflow);
       if (refused(start.status, start.text)) return false;
       state.values.assign(start.state.nodeFlows.begin(), start.state.nodeFlows.end());
       state.values.insert(state.values.end(), start.state.nodeDepths.begin(),
@@ -222,6 +262,64 @@ bool BuildStart(const Network& network, const Reach& reach, std::int32_t interva
 }
 
 }  // namespace
+
+namespace {
+
+// The work of routing, in units of one Muskingum-Cunge subreach-step through a trapezoid (about
+// 400 ns on the development machine), measured reach by reach on a generated network of every
+// method and from the C++ API's benchmarks (docs/cpp-api.md): a subreach-step through an
+// eight-point section 1.6 units and through a conduit 0.57; a Muskingum step at an ordinate
+// 0.003 units, a Puls step 0.05 (0.1 with loss); the engine's own per ordinate of every reach
+// (its inflow summed, its lateral inflow copied, its volumes) 0.02, and per reach (its task,
+// the call's set-up) 5.
+constexpr double kWorkConduitSubreachStep = 0.57;
+constexpr double kWorkEightPointSubreachStep = 1.6;
+constexpr double kWorkMuskingumStep = 0.003;
+constexpr double kWorkPulsStep = 0.05;
+constexpr double kWorkPulsWithLossStep = 0.1;
+constexpr double kWorkEngineOrdinate = 0.02;
+constexpr double kWorkReach = 5.0;
+
+}  // namespace
+
+ReachPlan PlanReach(const Network& network, const Reach& reach, const ReachState& state,
+                    std::int32_t intervalMinutes, std::size_t times) {
+  ReachPlan plan;
+  const double ordinates = static_cast<double>(times);
+  const double steps = static_cast<double>(std::max(1, reach.stepCount)) * ordinates;
+  plan.work = kWorkReach + kWorkEngineOrdinate * ordinates;
+  switch (reach.method) {
+    case Method::kMuskingum:
+      plan.work += kWorkMuskingumStep * steps;
+      return plan;
+    case Method::kPuls:
+      plan.work += kWorkPulsStep * steps;
+      return plan;
+    case Method::kPulsWithLoss:
+      plan.work += kWorkPulsWithLossStep * steps;
+      return plan;
+    case Method::kMuskingumCunge8Point:
+    case Method::kMuskingumCungePrism:
+      break;
+  }
+  double interval = state.computationInterval;  // s
+  std::int32_t subreaches = state.subreachCount;
+  if (state.values.empty()) {
+    plan.discretisation = Discretisation(network, reach, intervalMinutes, nullptr);
+    plan.chosen = true;
+    interval = plan.discretisation.computationInterval;
+    subreaches = plan.discretisation.subreachCount;
+  }
+  // Subreach-steps: NSUB over the computation steps after the first ordinate (none for a
+  // reach that cannot be routed).
+  if (!(interval > 0.0) || subreaches < 1 || times < 2) return plan;
+  const double perOrdinate = std::round(60.0 * intervalMinutes / interval);
+  const double section = reach.method == Method::kMuskingumCunge8Point ? kWorkEightPointSubreachStep
+                         : reach.circle                               ? kWorkConduitSubreachStep
+                                                                      : 1.0;
+  plan.work += section * subreaches * perOrdinate * (ordinates - 1.0);
+  return plan;
+}
 
 std::int32_t StateCount(const Reach& reach, std::int32_t subreachCount) noexcept {
   switch (reach.method) {
@@ -240,11 +338,12 @@ std::int32_t StateCount(const Reach& reach, std::int32_t subreachCount) noexcept
 
 ReachOutcome RouteReach(const Network& network, const Reach& reach, std::int32_t intervalMinutes,
                         const ReachInflow& inflow, std::span<double> outflows, ReachState& state,
-                        RunningAccount& account, ReachWorkspace& workspace) {
+                        RunningAccount& account, ReachWorkspace& workspace,
+                        const DepthAndVelocity& series, const ReachPlan* plan) {
   ReachOutcome outcome;
   const std::size_t n = inflow.upstream.size();
   bool warm = !state.values.empty();
-  const RouteOptions options{{}, outflows.first(n), false, &account};
+  const RouteOptions options{{}, outflows.first(n), series.asked(), &account};
   const bool cunge = reach.method == Method::kMuskingumCunge8Point ||
                      reach.method == Method::kMuskingumCungePrism;
   // The reach's inflow as its method takes it: Muskingum and Puls with the lateral inflow
@@ -256,10 +355,12 @@ ReachOutcome RouteReach(const Network& network, const Reach& reach, std::int32_t
   if (warm && inflow.belowStartFailure && n > 0 && !SameOrdinate(inflows[0], state.lastInflow))
     inflows[0] = state.lastInflow;
   if (!warm && n > 0 && StartsFromInitialValues(reach)) {
-    if (!BuildStart(network, reach, intervalMinutes, inflows[0], state, outcome)) {
+    if (!BuildStart(network, reach, intervalMinutes, inflows[0], plan, state, outcome)) {
       // Nothing routed: the outflows and the state are undefined, as after a routine that
       // stops before routing.
       std::fill(outflows.begin(), outflows.begin() + static_cast<std::ptrdiff_t>(n), kUndefined);
+      std::fill(series.depths.begin(), series.depths.end(), kUndefined);
+      std::fill(series.velocities.begin(), series.velocities.end(), kUndefined);
       state = ReachState{};
       state.lastInflow = kUndefined;
       return outcome;
@@ -268,10 +369,10 @@ ReachOutcome RouteReach(const Network& network, const Reach& reach, std::int32_t
   }
   if (cunge)
     RouteCunge(network, reach, intervalMinutes, inflows, inflow.lateral, options, warm, state,
-               outcome, workspace);
+               outcome, series, plan, workspace);
   else
     RouteSteps(network, reach, Hydrograph{intervalMinutes, inflows, {}}, options, warm, state,
-               outcome, workspace.api);
+               outcome, series, workspace.api);
   return outcome;
 }
 

@@ -46,11 +46,12 @@ struct ReachOutcome {
   // boundary inflow) and its outflow as written.
   double forcingVolume = 0.0;
   double writtenOutflowVolume = 0.0;
-  // Muskingum-Cunge only (the undefined value otherwise): computation interval (s), subreach
-  // count, and the ranges of the Courant number ck dt / dx and of the cell Reynolds number
+  // Muskingum-Cunge only (the undefined value, or 0, otherwise): computation interval (s),
+  // subreach count, subreach-steps routed, and the ranges of the Courant number ck dt / dx and of the cell Reynolds number
   // Q / (S T ck dx) over the depth computations of the run (undefined when none was made).
   double computationInterval = kUndefined;
   std::int32_t subreachCount = 0;
+  std::int64_t subreachSteps = 0;  // subreach-steps routed (the work of the run)
   double courantMin = kUndefined;
   double courantMax = kUndefined;
   double reynoldsMin = kUndefined;
@@ -87,10 +88,43 @@ struct ReachInflow {
   bool belowStartFailure = false;    // a reach upstream failed at its start (routed nothing)
 };
 
+// Where a reach's depth and velocity at each ordinate go, when asked for (as many as the
+// inflows; empty: not asked for, and not computed): the C++ API's per-ordinate results
+// (RouteOptions::depthAndVelocity), computed by the routine as it routes. Muskingum-Cunge: the
+// normal depth of the outflow at the reach's downstream end (m) and the outflow over its flow
+// area there (m/s); Puls: the water level of the last step above its table's first elevation
+// (a lake's level above its level zero; undefined where the reach's elevations are not all
+// given), no velocity; Muskingum: neither (undefined).
+struct DepthAndVelocity {
+  std::span<double> depths;
+  std::span<double> velocities;
+  bool asked() const noexcept { return !depths.empty() || !velocities.empty(); }
+};
+
+// What a reach's routing is planned with before its block is routed: a Muskingum-Cunge
+// reach's discretisation, chosen from the reach and its reference flow when it does not start
+// from a restart's state (RouteReach then routes at it instead of choosing it again), and the
+// estimated work of its call, in Muskingum-Cunge subreach-steps through a trapezoid (the
+// other methods and sections by their cost per step against it), by which the engine starts
+// the most expensive chains of reaches first.
+struct ReachPlan {
+  MuskingumCungeDiscretisation discretisation;
+  bool chosen = false;  // discretisation holds the choice
+  double work = 0.0;
+};
+
+// The plan of a reach routed over a window of `times` ordinates from `state` (a restart's or
+// the window before's, or no values: the run's first window).
+ReachPlan PlanReach(const Network& network, const Reach& reach, const ReachState& state,
+                    std::int32_t intervalMinutes, std::size_t times);
+
 // Routes one reach over a window of the run (the run's first window, or one that continues
 // the state and the running account of the window before).
 //   inflow    at each ordinate (see ReachInflow)
 //   outflows  the reach's outflow at each ordinate (as many as the inflows)
+//   series    its depth and velocity at each ordinate, where asked for (undefined where the
+//             reach's start fails, as its outflows)
+//   plan      the reach's plan (PlanReach with the same state), or null: chosen here
 //   state     in: the state at the first ordinate (a restart's), or no values: then the
 //             reach starts from its initial values where it has them (a Puls reach at its
 //             initial_level, else at its initial_flow; any other reach at its initial_flow),
@@ -111,6 +145,7 @@ struct ReachInflow {
 // Nothing is thrown: a routine's failure is reported in the outcome.
 ReachOutcome RouteReach(const Network& network, const Reach& reach, std::int32_t intervalMinutes,
                         const ReachInflow& inflow, std::span<double> outflows, ReachState& state,
-                        RunningAccount& account, ReachWorkspace& workspace);
+                        RunningAccount& account, ReachWorkspace& workspace,
+                        const DepthAndVelocity& series = {}, const ReachPlan* plan = nullptr);
 
 }  // namespace tovalin::network

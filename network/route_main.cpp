@@ -30,7 +30,26 @@ constexpr long long kMaxCount = 1LL << 62;
 constexpr const char* kUsage =
     "usage: tovalin-route --network FILE --forcing FILE --output FILE [--restart-in FILE]\n"
     "                     [--restart-out FILE|PATTERN [--restart-every K]] [--window N]\n"
-    "                     [--threads N] [--block-reaches N] [--quiet]\n";
+    "                     [--threads N] [--block-reaches N]\n"
+    "                     [--variables outflow,depth,velocity] [--gauges] [--quiet]\n";
+
+// The per-ordinate variables of --variables, a list of names separated by commas: outflow
+// (always written), depth, velocity. False for an empty list or name, or an unknown one.
+bool ParseVariables(std::string_view list, tovalin::network::RunOptions& options) {
+  options.depths = options.velocities = false;
+  while (true) {
+    const std::size_t comma = list.find(',');
+    const std::string_view name = list.substr(0, comma);
+    if (name == "depth")
+      options.depths = true;
+    else if (name == "velocity")
+      options.velocities = true;
+    else if (name != "outflow")
+      return false;
+    if (comma == std::string_view::npos) return true;
+    list.remove_prefix(comma + 1);
+  }
+}
 
 // A progress bar on standard error, redrawn in place: reaches done (reach-windows in a run in
 // windows), rate, time left.
@@ -120,6 +139,12 @@ int main(int argc, char** argv) {
       ok = value(options.restartOutPath);
     else if (arg == "--quiet")
       quiet = true;
+    else if (arg == "--gauges")
+      options.gauges = true;
+    else if (arg == "--variables") {
+      std::string list;
+      ok = value(list) && ParseVariables(list, options);
+    }
     else if (arg == "--threads") {
       ok = number(1, kMaxThreads, n);
       options.threads = static_cast<int>(n);

@@ -30,6 +30,8 @@ Share::Share(const Topology& topology_, Network parameters_, std::int64_t parame
       end(end_) {
   const auto n = static_cast<std::size_t>(size());
   outflows.resize(n);
+  depthSeries.resize(n);
+  velocitySeries.resize(n);
   marks.assign(n, 0);
   runs.resize(n);
   // A reach depends on another process when a reach upstream of it lies before the share
@@ -78,6 +80,7 @@ void CombineWindow(const ReachOutcome& window, bool first, ReachOutcome& run) {
   run.balanceError = window.balanceError, run.balanceRelative = window.balanceRelative;
   run.computationInterval = window.computationInterval;
   run.subreachCount = window.subreachCount;
+  run.subreachSteps += window.subreachSteps;
   run.courantMin = Least(run.courantMin, window.courantMin);
   run.courantMax = Most(run.courantMax, window.courantMax);
   run.reynoldsMin = Least(run.reynoldsMin, window.reynoldsMin);
@@ -102,7 +105,7 @@ std::int64_t Share::AddInbound(std::int64_t reach) {
 }
 
 void Share::Route(std::int64_t slot, std::size_t ordinates, bool firstWindow,
-                  LateralColumn lateral, RoutingScratch& scratch) {
+                  LateralColumn lateral, RoutingScratch& scratch, const ReachPlan* plan) {
   const std::int64_t reach = ReachAt(slot);
   const Reach& description = ReachOf(slot);
   const std::size_t n = ordinates;
@@ -124,11 +127,15 @@ void Share::Route(std::int64_t slot, std::size_t ordinates, bool firstWindow,
   for (std::size_t t = 0; t < n; ++t) scratch.lateral[t] = lateral.first[t * lateral.stride];
   std::vector<double>& out = outflows[slot];
   out.assign(n, 0.0);
+  DepthAndVelocity series;
+  if (depths) depthSeries[slot].assign(n, kUndefined), series.depths = depthSeries[slot];
+  if (velocities)
+    velocitySeries[slot].assign(n, kUndefined), series.velocities = velocitySeries[slot];
   ReachRun& run = RunOf(slot);
   const ReachOutcome window =
       RouteReach(parameters, description, intervalMinutes,
                  ReachInflow{scratch.upstream, scratch.lateral, startFailure != 0}, out,
-                 run.state, run.account, scratch.reach);
+                 run.state, run.account, scratch.reach, series, plan);
   CombineWindow(window, firstWindow, run.outcome);
   run.lateralSum = TrapezoidSum(scratch.lateral, run.lateralSum);
   if (boundary != boundaries.end()) {

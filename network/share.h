@@ -100,6 +100,10 @@ struct Share {
   std::size_t independent = 0;
 
   std::vector<std::vector<double>> outflows;  // by slot, over the window; empty once no one needs it
+  // The depth and velocity of every reach of the share over the window, computed as it is
+  // routed where asked for (reach_routing.h), by share slot until handed over.
+  bool depths = false, velocities = false;
+  std::vector<std::vector<double>> depthSeries, velocitySeries;
   std::vector<std::uint8_t> marks;            // by slot, over the run so far (summary.h)
   // By share slot, from its first routing (or its restart state) until its run is closed.
   std::vector<std::unique_ptr<ReachRun>> runs;
@@ -126,11 +130,12 @@ struct Share {
   // Routes the reach of share slot `slot` over a window of `ordinates` (the run's first
   // window when `firstWindow`): its inflow is the outflows of its upstream reaches in
   // ascending reach_id, then its boundary inflow; its lateral inflow is `lateral`. Writes its
-  // outflow and failure marks, and carries its run on (state, undefined when the call stopped
-  // before routing; account; outcome). Nothing is thrown but what memory and the routine's own
-  // faults throw.
+  // outflow (and its depth and velocity where asked for) and failure marks, and carries its
+  // run on (state, undefined when the call stopped before routing; account; outcome), routing
+  // at its plan (PlanReach; null: planned in the call). Nothing is thrown but what memory and
+  // the routine's own faults throw.
   void Route(std::int64_t slot, std::size_t ordinates, bool firstWindow, LateralColumn lateral,
-             RoutingScratch& scratch);
+             RoutingScratch& scratch, const ReachPlan* plan = nullptr);
   // The outcome of a share slot's run once its last window is routed, its own volumes on the
   // forcing's times joined to it; the run is let go.
   ReachOutcome Close(std::int64_t slot);

@@ -60,12 +60,15 @@ std::string RunSummary::BriefReport() const {
            " more";
     s += ")\n";
   }
+  if (subreachSteps > 0)
+    s += "work: " + std::to_string(subreachSteps) + " Muskingum-Cunge subreach-steps\n";
   s += "time: read " + Figure(readSeconds) + " s, route " + Figure(routeSeconds) + " s, write " +
        Figure(writeSeconds) + " s\n";
   return s;
 }
 
 void CountReach(std::uint8_t mark, const ReachOutcome& outcome, RunSummary& summary) noexcept {
+  summary.subreachSteps += outcome.subreachSteps;
   if (mark == kReachFailed)
     ++summary.failed;
   else if (mark == kUpstreamFailed)
@@ -133,6 +136,7 @@ std::vector<std::pair<std::string, double>> SummaryAttributes(const RunSummary& 
           {"reaches_below_failure", static_cast<double>(summary.upstreamFailed)},
           {"reaches_with_undefined_account", static_cast<double>(summary.undefinedAccounts)},
           {"reaches_outside_courant_band", static_cast<double>(summary.outsideCourantBand)},
+          {"subreach_steps", static_cast<double>(summary.subreachSteps)},
           {"network_inflow_volume", summary.inflowVolume},
           {"network_outflow_volume", summary.outletVolume},
           {"network_storage_start", summary.storageStart},

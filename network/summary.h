@@ -72,6 +72,7 @@ struct RunSummary {
   // and the first kNamedSummaryReaches of them in ascending reach_id (process 0).
   std::int64_t outsideCourantBand = 0;
   std::vector<ReachId> outsideCourantReaches;
+  std::int64_t subreachSteps = 0;  // the Muskingum-Cunge reaches' subreach-steps, summed
   double readSeconds = 0.0, routeSeconds = 0.0, writeSeconds = 0.0;
   int threads = 0;
 
@@ -79,7 +80,8 @@ struct RunSummary {
   std::string BriefReport() const;
 };
 
-// Counts a routed reach in the summary by its failure mark (FailureOf) and outcome.
+// Counts a routed reach in the summary by its failure mark (FailureOf) and outcome, and adds
+// its subreach-steps.
 void CountReach(std::uint8_t mark, const ReachOutcome& outcome, RunSummary& summary) noexcept;
 
 // The network's volume account: what each reach adds (see RunSummary), kept by file index,

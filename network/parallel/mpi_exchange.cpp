@@ -222,13 +222,14 @@ void MpiExchange::CollectRest(const BlockSink& sink) {
 }
 
 void MpiExchange::FinishSummary(RunSummary& summary, std::FILE* report) {
-  std::int64_t counts[6] = {summary.clean,          summary.withWarnings,
+  std::int64_t counts[7] = {summary.clean,          summary.withWarnings,
                             summary.failed,         summary.upstreamFailed,
-                            summary.undefinedAccounts, summary.outsideCourantBand};
-  MPI_Bcast(counts, 6, MPI_INT64_T, 0, comm_);
+                            summary.undefinedAccounts, summary.outsideCourantBand,
+                            summary.subreachSteps};
+  MPI_Bcast(counts, 7, MPI_INT64_T, 0, comm_);
   summary.clean = counts[0], summary.withWarnings = counts[1], summary.failed = counts[2];
   summary.upstreamFailed = counts[3], summary.undefinedAccounts = counts[4];
-  summary.outsideCourantBand = counts[5];
+  summary.outsideCourantBand = counts[5], summary.subreachSteps = counts[6];
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
   const double cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +

@@ -96,7 +96,7 @@ void BlockFields(Archive& a, Block& b) {
                     &o.writtenOutflowVolume, &o.computationInterval, &o.courantMin, &o.courantMax,
                     &o.reynoldsMin, &o.reynoldsMax})
       a.Value(*v);
-    a.Value(o.subreachCount);
+    a.Value(o.subreachCount), a.Value(o.subreachSteps);
   });
   a.Each(b.states, [&a](auto& s) {
     a.Array(s.values), a.Value(s.lastInflow), a.Value(s.computationInterval);

@@ -38,13 +38,15 @@ py::dict Summary(const tovalin::network::RunSummary& s) {
   out["route_seconds"] = s.routeSeconds;
   out["write_seconds"] = s.writeSeconds;
   out["threads"] = s.threads;
+  out["subreach_steps"] = s.subreachSteps;
   out["report"] = s.BriefReport();
   return out;
 }
 
 py::dict Run(const std::string& network, const std::string& forcing, const std::string& output,
              const std::string& restartIn, const std::string& restartOut, int threads,
-             std::int64_t blockReaches, const py::object& progress) {
+             std::int64_t blockReaches, bool depths, bool velocities, bool gauges,
+             const py::object& progress) {
   tovalin::network::RunOptions options;
   options.networkPath = network;
   options.forcingPath = forcing;
@@ -53,6 +55,9 @@ py::dict Run(const std::string& network, const std::string& forcing, const std::
   options.restartOutPath = restartOut;
   options.threads = threads;
   options.blockReaches = blockReaches;
+  options.depths = depths;
+  options.velocities = velocities;
+  options.gauges = gauges;
   if (!progress.is_none()) {
     // An exception raised by the callable ends the run (the output is left incomplete).
     options.progress = [&progress](std::int64_t done, std::int64_t total) {
@@ -81,5 +86,6 @@ PYBIND11_MODULE(_network, m) {
   });
   m.def("run", &Run, py::arg("network"), py::arg("forcing"), py::arg("output"),
         py::arg("restart_in"), py::arg("restart_out"), py::arg("threads"),
-        py::arg("block_reaches"), py::arg("progress"));
+        py::arg("block_reaches"), py::arg("depths"), py::arg("velocities"), py::arg("gauges"),
+        py::arg("progress"));
 }

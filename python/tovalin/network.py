@@ -22,6 +22,9 @@ from . import _network  # noqa: E402  (after the check above)
 
 __all__ = ["run", "RunSummary"]
 
+# The variables a run can write, as tovalin-route's --variables names them.
+_VARIABLES = ("outflow", "depth", "velocity")
+
 # The thread counts and block sizes tovalin-route accepts.
 _MAX_THREADS = 1024
 _MAX_BLOCK_REACHES = 2**30
@@ -58,6 +61,7 @@ class RunSummary:
     read_seconds, route_seconds, write_seconds
                        where the time went
     threads            the routing threads used
+    subreach_steps     the Muskingum-Cunge reaches' subreach-steps, summed: the routing's work
     report             the summary as tovalin-route prints it
     """
 
@@ -82,6 +86,7 @@ class RunSummary:
     route_seconds: float
     write_seconds: float
     threads: int
+    subreach_steps: int
     report: str
 
     @property
@@ -118,17 +123,23 @@ def _path(name, value, optional=False):
 
 
 def run(*, network, forcing, output, restart_in=None, restart_out=None, threads=None,
-        block_reaches=8192, progress=None):
+        block_reaches=8192, variables=("outflow",), gauges=False, progress=None):
     """Routes a river network over the whole run of its forcing and writes the results.
 
     network      the network file (NetCDF): reaches, links and each reach's method
     forcing      the forcing file (NetCDF): the time axis, lateral and boundary inflows
-    output       the results file to write (NetCDF): outflow per time and reach, statuses
+    output       the results file to write (NetCDF): outflow(time, reach_id), statuses,
+                 the reach ids as the reach_id coordinate
     restart_in   a restart file to start from; None: a cold start
     restart_out  where to write the restart at the last time; None: none written
     threads      routing threads, 1 to 1024; None: every core
     block_reaches
                  reaches read, routed and written together (1 to 2**30)
+    variables    what the results hold per time and reach: "outflow" (always written) and
+                 "depth" (m) and "velocity" (m/s) of each reach's outflow, computed as the
+                 routines route, as tovalin-route --variables
+    gauges       also write gauge_outflow(time, gauge), gauge_id and gauge_reach_id for the
+                 reaches the network names a gauge for, as tovalin-route --gauges
     progress     None, or a callable progress(done, total) called after each block with
                  the reaches done and the total; an exception it raises ends the run
 
@@ -148,6 +159,19 @@ def run(*, network, forcing, output, restart_in=None, restart_out=None, threads=
     block = _a.integer("block_reaches", block_reaches)
     if not 1 <= block <= _MAX_BLOCK_REACHES:
         raise ValueError(f"block_reaches must be 1 to {_MAX_BLOCK_REACHES}, not {block}")
+    if isinstance(variables, str):
+        variables = variables.split(",")
+    try:
+        asked = set(variables)
+    except TypeError:
+        raise TypeError(f"variables must be names, not {type(variables).__name__}") from None
+    unknown = sorted(str(v) for v in asked - set(_VARIABLES))
+    if unknown:
+        raise ValueError(f"variables must be among {', '.join(_VARIABLES)}, not "
+                         f"{', '.join(unknown)}")
+    if not isinstance(gauges, bool):
+        raise TypeError(f"gauges must be True or False, not {type(gauges).__name__}")
     if progress is not None and not callable(progress):
         raise TypeError(f"progress must be callable or None, not {type(progress).__name__}")
-    return RunSummary(**_network.run(*paths, count, block, progress))
+    return RunSummary(**_network.run(*paths, count, block, "depth" in asked,
+                                     "velocity" in asked, gauges, progress))

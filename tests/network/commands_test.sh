@@ -24,6 +24,9 @@ expect 0 "quiet" "$route" --network "$dir/n.nc" --forcing "$dir/f.nc" --output "
 [[ -s "$dir/stdout" ]] && { echo "FAIL: --quiet printed"; fail=1; }
 expect 2 "bad option" "$route" --network "$dir/n.nc" --frocing "$dir/f.nc" --output "$dir/o.nc"
 expect 2 "bad thread count" "$route" --network "$dir/n.nc" --forcing "$dir/f.nc" --output "$dir/o.nc" --threads 0
+expect 2 "unknown variable" "$route" --network "$dir/n.nc" --forcing "$dir/f.nc" --output "$dir/o.nc" --variables outflow,stage
+expect 2 "empty variable" "$route" --network "$dir/n.nc" --forcing "$dir/f.nc" --output "$dir/o.nc" --variables depth,
+expect 0 "depths and gauges" "$route" --network "$dir/n.nc" --forcing "$dir/f.nc" --output "$dir/o.nc" --variables velocity,depth --gauges
 expect 2 "bad block size" "$route" --network "$dir/n.nc" --forcing "$dir/f.nc" --output "$dir/o.nc" --block-reaches 0
 expect 2 "bad window" "$route" --network "$dir/n.nc" --forcing "$dir/f.nc" --output "$dir/o.nc" --window 0
 expect 2 "restarts without a path" "$route" --network "$dir/n.nc" --forcing "$dir/f.nc" --output "$dir/o.nc" --restart-every 2

@@ -117,6 +117,7 @@ struct Foreign {
   std::string calendar;  // none when empty
   nc_type timeType = NC_DOUBLE;
   std::function<double(std::size_t t)> time = [](std::size_t t) { return 60.0 * t; };
+  const char* reachDimension = "reach";  // "reach_id": along the ids, as xarray writes them
 };
 
 void Ok(int status) { ASSERT_EQ(status, NC_NOERR) << nc_strerror(status); }
@@ -126,7 +127,7 @@ void WriteForeignNetwork(const std::string& path, const Network& net, const Fore
   int id = -1, reach = -1, chars = -1;
   Ok(nc_create(path.c_str(), how.mode | NC_CLOBBER, &id));
   const std::size_t n = net.reaches.size();
-  Ok(nc_def_dim(id, "reach", n, &reach));
+  Ok(nc_def_dim(id, how.reachDimension, n, &reach));
   Ok(nc_def_dim(id, "shape_char", 9, &chars));
   const auto var = [&](const char* name, nc_type type) {
     int v = -1;
@@ -173,7 +174,7 @@ void WriteForeignForcing(const std::string& path, const Network& net, std::size_
   Ok(nc_create(path.c_str(), how.mode | NC_CLOBBER, &id));
   const std::size_t n = net.reaches.size();
   Ok(nc_def_dim(id, "time", times, &time));
-  Ok(nc_def_dim(id, "reach", n, &reach));
+  Ok(nc_def_dim(id, how.reachDimension, n, &reach));
   Ok(nc_def_var(id, "time", how.timeType, 1, &time, &vTime));
   Ok(nc_put_att_text(id, vTime, "units", how.timeUnits.size(), how.timeUnits.data()));
   if (!how.calendar.empty())
@@ -247,9 +248,9 @@ RunSummary RunCase(const TempDir& dir, const char* network, const char* forcing,
   return network::Run(o);
 }
 
-// Files that only restate the engine's own in other types, formats, packings and time units
-// route to exactly its outflows (the storm's flows lie on the packing's grid of 1/8), and the
-// results keep the forcing's time units.
+// Files that only restate the engine's own in other types, formats, packings, time units and
+// names of the reach dimension route to exactly its outflows (the storm's flows lie on the
+// packing's grid of 1/8), and the results keep the forcing's time units.
 TEST(NetworkFiles, ForeignFilesRouteAsTheEnginesOwn) {
   TempDir dir;
   const Network net = Junction();
@@ -275,6 +276,7 @@ TEST(NetworkFiles, ForeignFilesRouteAsTheEnginesOwn) {
   wide.calendar = "proleptic_gregorian";
   wide.timeType = NC_INT64;
   wide.time = [](std::size_t t) { return 3600.0 * t; };
+  wide.reachDimension = "reach_id";
   for (const Foreign& how : {classic, wide}) {
     SCOPED_TRACE(how.timeUnits);
     WriteForeignNetwork(dir / "n.nc", net, how);
@@ -292,8 +294,9 @@ TEST(NetworkFiles, ForeignFilesRouteAsTheEnginesOwn) {
 }
 
 // A restart is matched to a forcing by instant: its time in minutes since 2026-01-01, the
-// next forcing in days since 2025-12-31, one run split in two equals the whole run; a
-// forcing that starts an hour later is refused naming both instants.
+// next forcing in days since 2025-12-31, one run split in two equals the whole run, from a
+// restart along `reach_id` as from one along `reach`; a forcing that starts an hour later is
+// refused naming both instants.
 TEST(NetworkFiles, RestartMatchedByInstantWhateverTheUnits) {
   TempDir dir;
   Network net = Junction();
@@ -326,6 +329,15 @@ TEST(NetworkFiles, RestartMatchedByInstantWhateverTheUnits) {
   EXPECT_EQ(std::memcmp(part.outflow.data(), whole.outflow.data() + kSplit * n,
                         part.outflow.size() * sizeof(double)), 0);
   EXPECT_EQ(part.units, days.timeUnits);
+  // A restart written before its reach dimension took the name of the ids continues alike.
+  int file = -1, dimension = -1;
+  Ok(nc_open((dir / "restart.nc").c_str(), NC_WRITE, &file));
+  Ok(nc_inq_dimid(file, "reach_id", &dimension));
+  Ok(nc_redef(file));
+  Ok(nc_rename_dim(file, dimension, "reach"));
+  Ok(nc_close(file));
+  ASSERT_TRUE(second(kSplit).refusal.empty());
+  EXPECT_EQ(ReadResults(dir / "second-out.nc").outflow, part.outflow);
 
   const RunSummary late = second(kSplit + 1);
   ASSERT_EQ(late.refusal.size(), 1u);

@@ -7,13 +7,17 @@
 #include <netcdf.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <set>
+#include <thread>
 #include <tuple>
 #include <utility>
 
@@ -51,7 +55,7 @@ Results ReadResults(const std::string& path) {
   EXPECT_EQ(nc_open(path.c_str(), NC_NOWRITE, &id), NC_NOERR);
   std::size_t nt = 0, nr = 0;
   nc_inq_dimid(id, "time", &dim), nc_inq_dimlen(id, dim, &nt);
-  nc_inq_dimid(id, "reach", &dim), nc_inq_dimlen(id, dim, &nr);
+  nc_inq_dimid(id, "reach_id", &dim), nc_inq_dimlen(id, dim, &nr);
   std::vector<int> ids(nr), severity(nr);
   Results r;
   r.raw.resize(nt * nr);
@@ -409,7 +413,7 @@ std::map<ReachId, std::vector<double>> ReadReachFigure(const std::string& path, 
   int id = -1, dim = -1, var = -1;
   std::size_t nr = 0;
   EXPECT_EQ(nc_open(path.c_str(), NC_NOWRITE, &id), NC_NOERR);
-  nc_inq_dimid(id, "reach", &dim), nc_inq_dimlen(id, dim, &nr);
+  nc_inq_dimid(id, "reach_id", &dim), nc_inq_dimlen(id, dim, &nr);
   std::vector<long long> ids(nr);
   std::vector<double> values(nr);
   nc_inq_varid(id, "reach_id", &var), nc_get_var_longlong(id, var, ids.data());
@@ -885,13 +889,16 @@ TEST(NetworkEngine, ReachesBelowARestartFailureAreRoutedAndMarked) {
 namespace tovalin::network {
 namespace {
 
-// A written block through the wire between processes comes out as it went in, every field of
-// its reaches' outcomes and states included; a message cut short is refused, not read past.
+// A written block through the wire between processes comes out as it went in, its depths and
+// velocities and every field of its reaches' outcomes and states included; a message cut
+// short is refused, not read past.
 TEST(NetworkEngine, WrittenBlockCrossesTheWireWhole) {
   ResultBlock block;
   block.firstPosition = 12, block.reaches = 2, block.ordinates = {3, 2};
   block.ids = {7, 9}, block.marks = {0, kUpstreamFailed};
-  block.series = {{1.5, 2.5, 3.5, kUndefined}, {0.5, 1.0, 2.0, 4.0}};
+  // The outflows, depths and velocities, undefined values among them.
+  block.series = {{1.5, 2.5, 3.5, kUndefined}, {0.5, kUndefined, 0.75, 1.25},
+                  {kUndefined, 0.25, 0.125, 2.0}};
   for (int r = 0; r < 2; ++r) {
     ReachOutcome o;
     o.routine = 15 + r, o.messageNumber = 1, o.severity = 2, o.message = "reach " + std::to_string(r);
@@ -901,7 +908,7 @@ TEST(NetworkEngine, WrittenBlockCrossesTheWireWhole) {
                       &o.writtenOutflowVolume, &o.computationInterval, &o.courantMin,
                       &o.courantMax, &o.reynoldsMin, &o.reynoldsMax})
       *f = v, v += 1.0;
-    o.subreachCount = 4 + r;
+    o.subreachCount = 4 + r, o.subreachSteps = 1000 + r;
     block.outcomes.push_back(o);
     block.states.push_back({{0.5, 1.5, 2.5 + r}, 8.0 + r, 900.0, 3 + r});
   }
@@ -917,8 +924,8 @@ TEST(NetworkEngine, WrittenBlockCrossesTheWireWhole) {
   EXPECT_EQ(got.ordinates.count, 2);
   EXPECT_EQ(got.ids, block.ids);
   EXPECT_EQ(got.marks, block.marks);
-  ASSERT_EQ(got.series.size(), 2u);
-  for (std::size_t k = 0; k < 2; ++k) {
+  ASSERT_EQ(got.series.size(), 3u);
+  for (std::size_t k = 0; k < 3; ++k) {
     ASSERT_EQ(got.series[k].size(), 4u);
     EXPECT_EQ(std::memcmp(got.series[k].data(), block.series[k].data(), 4 * sizeof(double)), 0);
   }
@@ -926,8 +933,10 @@ TEST(NetworkEngine, WrittenBlockCrossesTheWireWhole) {
   ASSERT_EQ(got.states.size(), 2u);
   for (int r = 0; r < 2; ++r) {
     const ReachOutcome &a = block.outcomes[r], &b = got.outcomes[r];
-    EXPECT_EQ(std::tie(a.routine, a.messageNumber, a.severity, a.message, a.subreachCount),
-              std::tie(b.routine, b.messageNumber, b.severity, b.message, b.subreachCount));
+    EXPECT_EQ(std::tie(a.routine, a.messageNumber, a.severity, a.message, a.subreachCount,
+                       a.subreachSteps),
+              std::tie(b.routine, b.messageNumber, b.severity, b.message, b.subreachCount,
+                       b.subreachSteps));
     EXPECT_EQ(std::tie(a.inflowVolume, a.outflowVolume, a.storageStart, a.storageEnd, a.loss,
                        a.balanceError, a.balanceRelative, a.forcingVolume,
                        a.writtenOutflowVolume, a.computationInterval, a.courantMin,
@@ -946,6 +955,254 @@ TEST(NetworkEngine, WrittenBlockCrossesTheWireWhole) {
   Unpacker shorter(cut);
   ResultBlock none;
   EXPECT_THROW(BlockFields(shorter, none), std::runtime_error);
+}
+
+}  // namespace
+}  // namespace tovalin::network
+
+namespace tovalin::network {
+namespace {
+
+// The threads that routing has shown, for a test to wait on: `Seen` waits until the reaches
+// have been routed by `threads` threads at once, or until a deadline (false then).
+class ThreadWatch : public LocalExchange {
+ public:
+  explicit ThreadWatch(std::function<void(ThreadWatch&)> onFirstReach)
+      : onFirstReach_(std::move(onFirstReach)) {}
+  void BeforeRouting(ReachId) override {
+    bool first = false;
+    {
+      std::lock_guard lock(mutex_);
+      first = seen_.empty();
+      seen_.insert(std::this_thread::get_id());
+    }
+    changed_.notify_all();
+    if (first) onFirstReach_(*this);
+  }
+  bool Seen(std::size_t threads) {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, kPatience, [&] { return seen_.size() >= threads; });
+  }
+  void Release() {
+    {
+      std::lock_guard lock(mutex_);
+      released_ = true;
+    }
+    changed_.notify_all();
+  }
+  bool Released() {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, kPatience, [&] { return released_; });
+  }
+
+ private:
+  // Longer than any wait of a sound run, short enough to fail rather than hang.
+  static constexpr std::chrono::seconds kPatience{60};
+  std::function<void(ThreadWatch&)> onFirstReach_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::set<std::thread::id> seen_;
+  bool released_ = false;
+};
+
+// Two runs in one process at once (two host threads calling Run) keep their own thread
+// counts: run A, on 1 thread, holds its first reach until run B, on 2 threads, has routed on
+// two threads at once (B's first reach waits for the second). A run that limited the whole
+// process to its thread count would leave B one thread. Both write what a run alone writes.
+TEST(NetworkEngine, TwoRunsAtOnceKeepTheirOwnThreadCounts) {
+  TempDir dir;
+  GeneratorOptions g;
+  g.reaches = 300, g.steps = 12, g.seed = 5;
+  WriteGenerated(g, GenerateNetwork(g), dir / "network.nc", dir / "forcing.nc");
+  RunFiles(dir, 2, "alone.nc");
+  bool bSawTwo = false, aRouting = false;
+  std::mutex started;
+  std::condition_variable routing;
+  ThreadWatch b([&](ThreadWatch& self) { bSawTwo = self.Seen(2); });
+  ThreadWatch a([&](ThreadWatch& self) {
+    {
+      std::lock_guard lock(started);
+      aRouting = true;
+    }
+    routing.notify_all();
+    self.Released();
+  });
+  const auto options = [&](int threads, const char* out) {
+    RunOptions o;
+    o.networkPath = dir / "network.nc";
+    o.forcingPath = dir / "forcing.nc";
+    o.outputPath = dir / out;
+    o.threads = threads;
+    return o;
+  };
+  RunSummary sa, sb;
+  std::thread runA([&] { sa = network::Run(options(1, "a.nc"), a); });
+  {
+    std::unique_lock lock(started);
+    routing.wait(lock, [&] { return aRouting; });
+  }
+  std::thread runB([&] { sb = network::Run(options(2, "b.nc"), b); });
+  runB.join();
+  a.Release();
+  runA.join();
+  EXPECT_TRUE(bSawTwo);
+  EXPECT_EQ(sa.threads, 1);
+  EXPECT_EQ(sb.threads, 2);
+  const std::vector<double> alone = ReadResults(dir / "alone.nc").raw;
+  for (const char* name : {"a.nc", "b.nc"}) {
+    const std::vector<double> got = ReadResults(dir / name).raw;
+    ASSERT_EQ(got.size(), alone.size()) << name;
+    EXPECT_EQ(std::memcmp(got.data(), alone.data(), alone.size() * sizeof(double)), 0) << name;
+  }
+}
+
+}  // namespace
+}  // namespace tovalin::network
+
+namespace tovalin::network {
+namespace {
+
+// A variable of a results file along (time, reach_id), by reach id.
+std::map<ReachId, std::vector<double>> ReadSeries(const std::string& path, const char* name) {
+  const InputFile f(path);
+  const std::vector<std::int64_t> ids = ReadIntegers(f.Require("reach_id"));
+  const std::vector<double> values = ReadReals(f.Require(name));
+  std::map<ReachId, std::vector<double>> byId;
+  for (std::size_t k = 0; k < values.size(); ++k)
+    byId[ids[k % ids.size()]].push_back(values[k]);
+  return byId;
+}
+
+// Depth and velocity through the engine at steady flow, each known by hand:
+//   reach 1, Muskingum-Cunge through a trapezoid (b 8 m, z 2, n 0.035, S 0.002) carrying a
+//     boundary inflow of Manning's flow at a depth of 1.2 m: that depth at its downstream
+//     end, and velocity Q / A with A = (b + z y) y;
+//   reach 2, a lake (Puls) whose storage, outflow and level rise linearly (1e6 m3, 10 m3/s
+//     and 1 m per row, level zero at 100 m) carrying 15 m3/s: level 101.5 m, depth 1.5 m,
+//     no velocity;
+//   reach 3, Muskingum: neither.
+// The trapezoid's subreach-steps are its subreaches times its computation steps.
+TEST(NetworkEngine, DepthAndVelocityAtSteadyFlowAreTheHandComputedOnes) {
+  constexpr double kDepth = 1.2, kWidth = 8.0, kSide = 2.0, kN = 0.035, kSlope = 0.002;
+  constexpr double kLakeFlow = 15.0, kLakeDepth = 1.5;
+  // Newton's last step moves the trapezoid's depth by at most 0.01 m, and the error left after
+  // it is far smaller (the routine's single-precision 5/3 and 2/3 move the depth by 1e-7 m).
+  constexpr double kDepthSearch = 1e-4;
+  constexpr double kRounding = 1e-9;
+  const double area = (kWidth + kSide * kDepth) * kDepth;
+  const double perimeter = kWidth + 2.0 * kDepth * std::sqrt(1.0 + kSide * kSide);
+  const double flow = area * std::pow(area / perimeter, 2.0 / 3.0) * std::sqrt(kSlope) / kN;
+  TempDir dir;
+  Network net;
+  net.reaches = {MuskingumReach(1, 0, 1.0), MuskingumReach(2, 0, 1.0), MuskingumReach(3, 0, 1.0)};
+  Reach& channel = net.reaches[0];
+  channel.method = Method::kMuskingumCungePrism;
+  channel.reachLength = 3000.0, channel.channelSlope = kSlope, channel.manningN = kN;
+  channel.bottomWidth = kWidth, channel.sideSlope = kSide;
+  Reach& lake = net.reaches[1];
+  lake.method = Method::kPuls, lake.stepCount = 1, lake.tableStart = 0, lake.tableCount = 5;
+  for (int k = 0; k < 5; ++k) {
+    net.storageTable.push_back(1e6 * k);
+    net.outflowTable.push_back(10.0 * k);
+    net.elevationTable.push_back(100.0 + k);
+  }
+  WriteNetwork(dir / "network.nc", net);
+  constexpr std::int64_t kTimes = 12;
+  ForcingLayout layout;
+  layout.intervalMinutes = 60;
+  layout.timeUnits = "minutes since 2026-01-01 00:00:00";
+  layout.reachIds = {1, 2, 3};
+  layout.boundaryReachIds = {1, 2};
+  std::vector<double> axis, boundary;
+  for (std::int64_t t = 0; t < kTimes; ++t)
+    axis.push_back(60.0 * t), boundary.push_back(flow), boundary.push_back(kLakeFlow);
+  WriteForcing(dir / "forcing.nc", layout, axis,
+               [&](Ordinates o, std::int64_t first, std::int64_t count,
+                   std::vector<double>& values) {
+                 values.assign(static_cast<std::size_t>(o.count * count), 0.0);
+                 for (std::int64_t t = 0; t < o.count; ++t)
+                   for (std::int64_t j = 0; j < count; ++j)
+                     if (first + j == 2) values[t * count + j] = 5.0;
+               },
+               boundary);
+  RunOptions o;
+  o.networkPath = dir / "network.nc", o.forcingPath = dir / "forcing.nc";
+  o.outputPath = dir / "out.nc";
+  o.depths = o.velocities = true;
+  const RunSummary s = network::Run(o);
+  ASSERT_TRUE(s.refusal.empty());
+  EXPECT_FALSE(s.Failed());
+  const auto depth = ReadSeries(dir / "out.nc", "depth");
+  const auto velocity = ReadSeries(dir / "out.nc", "velocity");
+  for (std::int64_t t = 0; t < kTimes; ++t) {
+    SCOPED_TRACE(t);
+    EXPECT_NEAR(depth.at(1)[t], kDepth, kDepthSearch);
+    EXPECT_NEAR(velocity.at(1)[t], flow / area, kDepthSearch * flow / area);
+    EXPECT_NEAR(depth.at(2)[t], kLakeDepth, kRounding);
+    EXPECT_TRUE(IsUndefined(velocity.at(2)[t]));
+    EXPECT_TRUE(IsUndefined(depth.at(3)[t]));
+    EXPECT_TRUE(IsUndefined(velocity.at(3)[t]));
+  }
+  // The trapezoid's work: NSUB subreaches over every computation step after the first.
+  const double dt = ReadReachFigure(dir / "out.nc", "computation_interval").at(1)[0];
+  const double nsub = ReadReachFigure(dir / "out.nc", "subreach_count").at(1)[0];
+  const double steps = nsub * (kTimes - 1) * 3600.0 / dt;
+  EXPECT_EQ(ReadReachFigure(dir / "out.nc", "subreach_steps").at(1)[0], steps);
+  EXPECT_EQ(s.subreachSteps, steps);
+}
+
+}  // namespace
+}  // namespace tovalin::network
+
+namespace tovalin::network {
+namespace {
+
+// The gauges a network names come out with their reach's outflow to the bit, in the network's
+// order, by rows: two of four reaches gauged (the others blank), no gauge variable at all,
+// and none named (a gauge dimension of length 0). Without asking, a results file holds
+// neither gauges nor depths.
+TEST(NetworkEngine, GaugesCarryTheOutflowOfTheirReaches) {
+  struct Row {
+    const char* name;
+    std::vector<std::string> gages;  // in file order; empty: no gages variable
+    std::vector<std::string> ids;    // gauge_id expected
+    std::vector<ReachId> reaches;    // gauge_reach_id expected
+  };
+  const Row rows[] = {
+      {"two gauged", {"08150000", "", " upper 7 ", ""}, {"08150000", "upper 7"}, {4, 1}},
+      {"no gages", {}, {}, {}},
+      {"all blank", {"", "", "", ""}, {}, {}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    TempDir dir;
+    Network net;  // 1 -> 2 -> 3 -> outlet 4, in file order 4, 3, 1, 2
+    net.reaches = {MuskingumReach(4, 0, 1.0), MuskingumReach(3, 4, 1.5),
+                   MuskingumReach(1, 2, 1.0), MuskingumReach(2, 3, 2.0)};
+    net.gages = row.gages;
+    WriteNetwork(dir / "network.nc", net);
+    WriteCaseForcing(dir / "forcing.nc", net, 10, Storm);
+    RunOptions o;
+    o.networkPath = dir / "network.nc", o.forcingPath = dir / "forcing.nc";
+    o.outputPath = dir / "plain.nc";
+    ASSERT_FALSE(network::Run(o).Failed());
+    o.outputPath = dir / "gauged.nc";
+    o.gauges = true;
+    ASSERT_FALSE(network::Run(o).Failed());
+    const InputFile plain(dir / "plain.nc");
+    for (const char* name : {"gauge_outflow", "gauge_id", "depth", "velocity"})
+      EXPECT_FALSE(plain.Find(name)) << name;
+    const InputFile gauged(dir / "gauged.nc");
+    EXPECT_EQ(gauged.Dimension("gauge"), row.ids.size());
+    EXPECT_EQ(ReadTexts(gauged.Require("gauge_id")), row.ids);
+    const std::vector<std::int64_t> reaches = ReadIntegers(gauged.Require("gauge_reach_id"));
+    EXPECT_EQ(std::vector<ReachId>(reaches.begin(), reaches.end()), row.reaches);
+    const auto outflow = ReadSeries(dir / "gauged.nc", "outflow");
+    const std::vector<double> flows = ReadReals(gauged.Require("gauge_outflow"));
+    for (std::size_t g = 0; g < row.reaches.size(); ++g)
+      for (std::size_t t = 0; t < 10; ++t)
+        EXPECT_EQ(flows[t * row.reaches.size() + g], outflow.at(row.reaches[g])[t]) << g;
+  }
 }
 
 }  // namespace

@@ -54,6 +54,27 @@ def test_the_example_network_routes_as_the_command_routes_it(example, tmp_path):
         assert str(summary) == summary.report
 
 
+def test_depths_velocities_and_gauges_are_written_where_asked_for(example, tmp_path):
+    netCDF4 = pytest.importorskip("netCDF4")
+    net, forcing = example
+    plain = network.run(network=net, forcing=forcing, output=tmp_path / "plain.nc")
+    summary = network.run(network=net, forcing=forcing, output=tmp_path / "results.nc",
+                          variables="outflow,depth,velocity", gauges=True)
+    assert summary.ok and summary.subreach_steps == plain.subreach_steps > 0
+    with netCDF4.Dataset(tmp_path / "plain.nc") as d:
+        assert not {"depth", "velocity", "gauge_outflow"} & set(d.variables)
+        outflow = d["outflow"][:]
+    with netCDF4.Dataset(tmp_path / "results.nc") as d:
+        assert d["depth"].dimensions == d["velocity"].dimensions == ("time", "reach_id")
+        assert (d["outflow"][:] == outflow).all()  # asking for more changes no outflow
+        ids = list(d["reach_id"][:])
+        # Four gauges; each gauge's series is its reach's outflow.
+        gauged = list(d["gauge_reach_id"][:])
+        assert len(gauged) == len(d["gauge_id"][:]) == 4
+        for g, reach in enumerate(gauged):
+            assert (d["gauge_outflow"][:, g] == outflow[:, ids.index(reach)]).all()
+
+
 def test_a_refused_input_comes_back_in_the_summary(example, tmp_path):
     net, forcing = example
     broken = ncgen(EXAMPLE / "network.cdl", tmp_path / "broken.nc",
@@ -70,6 +91,9 @@ def test_a_refused_input_comes_back_in_the_summary(example, tmp_path):
     ({"block_reaches": 0}, ValueError),
     ({"output": 3}, TypeError),
     ({"progress": "bar"}, TypeError),
+    ({"variables": "outflow,stage"}, ValueError),
+    ({"variables": 3}, TypeError),
+    ({"gauges": "yes"}, TypeError),
     ({"network": "/nonexistent/network.nc"}, OSError),
 ])
 def test_what_cannot_be_run_raises(example, tmp_path, change, error):

@@ -80,6 +80,10 @@ struct File {
   }
 };
 
+// The length of the reach dimension: `reach_id` in results and restarts, `reach` in networks,
+// forcings and files written before.
+std::size_t ReachDim(const File& f) { return f.Dim("reach") ? f.Dim("reach") : f.Dim("reach_id"); }
+
 // 64-bit FNV-1a over the bytes of the values fed, little-endian.
 class Hash {
  public:
@@ -119,7 +123,7 @@ std::vector<std::size_t> ByReachId(const std::vector<long long>& ids) {
 }
 
 void SumResults(const std::string& name, const File& f) {
-  const std::size_t nt = f.Dim("time"), nr = f.Dim("reach") ? f.Dim("reach") : f.Dim("reach_id");
+  const std::size_t nt = f.Dim("time"), nr = ReachDim(f);
   const std::vector<long long> ids = f.Integers("reach_id", nr);
   const std::vector<std::size_t> order = ByReachId(ids);
   const std::vector<double> outflow = f.Doubles("outflow", nt * nr);
@@ -146,7 +150,7 @@ void SumResults(const std::string& name, const File& f) {
 }
 
 void SumRestart(const std::string& name, const File& f) {
-  const std::size_t nr = f.Dim("reach"), nv = f.Dim("state_value");
+  const std::size_t nr = ReachDim(f), nv = f.Dim("state_value");
   const std::vector<long long> ids = f.Integers("reach_id", nr);
   const std::vector<long long> method = f.Integers("method", nr), start = f.Integers("state_start", nr),
                                count = f.Integers("state_count", nr),
@@ -219,7 +223,7 @@ void Warm(const std::string& network, const std::string& results, std::size_t or
   std::vector<double> initial;
   {
     const File r(results, NC_NOWRITE, false);
-    const std::size_t nt = r.Dim("time"), nr = r.Dim("reach");
+    const std::size_t nt = r.Dim("time"), nr = ReachDim(r);
     if (ordinate >= nt) throw std::runtime_error("ordinate outside the results");
     const std::vector<long long> ids = r.Integers("reach_id", nr);
     const std::vector<double> outflow = r.Doubles("outflow", nt * nr);

@@ -6,8 +6,8 @@ flow (the initial flows and levels, reference flows and unrouted inflow too), ta
 section starts and counts out of range, broken time axes, restarts that do not fit or state
 their starts in 32 bits), each run as a real process.
 
-Every run must end by itself with a documented exit status (0 to 4), never a signal or a
-sanitizer report; a run that exits 3 or 4 says why on standard error and leaves no results
+Every run (asking for depths, velocities and gauges) must end by itself with a documented
+exit status (0 to 4), never a signal or a sanitizer report; a run that exits 3 or 4 says why on standard error and leaves no results
 file; a case that only restates a valid file gives exactly the original's outflows.
 
 usage: hostile.py TOVALIN_ROUTE NCGEN EXAMPLES_DIR
@@ -141,7 +141,7 @@ def run(what, network, forcing, expect=None, same_as=None, restart_in=None, rest
     if os.path.exists(out):
         os.remove(out)
     command = [ROUTE, "--network", network, "--forcing", forcing, "--output", out,
-               "--threads", "2", "--quiet"]
+               "--threads", "2", "--variables", "outflow,depth,velocity", "--gauges", "--quiet"]
     if restart_in:
         command += ["--restart-in", restart_in]
     if restart_out:

@@ -4,8 +4,9 @@
 // lateral inflow of every seventh reach is not the first part's last (shifted.nc: those of
 // Muskingum and Puls fail against the restart, and their failures travel downstream).
 // Also the network with its reaches in reverse file order and its forcing (reversed.nc,
-// reversed-forcing.nc), and the network with the parameters of one reach late in the routing
-// order broken (refused.nc). Prints the outlet's reach_id.
+// reversed-forcing.nc), the network with a gauge on every 50th reach (gauged.nc), and the
+// network with the parameters of one reach late in the routing order broken (refused.nc).
+// Prints the outlet's reach_id.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -68,6 +69,10 @@ int main(int argc, char** argv) {
   std::reverse(reversed.network.reaches.begin(), reversed.network.reaches.end());
   WriteNetwork(dir + "/reversed.nc", reversed.network);
   Write(dir + "/reversed-forcing.nc", reversed, 0, kTimes);
+  GeneratedNetwork gauged = g;  // a gauge on every 50th reach
+  for (std::size_t i = 0; i < g.network.reaches.size(); ++i)
+    gauged.network.gages.push_back(i % 50 ? "" : "G" + std::to_string(g.network.reaches[i].id));
+  WriteNetwork(dir + "/gauged.nc", gauged.network);
   GeneratedNetwork refused = g;
   Reach& broken = refused.network.reaches[refused.network.reaches.size() * 5 / 6];
   broken.method = Method::kMuskingum, broken.muskingumK = -1.0;

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # tovalin-route under mpirun: 1, 2 and 3 processes (and thread counts) write the files of one
-# process; a fault on one process ends the job with a message naming it and the reach; a
-# restart written by 2 processes continues on 3 as one process continues its own, and reaches
-# that fail against it (and those their failure reaches, across processes) are marked as in
-# one process; a network not in routing order, each process reading its share of it, and a
-# refused one give what one process gives.
+# process, depths, velocities and gauges included; a fault on one process ends the job with a
+# message naming it and the reach; a restart written by 2 processes continues on 3 as one
+# process continues its own, and reaches that fail against it (and those their failure
+# reaches, across processes) are marked as in one process; a network not in routing order,
+# each process reading its share of it, and a refused one give what one process gives.
 set -u
 route=$1 case=$2 mpiexec=$3 faults=$4
 dir=$(mktemp -d)
@@ -31,6 +31,13 @@ for run in "1 2" "2 1" "2 2" "3 1"; do
   same "$dir/one.nc" "$dir/p$1t$2.nc"
   same "$dir/one-restart.nc" "$dir/p$1t$2-restart.nc"
 done
+
+# Depths, velocities and gauges travel with the outflows.
+extras=(--variables outflow,depth,velocity --gauges --forcing "$dir/whole.nc")
+"$route" --network "$dir/gauged.nc" "${extras[@]}" --output "$dir/g1.nc" --quiet &&
+  mpi 3 2 --network "$dir/gauged.nc" "${extras[@]}" --output "$dir/g3.nc" ||
+  { echo "FAIL: depths and gauges on 3 processes"; fail=1; }
+same "$dir/g1.nc" "$dir/g3.nc"
 
 if [[ $faults == ON ]]; then
   for kind in io signal; do

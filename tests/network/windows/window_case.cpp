@@ -4,7 +4,8 @@
 //     and DIR/forcing.nc, 60 hourly ordinates of the generator's storm in which one reach's
 //     lateral inflow is undefined at ordinate 17 and the first Puls reach without loss gets a
 //     flood from ordinate 20 that its table cannot hold (its lookups fail: the reach fails and
-//     the reaches below it are marked). Prints that reach's id.
+//     the reaches below it are marked). Gauges name that reach, the one below it and the
+//     reaches at every 50th file position. Prints that reach's id.
 //   window_case tail RESULTS FROM
 //     prints, reach by reach in ascending reach_id, the bits of every outflow of a results file
 //     from ordinate FROM on: two runs that agree from there print the same.
@@ -35,13 +36,22 @@ constexpr double kFloodFactor = 4.0;
 std::int64_t Write(const std::string& dir) {
   GeneratorOptions options;
   options.reaches = 500, options.steps = kTimes, options.seed = 23;
-  const GeneratedNetwork g = GenerateNetwork(options);
+  GeneratedNetwork g = GenerateNetwork(options);
   const Network& net = g.network;
+  const auto nr = static_cast<std::size_t>(net.reaches.size());
+  std::size_t puls = nr;
+  for (std::size_t j = 0; j < nr && puls == nr; ++j)
+    if (net.reaches[j].method == Method::kPuls && net.reaches[j].toId != 0) puls = j;
+  if (puls == nr) throw std::runtime_error("no Puls reach");
+  const Reach& r = net.reaches[puls];
+  g.network.gages.assign(nr, "");
+  for (std::size_t j = 0; j < nr; ++j)
+    if (j % 50 == 0 || j == puls || net.reaches[j].id == r.toId)
+      g.network.gages[j] = "G" + std::to_string(net.reaches[j].id);
   WriteGenerated(options, g, dir + "/network.nc", dir + "/generated.nc");
   // The generator's forcing, then the two changes.
   ForcingReader generated(dir + "/generated.nc");
   const ForcingLayout& layout = generated.layout();
-  const auto nr = static_cast<std::size_t>(net.reaches.size());
   std::vector<double> lateral, boundary, one;
   generated.ReadLateral(0, static_cast<std::int64_t>(nr), lateral);
   for (std::size_t b = 0; b < layout.boundaryReachIds.size(); ++b) {
@@ -51,11 +61,6 @@ std::int64_t Write(const std::string& dir) {
       boundary[t * layout.boundaryReachIds.size() + b] = one[t];
   }
   lateral[kUndefinedOrdinate * nr + nr / 2] = tovalin::kUndefined;
-  std::size_t puls = nr;
-  for (std::size_t j = 0; j < nr && puls == nr; ++j)
-    if (net.reaches[j].method == Method::kPuls && net.reaches[j].toId != 0) puls = j;
-  if (puls == nr) throw std::runtime_error("no Puls reach");
-  const Reach& r = net.reaches[puls];
   const double largest =
       net.outflowTable[static_cast<std::size_t>(r.tableStart + r.tableCount - 1)];
   for (std::int64_t t = kFloodFrom; t < kTimes; ++t)
@@ -78,17 +83,18 @@ void Check(int status, const std::string& what) {
 }
 
 void Tail(const std::string& path, std::size_t from) {
-  int id = -1, dim = -1, var = -1;
+  int id = -1, var = -1, dims[2] = {-1, -1};
   Check(nc_open(path.c_str(), NC_NOWRITE, &id), path);
+  // The outflow's dimensions: time, then the reaches (whatever the file names them).
   std::size_t nt = 0, nr = 0;
-  Check(nc_inq_dimid(id, "time", &dim), "time"), Check(nc_inq_dimlen(id, dim, &nt), "time");
-  Check(nc_inq_dimid(id, "reach", &dim), "reach"), Check(nc_inq_dimlen(id, dim, &nr), "reach");
+  Check(nc_inq_varid(id, "outflow", &var), "outflow");
+  Check(nc_inq_vardimid(id, var, dims), "outflow");
+  Check(nc_inq_dimlen(id, dims[0], &nt), "time"), Check(nc_inq_dimlen(id, dims[1], &nr), "reach");
   std::vector<long long> ids(nr);
   std::vector<double> outflow(nt * nr);
+  Check(nc_get_var_double(id, var, outflow.data()), "outflow");
   Check(nc_inq_varid(id, "reach_id", &var), "reach_id");
   Check(nc_get_var_longlong(id, var, ids.data()), "reach_id");
-  Check(nc_inq_varid(id, "outflow", &var), "outflow");
-  Check(nc_get_var_double(id, var, outflow.data()), "outflow");
   nc_close(id);
   std::vector<std::size_t> order(nr);
   std::iota(order.begin(), order.end(), std::size_t{0});

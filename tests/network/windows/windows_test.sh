@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # tovalin-route in time windows, as real processes on real files (the case: window_case.cpp, a
 # generated network of every method with a boundary hydrograph, an undefined lateral inflow
-# and a reach that fails). Windows of 2, 7 and 24 ordinates give the values of the whole run:
-# the results and the final restart print alike with ncdump -p 17,17, on threads and, given
-# MPIEXEC, on 2 processes. --restart-every names each restart by the time of its state and
+# and a reach that fails, gauges on some reaches). Windows of 2, 7 and 24 ordinates give the
+# values of the whole run, its depths, velocities and gauge outflows included: the results and
+# the final restart print alike with ncdump -p 17,17, on threads and, given MPIEXEC, on 2
+# processes. --restart-every names each restart by the time of its state and
 # writes it after every K windows and at the end, on 1 process as on 2; a run continued from
 # any of them, on 1 process and on 2, gives the whole run's outflows from there on and its
 # final restart.
@@ -34,12 +35,15 @@ same() {  # same A B: every variable and attribute alike to the last bit
 }
 stamp() { date -u -d "2026-01-01 00:00 UTC + $1 hours" +%Y%m%d%H%M; }
 
-run 0 2 whole --forcing "$dir/forcing.nc" --restart-out "$dir/whole-restart.nc"
+series=(--variables outflow,depth,velocity --gauges)
+run 0 2 whole --forcing "$dir/forcing.nc" --restart-out "$dir/whole-restart.nc" "${series[@]}"
 # The case holds what it says: a failed reach with reaches below it, undefined outflows.
 grep -Eq " [1-9][0-9]* failed, [1-9][0-9]* below a failure" "$dir/whole.out" ||
   { echo "FAIL: no failed reach with reaches below it"; cat "$dir/whole.out"; fail=1; }
 ncdump -v outflow "$dir/whole.nc" | grep -q -- "_," ||
   { echo "FAIL: no undefined outflow"; fail=1; }
+ncdump -h "$dir/whole.nc" | grep -Eq "gauge = [1-9][0-9]* ;" ||
+  { echo "FAIL: no gauge"; fail=1; }
 
 # Windows of every length give the whole run's values. PROCESSES THREADS WINDOW
 configurations=("0 1 2" "0 2 7" "0 2 24")
@@ -48,7 +52,7 @@ for c in "${configurations[@]}"; do
   set -- $c
   name=w$3p$1t$2
   run "$1" "$2" "$name" --forcing "$dir/forcing.nc" --window "$3" --quiet \
-    --restart-out "$dir/$name-restart.nc"
+    --restart-out "$dir/$name-restart.nc" "${series[@]}"
   same "$dir/whole.nc" "$dir/$name.nc"
   same "$dir/whole-restart.nc" "$dir/$name-restart.nc"
 done
