@@ -2,13 +2,15 @@
 // reach's links, the forcing's layout and the restart's reach list, and validates them alike,
 // so that a refusal is the same everywhere; the partition gives each process a contiguous
 // share of the routing order, whose parameters, boundary hydrographs and restart states alone
-// it reads. A process routes first the reaches of its share that need nothing from another
-// process, then, once their outflows have arrived, those below reaches routed elsewhere; a
-// boundary reach's outflow is sent on as soon as it is routed. Results are handed over in
-// blocks of consecutive reaches as soon as a block is routed, and process 0 writes them.
-// Memory follows the work in flight: a reach's outflow lives from its routing until its
-// downstream reach has summed it and it has been handed over; the forcing is read one block
-// at a time.
+// it reads. The run goes window by window (the whole run is one window): in each, a process
+// routes first the reaches of its share that need nothing from another process, then, once
+// their outflows over the window have arrived, those below reaches routed elsewhere; a
+// boundary reach's outflow over the window is sent on as soon as it is routed. Results are
+// handed over in blocks of consecutive reaches as soon as a block is routed, and process 0
+// writes them: each window's outflows, the reaches' figures after the last. Memory follows the
+// window: a reach's outflow lives from its routing until its downstream reach has summed it and
+// it has been handed over; the forcing is read one block at a time over one window; what stays
+// from window to window is each reach's run (state, running account, outcome).
 #include "network/engine.h"
 
 #include <oneapi/tbb/enumerable_thread_specific.h>
@@ -21,10 +23,12 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <memory>
 #include <mutex>
 #include <new>
 #include <numeric>
+#include <string_view>
 #include <unordered_map>
 
 #include "network/netcdf_io.h"
@@ -37,8 +41,8 @@ namespace {
 
 // A written block carries at most about this many bytes of outflows.
 constexpr std::size_t kBlockBytes = std::size_t{32} << 20;
-// Reaches per chunk of the results' (time, reach) variables, at most.
-constexpr std::int64_t kChunkReaches = 4096;
+// The state of a reach whose run has not begun: no values.
+const ReachState kNoState{};
 
 thread_local ReachId tReach = 0;
 
@@ -162,7 +166,7 @@ std::unique_ptr<Share> ReadShare(const RunOptions& options, Exchange& exchange,
     sound = ParametersSound(parameters);
     const ForcingLayout& layout = input.forcing->layout();
     share = std::make_unique<Share>(topology, std::move(parameters), lo, layout.intervalMinutes,
-                                    static_cast<std::size_t>(layout.timeCount), first, end);
+                                    first, end);
   } catch (const std::exception& e) {
     error = e.what();
   }
@@ -191,27 +195,29 @@ void FindLinks(const Topology& topology, const Partition& part, int process,
   }
 }
 
-// The share's boundary hydrographs and restart states.
-void LoadShareInputs(const RunOptions& options, const ReachList& reaches, Input& input,
-                     Share& share) {
-  std::unordered_map<ReachId, std::int64_t> index;
-  index.reserve(reaches.ids.size());
-  for (std::size_t i = 0; i < reaches.ids.size(); ++i)
-    index.emplace(reaches.ids[i], static_cast<std::int64_t>(i));
-  const std::vector<ReachId>& boundaryIds = input.forcing->layout().boundaryReachIds;
-  for (std::size_t b = 0; b < boundaryIds.size(); ++b) {
-    const std::int64_t reach = index.at(boundaryIds[b]);
-    if (!share.Holds(reach)) continue;
-    input.forcing->ReadBoundary(static_cast<std::int64_t>(b), share.boundaries[share.Slot(reach)]);
+// The share's slots that have a boundary hydrograph, with the boundary's index in the
+// forcing.
+std::vector<std::pair<std::int64_t, std::int64_t>> BoundarySlots(
+    const std::unordered_map<ReachId, std::int64_t>& index, const ForcingLayout& layout,
+    const Share& share) {
+  std::vector<std::pair<std::int64_t, std::int64_t>> slots;
+  for (std::size_t b = 0; b < layout.boundaryReachIds.size(); ++b) {
+    const std::int64_t reach = index.at(layout.boundaryReachIds[b]);
+    if (share.Holds(reach)) slots.emplace_back(share.Slot(reach), static_cast<std::int64_t>(b));
   }
-  if (options.restartInPath.empty()) return;
+  return slots;
+}
+
+// The share's restart states: its reaches' runs start from them.
+void LoadRestartStates(const RunOptions& options,
+                       const std::unordered_map<ReachId, std::int64_t>& index, Share& share) {
   const RestartData restart = ReadRestart(
       options.restartInPath, [&](ReachId id) { return share.Holds(index.at(id)); });
   for (std::size_t i = 0; i < restart.reachIds.size(); ++i) {
     const std::int64_t reach = index.at(restart.reachIds[i]);
     if (!share.Holds(reach)) continue;
     const auto from = restart.states.begin() + restart.stateStart[i];
-    ReachState& state = share.states[share.Slot(reach)];
+    ReachState& state = share.RunOf(share.Slot(reach)).state;
     state.values.assign(from, from + restart.stateCount[i]);
     state.lastInflow = restart.lastInflow[i];
     state.computationInterval = restart.computationInterval[i];
@@ -220,11 +226,10 @@ void LoadShareInputs(const RunOptions& options, const ReachList& reaches, Input&
 }
 
 // Process 0's side of the written blocks: the results file, the counts, the network's volume
-// account and the restart's states (by routing position).
+// account and the restarts' states (by routing position).
 class Writing {
  public:
-  Writing(const Topology& topology, bool keepStates, RunSummary& summary)
-      : topology_(topology), keepStates_(keepStates), summary_(summary) {}
+  Writing(const Topology& topology, RunSummary& summary) : topology_(topology), summary_(summary) {}
 
   // Opens the results; the forcing's unrouted inflow (empty: none) goes into the account.
   // With gauges, those the network names, in the network's order.
@@ -234,69 +239,80 @@ class Writing {
     summary_.unroutedGiven = !unrouted.empty();
     summary_.unroutedVolume = TrapezoidVolume(unrouted, 60.0 * layout.intervalMinutes);
     ResultsContent content;
-    content.depths = options.depths, content.velocities = options.velocities;
+    if (options.depths) content.series.push_back(kDepthSeries);
+    if (options.velocities) content.series.push_back(kVelocitySeries);
     content.gauges = options.gauges;
     if (options.gauges)
       for (auto& [reach, id] : ReadGauges(options.networkPath))
         content.gaugeList.push_back(
             {std::move(id), reaches.ids[reach], topology_.position[reach]});
-    writer_ = std::make_unique<ResultsWriter>(
-        options.outputPath, times_, layout.timeUnits,
-        static_cast<std::int64_t>(topology_.order.size()),
-        std::min<std::int64_t>(std::max<std::int64_t>(1, options.blockReaches), kChunkReaches),
-        content);
+    writer_ = std::make_unique<ResultsWriter>(options.outputPath, times_, layout.timeUnits,
+                                              static_cast<std::int64_t>(topology_.order.size()),
+                                              content);
     account_ = std::make_unique<NetworkAccount>(topology_.order.size());
-    if (keepStates_) states_.resize(topology_.order.size());
   }
 
   void Take(ResultBlock& block) {
     const auto clock = Clock::now();
-    const std::size_t n = block.ids.size();
-    flags_.resize(n);
-    for (std::size_t j = 0; j < n; ++j) flags_[j] = block.marks[j] == kUpstreamFailed ? 1 : 0;
-    writer_->WriteBlock(block.firstPosition, block.ids, block.outflows, block.outcomes, flags_,
-                        block.depths, block.velocities);
-    for (std::size_t j = 0; j < n; ++j) {
-      const std::int64_t position = block.firstPosition + static_cast<std::int64_t>(j);
-      const std::int64_t reach = topology_.order[position];
-      CountReach(block.marks[j], block.outcomes[j], summary_);
-      account_->Keep(reach, block.outcomes[j], topology_.downstream[reach] < 0);
-      if (keepStates_) states_[position] = std::move(block.states[j]);
+    for (std::size_t k = 0; k < block.series.size(); ++k)
+      writer_->WriteSeries(k, block.firstPosition, block.reaches, block.ordinates,
+                           block.series[k]);
+    if (!block.outcomes.empty()) {
+      const std::size_t n = block.ids.size();
+      flags_.resize(n);
+      for (std::size_t j = 0; j < n; ++j) flags_[j] = block.marks[j] == kUpstreamFailed ? 1 : 0;
+      writer_->WriteReaches(block.firstPosition, block.ids, block.outcomes, flags_);
+      for (std::size_t j = 0; j < n; ++j) {
+        const std::int64_t reach = topology_.order[block.firstPosition + static_cast<std::int64_t>(j)];
+        CountReach(block.marks[j], block.outcomes[j], summary_);
+        account_->Keep(reach, block.outcomes[j], topology_.downstream[reach] < 0);
+      }
+    }
+    if (!block.states.empty()) {
+      states_.resize(topology_.order.size());
+      for (std::size_t j = 0; j < block.states.size(); ++j)
+        states_[block.firstPosition + static_cast<std::int64_t>(j)] = std::move(block.states[j]);
     }
     summary_.writeSeconds += Seconds(clock);
   }
 
-  // Sums the account, closes the results with the summary and writes the restart.
-  void Finish(const RunOptions& options, const ReachList& reaches, const ForcingLayout& layout) {
+  // Writes the restart of the states taken, at ordinate `last`, and lets them go.
+  void WriteRestartAt(const RunOptions& options, const ReachList& reaches,
+                      const ForcingLayout& layout, std::int64_t last) {
+    const auto clock = Clock::now();
+    RestartData next;
+    next.timeUnits = layout.timeUnits;
+    next.time = times_.at(static_cast<std::size_t>(last));
+    next.intervalMinutes = layout.intervalMinutes;
+    for (std::size_t p = 0; p < topology_.order.size(); ++p) {
+      const auto reach = static_cast<std::size_t>(topology_.order[p]);
+      const ReachState& state = states_.at(p);
+      next.reachIds.push_back(reaches.ids[reach]);
+      next.methods.push_back(reaches.methods[reach]);
+      next.stateStart.push_back(static_cast<std::int64_t>(next.states.size()));
+      next.stateCount.push_back(static_cast<std::int32_t>(state.values.size()));
+      next.states.insert(next.states.end(), state.values.begin(), state.values.end());
+      next.lastInflow.push_back(state.lastInflow);
+      next.computationInterval.push_back(state.computationInterval);
+      next.subreachCount.push_back(state.subreachCount);
+    }
+    std::vector<ReachState>().swap(states_);
+    const Instant at{layout.firstTime.minutes + last * layout.intervalMinutes};
+    WriteRestart(RestartPath(options.restartOutPath, at), next);
+    ++summary_.restartsWritten;
+    summary_.writeSeconds += Seconds(clock);
+  }
+
+  // Sums the account and closes the results with the summary.
+  void Finish(const ReachList& reaches) {
     const auto clock = Clock::now();
     account_->Sum(reaches.ids, summary_);
     writer_->Close(SummaryAttributes(summary_));
-    if (keepStates_) {
-      RestartData next;
-      next.timeUnits = layout.timeUnits;
-      next.time = times_.back();
-      next.intervalMinutes = layout.intervalMinutes;
-      for (std::size_t p = 0; p < topology_.order.size(); ++p) {
-        const auto reach = static_cast<std::size_t>(topology_.order[p]);
-        const ReachState& state = states_[p];
-        next.reachIds.push_back(reaches.ids[reach]);
-        next.methods.push_back(reaches.methods[reach]);
-        next.stateStart.push_back(static_cast<std::int64_t>(next.states.size()));
-        next.stateCount.push_back(static_cast<std::int32_t>(state.values.size()));
-        next.states.insert(next.states.end(), state.values.begin(), state.values.end());
-        next.lastInflow.push_back(state.lastInflow);
-        next.computationInterval.push_back(state.computationInterval);
-        next.subreachCount.push_back(state.subreachCount);
-      }
-      states_ = {};
-      WriteRestart(options.restartOutPath, next);
-    }
     summary_.writeSeconds += Seconds(clock);
   }
 
  private:
   const Topology& topology_;
-  const bool keepStates_;
   RunSummary& summary_;
   std::vector<double> times_;
   std::unique_ptr<ResultsWriter> writer_;
@@ -305,14 +321,17 @@ class Writing {
   std::vector<std::uint8_t> flags_;
 };
 
-// The lateral inflow of a block of the share, time-major: over the span of file positions its
-// reaches cover, or reach by reach where they lie scattered over the file.
+// The lateral inflow of a block of the share over a window's ordinates, time-major: over the
+// span of file positions its reaches cover, or reach by reach where they lie scattered over
+// the file.
 struct BlockForcing {
   std::vector<double> values, one;
   std::vector<LateralColumn> columns;  // by index in the block
 
-  void Read(ForcingReader& forcing, const Share& share, std::size_t b0, std::size_t b1) {
+  void Read(ForcingReader& forcing, const Share& share, std::size_t b0, std::size_t b1,
+            Ordinates ordinates) {
     const std::size_t count = b1 - b0;
+    const auto times = static_cast<std::size_t>(ordinates.count);
     std::int64_t lo = share.ReachAt(share.sequence[b0]), hi = lo;
     for (std::size_t i = b0; i < b1; ++i) {
       const std::int64_t reach = share.ReachAt(share.sequence[i]);
@@ -321,31 +340,40 @@ struct BlockForcing {
     const auto span = static_cast<std::size_t>(hi - lo + 1);
     columns.resize(count);
     if (span <= 2 * count + 64) {
-      forcing.ReadLateral(lo, hi - lo + 1, values);
+      forcing.ReadLateral(lo, hi - lo + 1, ordinates, values);
       for (std::size_t i = b0; i < b1; ++i)
         columns[i - b0] = {values.data() + (share.ReachAt(share.sequence[i]) - lo), span};
       return;
     }
-    values.resize(count * share.times);
+    values.resize(count * times);
     for (std::size_t i = b0; i < b1; ++i) {
-      forcing.ReadLateral(share.ReachAt(share.sequence[i]), 1, one);
-      std::copy(one.begin(), one.end(), values.begin() + (i - b0) * share.times);
+      forcing.ReadLateral(share.ReachAt(share.sequence[i]), 1, ordinates, one);
+      std::copy(one.begin(), one.end(), values.begin() + (i - b0) * times);
     }
-    for (std::size_t i = 0; i < count; ++i) columns[i] = {values.data() + i * share.times, 1};
+    for (std::size_t i = 0; i < count; ++i) columns[i] = {values.data() + i * times, 1};
   }
 };
 
+// One window of a run as a share routes it.
+struct Window {
+  Ordinates routed, written;
+  bool first = false;    // the run's first
+  bool last = false;     // the run's last: its blocks close the reaches' runs
+  bool restart = false;  // a restart is written after it: its blocks carry the states
+};
+
 // The series of every reach a written block carries: the outflows, and the depths and
-// velocities where asked for.
+// velocities where asked for (ResultBlock::series, in that order).
 std::size_t SeriesWritten(const RunOptions& options) noexcept {
   return 1 + (options.depths ? 1 : 0) + (options.velocities ? 1 : 0);
 }
 
-// The routing of one share, block by block along its sequence.
+// The routing of one share, window by window, block by block along its sequence.
 class ShareRouting {
  public:
   ShareRouting(const RunOptions& options, Exchange& exchange, Share& share, ForcingReader& forcing,
-               std::vector<BoundaryLink> inbound, std::vector<BoundaryLink> outbound)
+               std::vector<BoundaryLink> inbound, std::vector<BoundaryLink> outbound,
+               std::int64_t windowLength, std::int64_t windowCount)
       : options_(options),
         exchange_(exchange),
         share_(share),
@@ -354,9 +382,11 @@ class ShareRouting {
         outbound_(std::move(outbound)),
         block_(static_cast<std::size_t>(std::max<std::int64_t>(1, options.blockReaches))),
         handOver_(static_cast<std::int64_t>(std::max<std::size_t>(
-            1, std::min(block_, kBlockBytes / (sizeof(double) * (SeriesWritten(options) *
-                                                                     share.times + 16)))))),
-        keepStates_(!options.restartOutPath.empty()),
+            1, std::min(block_, kBlockBytes / (sizeof(double) *
+                                               (SeriesWritten(options) *
+                                                    static_cast<std::size_t>(windowLength) +
+                                                16)))))),
+        total_(share.size() * windowCount),
         threads_(options.threads),
         routed_(static_cast<std::size_t>(share.size()), 0) {
     for (std::size_t i = 0; i < outbound_.size(); ++i)
@@ -364,10 +394,14 @@ class ShareRouting {
   }
 
   int threads() const noexcept { return threads_.count; }
+  const std::vector<BoundaryLink>& inbound() const noexcept { return inbound_; }
 
-  // Routes the whole share; written blocks go to `sink` through the exchange.
-  void Run(const BlockSink& sink, RunSummary& summary) {
+  // Routes the share over a window; written blocks go to `sink` through the exchange.
+  void Run(const Window& window, const BlockSink& sink, RunSummary& summary) {
     const std::vector<std::int64_t>& sequence = share_.sequence;
+    window_ = window;
+    std::fill(routed_.begin(), routed_.end(), 0);
+    written_ = 0;
     bool received = inbound_.empty();
     for (std::size_t b0 = 0; b0 < sequence.size();) {
       // A block never straddles the two parts of the sequence.
@@ -376,7 +410,7 @@ class ShareRouting {
       if (b0 >= share_.independent && !received) Receive(), received = true;
       auto clock = Clock::now();
       try {
-        lateral_.Read(reader_, share_, b0, b1);
+        lateral_.Read(reader_, share_, b0, b1, window.routed);
       } catch (const std::exception& e) {
         exchange_.Fault(share_.ReachOf(sequence[b0]).id, e.what());
       }
@@ -392,15 +426,15 @@ class ShareRouting {
       }
       HandOver(sink);
       exchange_.Progress(sink);
-      if (exchange_.process() == 0 && options_.progress)
-        options_.progress(static_cast<std::int64_t>(b1), share_.size());
+      done_ += static_cast<std::int64_t>(b1 - b0);
+      if (exchange_.process() == 0 && options_.progress) options_.progress(done_, total_);
       b0 = b1;
     }
     if (!received) Receive();  // nothing waited for them: they complete all the same
   }
 
  private:
-  // Waits for the outflows of the inbound links and puts them in their slots.
+  // Waits for the outflows of the inbound links over the window and puts them in their slots.
   void Receive() {
     exchange_.WaitInbound([&](std::size_t i, BoundaryOutflow& received) {
       const std::int64_t slot = share_.Slot(inbound_[i].reach);
@@ -419,6 +453,8 @@ class ShareRouting {
   // rest of the block and goes to the exchange.
   void RouteBlock(std::size_t b0, std::size_t b1) {
     const std::size_t count = b1 - b0;
+    const auto ordinates = static_cast<std::size_t>(window_.routed.count);
+    const bool first = window_.first;
     TaskFault fault;
     const auto guarded = [&](std::int64_t slot, const auto& work) {
       const ReachId id = share_.ReachOf(slot).id;
@@ -440,8 +476,10 @@ class ShareRouting {
       tbb::parallel_for(std::size_t{0}, count, [&](std::size_t i) {
         const std::int64_t slot = share_.sequence[b0 + i];
         guarded(slot, [&] {
-          plans_[i] = PlanReach(share_.parameters, share_.ReachOf(slot), share_.states[slot],
-                                share_.intervalMinutes, share_.times);
+          // A reach's run begins at its first routing, or with its restart's state.
+          const ReachRun* run = share_.runs[slot].get();
+          plans_[i] = PlanReach(share_.parameters, share_.ReachOf(slot),
+                                run ? run->state : kNoState, share_.intervalMinutes, ordinates);
         });
       });
     });
@@ -461,7 +499,7 @@ class ShareRouting {
             [&, slot, lateral, plan](tbb::flow::continue_msg) {
               guarded(slot, [&] {
                 exchange_.BeforeRouting(share_.ReachOf(slot).id);
-                share_.Route(slot, lateral, threads_.scratch.local(), plan);
+                share_.Route(slot, ordinates, first, lateral, threads_.scratch.local(), plan);
               });
             },
             priority_[i - b0]));
@@ -512,38 +550,53 @@ class ShareRouting {
   }
 
   // Hands over the share's reaches routed without a gap since the last hand-over, in written
-  // blocks of bounded size, and frees what no one needs any more as each reach is copied into
-  // its block: the outflows of its upstream reaches, its own where its downstream reach lies
-  // elsewhere or none does, and its state unless a restart is written.
+  // blocks of bounded size: their outflows over the ordinates the window brings, in its last
+  // window their ids, marks and outcomes, before a restart their states. Frees what no one
+  // needs any more as each reach is copied into its block: the outflows of its upstream
+  // reaches, and its own where its downstream reach lies elsewhere or none does.
   void HandOver(const BlockSink& sink) {
     std::int64_t end = written_;
     while (end < share_.size() && routed_[end]) ++end;
     const Topology& topology = share_.topology;
+    const auto times = static_cast<std::size_t>(window_.written.count);
+    const std::size_t skip = window_.first ? 0 : 1;  // the ordinate of overlap
     for (std::int64_t s0 = written_; s0 < end; s0 += handOver_) {
       const std::int64_t s1 = std::min(end, s0 + handOver_);
       const auto n = static_cast<std::size_t>(s1 - s0);
       ResultBlock block;
       block.firstPosition = share_.first + s0;
-      block.ordinates = {0, static_cast<std::int64_t>(share_.times)};
-      block.outflows.resize(share_.times * n);
+      block.reaches = s1 - s0;
+      block.ordinates = window_.written;
+      block.series.resize(SeriesWritten(options_));
+      std::vector<double>& outflows = block.series[0];
+      outflows.resize(times * n);
       for (std::int64_t s = s0; s < s1; ++s) {
         const std::int64_t reach = share_.ReachAt(s);
         const auto j = static_cast<std::size_t>(s - s0);
-        block.ids.push_back(share_.ReachOf(s).id);
-        block.marks.push_back(share_.marks[s]);
-        block.outcomes.push_back(std::move(*share_.outcomes[s]));
-        share_.outcomes[s].reset();
-        if (keepStates_) block.states.push_back(std::move(share_.states[s]));
-        share_.states[s] = ReachState{};
-        for (std::size_t t = 0; t < share_.times; ++t)
-          block.outflows[t * n + j] = share_.outflows[s][t];
-        const auto lay = [&](std::vector<std::vector<double>>& series, std::vector<double>& into) {
-          into.resize(share_.times * n);
-          for (std::size_t t = 0; t < share_.times; ++t) into[t * n + j] = series[s][t];
+        const std::vector<double>& q = share_.outflows[s];
+        for (std::size_t t = 0; t < times; ++t) outflows[t * n + j] = q[t + skip];
+        // The depths and velocities as the outflows, each let go once laid.
+        std::size_t k = 1;
+        const auto lay = [&](std::vector<std::vector<double>>& series) {
+          std::vector<double>& into = block.series[k++];
+          into.resize(times * n);
+          for (std::size_t t = 0; t < times; ++t) into[t * n + j] = series[s][t + skip];
           std::vector<double>().swap(series[s]);
         };
-        if (share_.depths) lay(share_.depthSeries, block.depths);
-        if (share_.velocities) lay(share_.velocitySeries, block.velocities);
+        if (share_.depths) lay(share_.depthSeries);
+        if (share_.velocities) lay(share_.velocitySeries);
+        if (window_.restart) {
+          ReachState& state = share_.RunOf(s).state;
+          if (window_.last)
+            block.states.push_back(std::move(state));
+          else
+            block.states.push_back(state);
+        }
+        if (window_.last) {
+          block.ids.push_back(share_.ReachOf(s).id);
+          block.marks.push_back(FailureOf(share_.marks[s]));
+          block.outcomes.push_back(share_.Close(s));
+        }
         for (std::int64_t k = topology.upstreamStart[reach]; k < topology.upstreamStart[reach + 1];
              ++k)
           std::vector<double>().swap(share_.outflows[share_.Slot(topology.upstream[k])]);
@@ -563,9 +616,10 @@ class ShareRouting {
   std::vector<BoundaryLink> inbound_, outbound_;
   const std::size_t block_;
   const std::int64_t handOver_;
-  const bool keepStates_;
+  const std::int64_t total_;
   RoutingThreads threads_;
-  std::vector<std::uint8_t> routed_;     // by share slot
+  Window window_;
+  std::vector<std::uint8_t> routed_;     // by share slot, in the window
   std::unordered_map<std::int64_t, std::size_t> outboundOf_;  // share slot -> outbound link
   std::unordered_map<std::int64_t, std::size_t> node_;  // share slot -> node of the block
   // By node of the block: its plan, the work of its chain, its priority; the nodes by rank.
@@ -573,12 +627,88 @@ class ShareRouting {
   std::vector<double> chain_;
   std::vector<tbb::flow::node_priority_t> priority_;
   std::vector<std::size_t> rank_;
-  std::int64_t written_ = 0;             // share slots handed over
+  std::int64_t written_ = 0;             // share slots handed over in the window
+  std::int64_t done_ = 0;                // reach-windows routed
 };
+
+// What every process does before routing: the share's restart states and, on process 0, the
+// results file opened. A fault of a process ends the run.
+void Prepare(const RunOptions& options, Exchange& exchange, Input& input,
+             const ReachList& reaches, const std::unordered_map<ReachId, std::int64_t>& index,
+             Share& share, Writing& writing) {
+  try {
+    if (!options.restartInPath.empty()) LoadRestartStates(options, index, share);
+    if (exchange.process() == 0)
+      writing.Open(options, reaches, input.forcing->layout(), input.forcing->ReadTimes(),
+                   input.forcing->ReadUnrouted());
+  } catch (const std::exception& e) {
+    exchange.Fault(0, e.what());
+  }
+}
+
+// Routes the run window by window: each window's boundary hydrographs read, its receives
+// posted, the share routed over it, and after a restart's window the restart written.
+void RouteWindows(const RunOptions& options, Exchange& exchange, Input& input,
+                  const ReachList& reaches, const RunWindows& windows,
+                  const std::vector<std::pair<std::int64_t, std::int64_t>>& boundarySlots,
+                  Share& share, ShareRouting& routing, Writing& writing, RunSummary& summary) {
+  const BlockSink sink = [&writing](ResultBlock& block) { writing.Take(block); };
+  const bool lead = exchange.process() == 0;
+  const ForcingLayout& layout = input.forcing->layout();
+  const std::int64_t count = windows.count();
+  for (std::int64_t w = 0; w < count; ++w) {
+    Window window;
+    window.routed = windows.Routed(w), window.written = windows.Written(w);
+    window.first = w == 0, window.last = w + 1 == count;
+    window.restart = !options.restartOutPath.empty() &&
+                     (window.last || (options.restartEvery > 0 && (w + 1) % options.restartEvery == 0));
+    exchange.PostReceives(routing.inbound(), window.routed);
+    const auto clock = Clock::now();
+    try {
+      for (const auto& [slot, b] : boundarySlots)
+        input.forcing->ReadBoundary(b, window.routed, share.boundaries[slot]);
+    } catch (const std::exception& e) {
+      exchange.Fault(0, e.what());
+    }
+    summary.readSeconds += Seconds(clock);
+    routing.Run(window, sink, summary);
+    if (window.last) exchange.CollectRest(sink);
+    else if (window.restart) exchange.CollectWindow(sink);
+    if (lead && window.restart) {
+      try {
+        writing.WriteRestartAt(options, reaches, layout, window.written.end() - 1);
+      } catch (const std::exception& e) {
+        exchange.Fault(0, e.what());
+      }
+    }
+  }
+}
 
 }  // namespace
 
 ReachId ReachInProgress() noexcept { return tReach; }
+
+std::string RestartPath(const std::string& pattern, Instant instant) {
+  namespace chrono = std::chrono;
+  constexpr std::int64_t kDayMinutes = 24 * 60;
+  std::int64_t days = instant.minutes / kDayMinutes, minutes = instant.minutes % kDayMinutes;
+  if (minutes < 0) minutes += kDayMinutes, --days;
+  const chrono::year_month_day date{chrono::sys_days(chrono::days(days))};
+  char stamp[32];
+  std::snprintf(stamp, sizeof stamp, "%04d%02u%02u%02lld%02lld", static_cast<int>(date.year()),
+                static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+                static_cast<long long>(minutes / 60), static_cast<long long>(minutes % 60));
+  constexpr std::string_view kTime = "{time}";
+  std::string path;
+  for (std::size_t at = 0; at < pattern.size();) {
+    if (pattern.compare(at, kTime.size(), kTime) == 0) {
+      path += stamp, at += kTime.size();
+    } else {
+      path += pattern[at++];
+    }
+  }
+  return path;
+}
 
 RunSummary Run(const RunOptions& options, Exchange& exchange) {
   RunSummary summary;
@@ -595,11 +725,12 @@ RunSummary Run(const RunOptions& options, Exchange& exchange) {
   const std::unique_ptr<Share> share =
       ReadShare(options, exchange, topology, part, input, summary);
   if (!share) return summary;
+  const RunWindows windows(layout.timeCount, options.window);
   share->depths = options.depths, share->velocities = options.velocities;
   summary.reaches = static_cast<std::int64_t>(reaches.ids.size());
   summary.timeCount = layout.timeCount;
-  const bool lead = exchange.process() == 0;
-  if (lead && exchange.processes() > 1 && options.report) {
+  summary.windows = windows.count(), summary.windowLength = windows.length;
+  if (exchange.process() == 0 && exchange.processes() > 1 && options.report) {
     std::fputs(part.Report().c_str(), options.report);
     std::fflush(options.report);
   }
@@ -607,27 +738,23 @@ RunSummary Run(const RunOptions& options, Exchange& exchange) {
   std::vector<BoundaryLink> inbound, outbound;
   FindLinks(topology, part, exchange.process(), inbound, outbound);
   for (const BoundaryLink& link : inbound) share->AddInbound(link.reach);
-  exchange.PostReceives(inbound, {0, layout.timeCount});
-  Writing writing(topology, !options.restartOutPath.empty(), summary);
-  try {
-    LoadShareInputs(options, reaches, input, *share);
-    if (lead)
-      writing.Open(options, reaches, layout, input.forcing->ReadTimes(),
-                   input.forcing->ReadUnrouted());
-  } catch (const std::exception& e) {
-    exchange.Fault(0, e.what());
-  }
+  std::unordered_map<ReachId, std::int64_t> index;
+  index.reserve(reaches.ids.size());
+  for (std::size_t i = 0; i < reaches.ids.size(); ++i)
+    index.emplace(reaches.ids[i], static_cast<std::int64_t>(i));
+  const auto boundarySlots = BoundarySlots(index, layout, *share);
+  Writing writing(topology, summary);
+  Prepare(options, exchange, input, reaches, index, *share, writing);
   summary.readSeconds += Seconds(clock);
 
-  const BlockSink sink = [&writing](ResultBlock& block) { writing.Take(block); };
   ShareRouting routing(options, exchange, *share, *input.forcing, std::move(inbound),
-                       std::move(outbound));
+                       std::move(outbound), windows.length, windows.count());
   summary.threads = routing.threads();
-  routing.Run(sink, summary);
-  exchange.CollectRest(sink);
-  if (lead) {
+  RouteWindows(options, exchange, input, reaches, windows, boundarySlots, *share, routing,
+               writing, summary);
+  if (exchange.process() == 0) {
     try {
-      writing.Finish(options, reaches, layout);
+      writing.Finish(reaches);
     } catch (const std::exception& e) {
       exchange.Fault(0, e.what());
     }

@@ -4,11 +4,11 @@
 // outflow to the process routing the reach below, and process 0 collects every process's
 // written blocks and says how the run ended.
 //
-// What moves is a slice of the run: a boundary reach's outflow over some ordinates, a written
-// block of consecutive reaches over some ordinates (with, when the block closes the reaches'
-// run, their outcomes and states), so that a run can go in time windows as well as in one.
-// Every process makes the same calls in the same order; all of them from the thread that
-// runs the engine.
+// What moves is a slice of the run, a window of it: a boundary reach's outflow over the
+// window's ordinates, a written block of consecutive reaches over the ordinates the window
+// brings (with, when the block closes the reaches' run, their ids, marks and outcomes, and at a
+// restart their states). Every process makes the same calls in the same order; all of them
+// from the thread that runs the engine.
 #pragma once
 
 #include <cstdint>
@@ -23,12 +23,6 @@
 #include "network/summary.h"
 
 namespace tovalin::network {
-
-// The ordinates first .. first + count - 1 of the forcing's time axis.
-struct Ordinates {
-  std::int64_t first = 0;
-  std::int64_t count = 0;
-};
 
 // An upstream reach whose downstream reach is routed by another process.
 struct BoundaryLink {
@@ -45,16 +39,19 @@ struct BoundaryOutflow {
   std::uint8_t mark = 0;        // the reach's failure mark (summary.h)
 };
 
-// Results of consecutive reaches of the routing order over a slice.
+// Results of consecutive reaches of the routing order over the ordinates a window brings.
 struct ResultBlock {
   std::int64_t firstPosition = 0;  // routing position of the first reach
-  Ordinates ordinates;             // the slice the outflows cover
+  std::int64_t reaches = 0;        // how many
+  Ordinates ordinates;             // the ordinates the series cover
+  // The per-ordinate series of the results, time-major: series[s][t * reaches + j]; series[0]
+  // the outflow, then the depth and the velocity where the run writes them (in that order).
+  std::vector<std::vector<double>> series;
+  // When the block closes the reaches' run (its last window), one per reach:
   std::vector<ReachId> ids;
-  std::vector<std::uint8_t> marks;
-  std::vector<double> outflows;        // time-major: outflows[t * ids.size() + j]
-  std::vector<double> depths, velocities;  // laid as the outflows, where asked for (else empty)
-  std::vector<ReachOutcome> outcomes;  // one per reach when the block closes their run
-  std::vector<ReachState> states;      // one per reach when a restart is written
+  std::vector<std::uint8_t> marks;     // the failure mark (FailureOf)
+  std::vector<ReachOutcome> outcomes;
+  std::vector<ReachState> states;      // one per reach when a restart is written after it
 };
 
 // Where process 0 puts every block (its own and the others').
@@ -87,6 +84,10 @@ class Exchange {
   // Between blocks: lets the transfers in flight progress (process 0 takes the blocks that
   // have arrived).
   virtual void Progress(const BlockSink& sink) = 0;
+  // After this process's last block of a window whose results process 0 needs whole before
+  // the run goes on (a restart's states): process 0 takes every process's blocks of it, and
+  // no process goes on before it has.
+  virtual void CollectWindow(const BlockSink& sink) = 0;
   // After this process's last block: process 0 takes every block still to come.
   virtual void CollectRest(const BlockSink& sink) = 0;
   // The run's counts from process 0 on every process, and on `report` (process 0, null:
@@ -112,6 +113,7 @@ class LocalExchange : public Exchange {
   void WaitInbound(const std::function<void(std::size_t, BoundaryOutflow&)>&) override {}
   void Collect(ResultBlock& block, const BlockSink& sink) override { sink(block); }
   void Progress(const BlockSink&) override {}
+  void CollectWindow(const BlockSink&) override {}
   void CollectRest(const BlockSink&) override {}
   void FinishSummary(RunSummary&, std::FILE*) override {}
   [[noreturn]] void Fault(ReachId reach, const std::string& what) override;

@@ -258,14 +258,18 @@ void WriteGenerated(const GeneratorOptions& options, const GeneratedNetwork& g,
   for (std::size_t t = 0; t < nt; ++t)
     storm[t] = t <= rise ? t / rise : std::max(0.0, 1.0 - (t - rise) / fall);
   const std::int64_t stormFirst = StormFirst(n), stormLast = StormEnd(n);
-  const auto lateral = [&](std::int64_t first, std::int64_t count, std::vector<double>& block) {
-    block.assign(nt * static_cast<std::size_t>(count), 0.0);
+  const auto lateral = [&](Ordinates ordinates, std::int64_t first, std::int64_t count,
+                           std::vector<double>& block) {
+    const auto times = static_cast<std::size_t>(ordinates.count);
+    block.assign(times * static_cast<std::size_t>(count), 0.0);
     for (std::int64_t j = 0; j < count; ++j) {
       const Reach& r = g.network.reaches[first + j];
       const double km = r.reachLength / 1000.0;
       const bool stormed = first + j >= stormFirst && first + j < stormLast;
-      for (std::size_t t = 0; t < nt; ++t)
-        block[t * count + j] = km * (kBaseFlowPerKm + (stormed ? kStormPeakPerKm * storm[t] : 0.0));
+      for (std::size_t t = 0; t < times; ++t) {
+        const double s = storm[static_cast<std::size_t>(ordinates.first) + t];
+        block[t * count + j] = km * (kBaseFlowPerKm + (stormed ? kStormPeakPerKm * s : 0.0));
+      }
     }
   };
   std::vector<double> boundary(nt * g.boundaryReachIds.size());

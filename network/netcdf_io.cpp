@@ -8,7 +8,9 @@
 #include <netcdf.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <optional>
@@ -22,8 +24,6 @@ namespace {
 constexpr int kCreateMode = NC_NETCDF4 | NC_CLOBBER;
 constexpr std::size_t kShapeChars = 16;
 constexpr std::size_t kMessageChars = kMessageWidth;
-// Reaches per chunk of the (time, reach) variables: whole columns of a block of reaches.
-constexpr std::size_t kChunkReaches = 4096;
 // The longest interval of a forcing, minutes (about 1900 years).
 constexpr std::int64_t kLongestInterval = 1000000000;
 // The largest inflow a forcing may give, m3/s: a hundred times the largest flood known.
@@ -90,6 +90,15 @@ std::int32_t UniformInterval(const std::vector<Instant>& times) {
   for (std::size_t t = 1; t < times.size(); ++t)
     if (times[t].minutes - times[t - 1].minutes != step) return 0;
   return static_cast<std::int32_t>(step);
+}
+
+// Chunks a (time, reach) variable of times x reaches values by kTimeSeriesChunk.
+void ChunkTimeSeries(const File& f, int var, std::size_t times, std::size_t reaches,
+                     const char* name) {
+  if (times == 0 || reaches == 0) return;
+  const std::size_t chunk[2] = {std::min(times, kTimeSeriesChunk.times),
+                                std::min(reaches, kTimeSeriesChunk.reaches)};
+  Check(nc_def_var_chunking(f.id, var, NC_CHUNKED, chunk), f.path, name);
 }
 
 // The time variable of a file being written: its units and calendar.
@@ -533,37 +542,63 @@ std::vector<double> ForcingReader::ReadTimes() { return times_; }
 namespace {
 
 // Refuses a flow beyond ±kLargestFlow (an infinite one too) of a block of columns
-// first..first + count - 1, time-major, naming the first such value by its time and id.
+// first..first + count - 1, time-major from ordinate firstTime, naming the first such value by
+// its ordinate (from the forcing's first time) and id.
 void CheckFlows(const std::string& path, const char* name, const std::vector<double>& values,
-                std::size_t count, std::size_t first, const std::vector<ReachId>& ids) {
+                std::size_t count, std::size_t first, std::int64_t firstTime,
+                const std::vector<ReachId>& ids) {
   for (std::size_t i = 0; i < values.size(); ++i) {
     const double q = values[i];
     if (q == kUndefined || std::fabs(q) <= kLargestFlow) continue;
     const std::size_t column = first + i % count;
-    throw FileError(path + ": " + name + " at time " + std::to_string(i / count) + " of reach " +
-                    (column < ids.size() ? std::to_string(ids[column]) : "?") + " is " +
-                    std::to_string(q) + " m3/s, beyond the largest flow taken (1e8 m3/s)");
+    throw FileError(path + ": " + name + " at time " +
+                    std::to_string(firstTime + static_cast<std::int64_t>(i / count)) +
+                    " of reach " + (column < ids.size() ? std::to_string(ids[column]) : "?") +
+                    " is " + std::to_string(q) +
+                    " m3/s, beyond the largest flow taken (1e8 m3/s)");
   }
 }
 
 }  // namespace
 
+Ordinates ForcingReader::Checked(Ordinates ordinates) const {
+  if (ordinates.first < 0 || ordinates.count < 0 || ordinates.end() > layout_.timeCount)
+    throw FileError(file_.path() + ": ordinates " + std::to_string(ordinates.first) + " to " +
+                    std::to_string(ordinates.end() - 1) + " lie outside its " +
+                    std::to_string(layout_.timeCount) + " times");
+  return ordinates;
+}
+
 void ForcingReader::ReadLateral(std::int64_t first, std::int64_t count,
                                 std::vector<double>& values) {
+  ReadLateral(first, count, {0, layout_.timeCount}, values);
+}
+
+void ForcingReader::ReadLateral(std::int64_t first, std::int64_t count, Ordinates ordinates,
+                                std::vector<double>& values) {
   if (first < 0 || count < 0) throw FileError(file_.path() + ": a negative range of reaches");
-  const auto times = static_cast<std::size_t>(layout_.timeCount);
+  const Ordinates o = Checked(ordinates);
   const auto from = static_cast<std::size_t>(first), n = static_cast<std::size_t>(count);
-  ReadReals(*lateral_, Slab{{0, from}, {times, n}}, values);
-  CheckFlows(file_.path(), "lateral_inflow", values, n, from, layout_.reachIds);
+  ReadReals(*lateral_,
+            Slab{{static_cast<std::size_t>(o.first), from}, {static_cast<std::size_t>(o.count), n}},
+            values);
+  CheckFlows(file_.path(), "lateral_inflow", values, n, from, o.first, layout_.reachIds);
 }
 
 void ForcingReader::ReadBoundary(std::int64_t boundary, std::vector<double>& values) {
+  ReadBoundary(boundary, {0, layout_.timeCount}, values);
+}
+
+void ForcingReader::ReadBoundary(std::int64_t boundary, Ordinates ordinates,
+                                 std::vector<double>& values) {
   if (!boundary_ || boundary < 0) throw FileError(file_.path() + ": no boundary " +
                                                   std::to_string(boundary));
-  const auto times = static_cast<std::size_t>(layout_.timeCount);
+  const Ordinates o = Checked(ordinates);
   const auto b = static_cast<std::size_t>(boundary);
-  ReadReals(*boundary_, Slab{{0, b}, {times, 1}}, values);
-  CheckFlows(file_.path(), "boundary_inflow", values, 1, b, layout_.boundaryReachIds);
+  ReadReals(*boundary_,
+            Slab{{static_cast<std::size_t>(o.first), b}, {static_cast<std::size_t>(o.count), 1}},
+            values);
+  CheckFlows(file_.path(), "boundary_inflow", values, 1, b, o.first, layout_.boundaryReachIds);
 }
 
 std::vector<double> ForcingReader::ReadUnrouted() {
@@ -578,10 +613,11 @@ std::vector<double> ForcingReader::ReadUnrouted() {
   return values;
 }
 
-void WriteForcing(
-    const std::string& path, const ForcingLayout& layout, std::span<const double> times,
-    const std::function<void(std::int64_t, std::int64_t, std::vector<double>&)>& lateralBlock,
-    std::span<const double> boundary) {
+void WriteForcing(const std::string& path, const ForcingLayout& layout,
+                  std::span<const double> times,
+                  const std::function<void(Ordinates, std::int64_t, std::int64_t,
+                                           std::vector<double>&)>& lateral,
+                  std::span<const double> boundary) {
   File f(path);
   const std::size_t nt = times.size(), nr = layout.reachIds.size(),
                     nb = layout.boundaryReachIds.size();
@@ -594,23 +630,33 @@ void WriteForcing(
   const int vId = f.Var("reach_id", NC_INT64, {reach}, nullptr, "reach identifier");
   const int vLat = f.Var("lateral_inflow", NC_DOUBLE, {time, reach}, "m3 s-1",
                          "lateral inflow over the whole reach");
-  const std::size_t chunk[2] = {nt, std::min<std::size_t>(nr, kChunkReaches)};
-  if (nt && nr) Check(nc_def_var_chunking(f.id, vLat, NC_CHUNKED, chunk), path, "chunking");
+  ChunkTimeSeries(f, vLat, nt, nr, "lateral_inflow");
   int vB = -1, vBid = -1;
   if (nb) {
     const int b = f.Dim("boundary", nb);
     vBid = f.Var("boundary_reach_id", NC_INT64, {b}, nullptr, "reach receiving the boundary inflow");
     vB = f.Var("boundary_inflow", NC_DOUBLE, {time, b}, "m3 s-1", "upstream boundary inflow");
+    ChunkTimeSeries(f, vB, nt, nb, "boundary_inflow");
   }
   f.EndDefine();
   if (nt) Check(nc_put_var_double(f.id, vTime, times.data()), path, "time");
   PutIds(f, vId, layout.reachIds, "reach_id");
+  // Row by row of chunks, chunk by chunk: whole chunks written once each.
   std::vector<double> block;
-  for (std::size_t first = 0; nt && first < nr; first += kChunkReaches) {
-    const std::size_t count = std::min(kChunkReaches, nr - first);
-    lateralBlock(static_cast<std::int64_t>(first), static_cast<std::int64_t>(count), block);
-    const std::size_t start[2] = {0, first}, extent[2] = {nt, count};
-    Check(nc_put_vara_double(f.id, vLat, start, extent, block.data()), path, "lateral_inflow");
+  for (std::size_t t0 = 0; t0 < nt; t0 += kTimeSeriesChunk.times) {
+    const std::size_t rows = std::min(kTimeSeriesChunk.times, nt - t0);
+    const Ordinates ordinates{static_cast<std::int64_t>(t0), static_cast<std::int64_t>(rows)};
+    for (std::size_t first = 0; first < nr; first += kTimeSeriesChunk.reaches) {
+      const std::size_t count = std::min(kTimeSeriesChunk.reaches, nr - first);
+      lateral(ordinates, static_cast<std::int64_t>(first), static_cast<std::int64_t>(count),
+              block);
+      if (block.size() != rows * count)
+        throw FileError(path + ": " + std::to_string(block.size()) + " lateral inflows for " +
+                        std::to_string(rows) + " times of " + std::to_string(count) +
+                        " reaches");
+      const std::size_t start[2] = {t0, first}, extent[2] = {rows, count};
+      Check(nc_put_vara_double(f.id, vLat, start, extent, block.data()), path, "lateral_inflow");
+    }
   }
   if (nb) {
     PutIds(f, vBid, layout.boundaryReachIds, "boundary_reach_id");
@@ -633,17 +679,14 @@ ForcingSliceWriter::ForcingSliceWriter(const std::string& path, const TimeUnits&
   const int vId = f.Var("reach_id", NC_INT64, {reach}, nullptr, "reach identifier");
   lateralVar_ = f.Var("lateral_inflow", NC_DOUBLE, {time, reach}, "m3 s-1",
                       "lateral inflow over the whole reach");
-  const std::size_t chunk[2] = {std::min(times_, kForcingChunk.times),
-                                std::min(reaches_, kForcingChunk.reaches)};
-  if (times_ && reaches_) {
-    Check(nc_def_var_chunking(f.id, lateralVar_, NC_CHUNKED, chunk), path, "chunking");
-    // Whole chunks are written at once: no chunk cache, so that none grows with the times.
+  ChunkTimeSeries(f, lateralVar_, times_, reaches_, "lateral_inflow");
+  // Whole chunks are written at once: no chunk cache, so that none grows with the times.
+  if (times_ && reaches_)
     Check(nc_set_var_chunk_cache(f.id, lateralVar_, 0, 0, 0.0f), path, "chunk cache");
-  }
   f.EndDefine();
   if (times_) Check(nc_put_var_double(f.id, vTime, times.data()), path, "time");
   PutIds(f, vId, reachIds, "reach_id");
-  held_.reserve(std::min(times_, kForcingChunk.times) * reaches_);
+  held_.reserve(std::min(times_, kTimeSeriesChunk.times) * reaches_);
   id_ = f.id;
   f.id = -1;
 }
@@ -662,7 +705,7 @@ void ForcingSliceWriter::Append(std::span<const double> lateral) {
                     std::to_string(reaches_) + " reaches");
   held_.insert(held_.end(), lateral.begin(), lateral.end());
   ++appended_;
-  if (appended_ - flushed_ == kForcingChunk.times) Flush();
+  if (appended_ - flushed_ == kTimeSeriesChunk.times) Flush();
 }
 
 void ForcingSliceWriter::Flush() {
@@ -688,10 +731,15 @@ void ForcingSliceWriter::Close() {
   Check(nc_close(id), path_, "cannot close");
 }
 
+// Bytes of chunk cache a results series may hold: two rows of chunks where they fit in this,
+// so that a window shorter than a chunk's times (or straddling two rows) fills cached chunks
+// rather than rereading those on disk.
+constexpr std::size_t kSeriesCacheBytes = std::size_t{64} << 20;
+
 ResultsWriter::ResultsWriter(const std::string& path, std::span<const double> times,
                              const TimeUnits& timeUnits, std::int64_t reachCount,
-                             std::int64_t chunkReaches, const ResultsContent& content)
-    : path_(path), times_(static_cast<std::int64_t>(times.size())) {
+                             const ResultsContent& content)
+    : path_(path), times_(static_cast<std::int64_t>(times.size())), reaches_(reachCount) {
   File f(path);
   const std::size_t nt = times.size(), nr = static_cast<std::size_t>(reachCount);
   const int time = f.Dim("time", nt);
@@ -702,23 +750,19 @@ ResultsWriter::ResultsWriter(const std::string& path, std::span<const double> ti
   const int vTime = f.Var("time", NC_DOUBLE, {time}, timeUnits.units.c_str(), "time");
   TimeAttributes(f, vTime, timeUnits);
   f.Var("reach_id", NC_INT64, {reach}, nullptr, "reach identifier");
-  outflowVar_ = f.Var("outflow", NC_DOUBLE, {time, reach}, "m3 s-1", "outflow of the reach");
-  const std::size_t chunk[2] = {std::max<std::size_t>(nt, 1),
-                                std::max<std::size_t>(1, std::min<std::size_t>(nr, chunkReaches))};
-  if (nt && nr) Check(nc_def_var_chunking(f.id, outflowVar_, NC_CHUNKED, chunk), path, "chunking");
-  // Depths and velocities as the outflows: the same dimensions and chunks.
-  const auto series = [&](const char* name, const char* units, const char* longName) {
-    const int v = f.Var(name, NC_DOUBLE, {time, reach}, units, longName);
-    if (nt && nr) Check(nc_def_var_chunking(f.id, v, NC_CHUNKED, chunk), path, "chunking");
-    return v;
-  };
-  if (content.depths)
-    depthVar_ = series("depth", "m",
-                       "flow depth at the downstream end (Muskingum-Cunge), a lake's level "
-                       "above its level zero (Puls)");
-  if (content.velocities)
-    velocityVar_ = series("velocity", "m s-1",
-                          "outflow over its flow area at the downstream end (Muskingum-Cunge)");
+  // A row of chunks: every reach over one chunk's times.
+  const std::size_t chunks = (nr + kTimeSeriesChunk.reaches - 1) / kTimeSeriesChunk.reaches;
+  const std::size_t rowBytes =
+      chunks * std::min(nt, kTimeSeriesChunk.times) * std::min(nr, kTimeSeriesChunk.reaches) *
+      sizeof(double);
+  for (const SeriesVariable& v : content.series) {
+    const int var = f.Var(v.name, NC_DOUBLE, {time, reach}, v.units, v.longName);
+    ChunkTimeSeries(f, var, nt, nr, v.name);
+    if (nt && nr && 2 * rowBytes <= kSeriesCacheBytes)
+      Check(nc_set_var_chunk_cache(f.id, var, 2 * rowBytes, 8 * chunks + 1, 1.0f), path,
+            "chunk cache");
+    seriesVars_.push_back(var);
+  }
   int vGaugeId = -1, vGaugeReach = -1;
   const std::size_t ng = content.gaugeList.size();
   if (content.gauges) {
@@ -727,11 +771,7 @@ ResultsWriter::ResultsWriter(const std::string& path, std::span<const double> ti
     gaugeOutflowVar_ =
         f.Var("gauge_outflow", NC_DOUBLE, {time, gauge}, "m3 s-1", "outflow of the gauge's reach");
     f.Text(gaugeOutflowVar_, "coordinates", "gauge_id gauge_reach_id");
-    if (nt && ng) {
-      const std::size_t gaugeChunk[2] = {nt, std::min<std::size_t>(ng, kChunkReaches)};
-      Check(nc_def_var_chunking(f.id, gaugeOutflowVar_, NC_CHUNKED, gaugeChunk), path,
-            "chunking");
-    }
+    ChunkTimeSeries(f, gaugeOutflowVar_, nt, ng, "gauge_outflow");
     vGaugeId = f.Var("gauge_id", NC_STRING, {gauge}, nullptr, "gauge identifier");
     vGaugeReach = f.Var("gauge_reach_id", NC_INT64, {gauge}, nullptr, "reach of the gauge");
     for (std::size_t g = 0; g < ng; ++g) gaugeAt_.emplace_back(content.gaugeList[g].position, g);
@@ -778,57 +818,63 @@ ResultsWriter::~ResultsWriter() {
   if (id_ >= 0) nc_close(id_);
 }
 
-void ResultsWriter::WriteBlock(std::int64_t first, std::span<const ReachId> ids,
-                               std::span<const double> outflows,
-                               std::span<const ReachOutcome> outcomes,
-                               std::span<const std::uint8_t> upstreamFailed,
-                               std::span<const double> depths,
-                               std::span<const double> velocities) {
+void ResultsWriter::WriteSeries(std::size_t series, std::int64_t first, std::int64_t count,
+                                Ordinates ordinates, std::span<const double> values) {
+  const NetcdfLock lock;
+  if (series >= seriesVars_.size() || first < 0 || count < 0 || first + count > reaches_ ||
+      ordinates.first < 0 || ordinates.count < 0 || ordinates.end() > times_ ||
+      values.size() != static_cast<std::size_t>(count * ordinates.count))
+    throw FileError(path_ + ": a block of results outside the file");
+  if (count == 0 || ordinates.count == 0) return;
+  const std::size_t start[2] = {static_cast<std::size_t>(ordinates.first),
+                                static_cast<std::size_t>(first)};
+  const std::size_t extent[2] = {static_cast<std::size_t>(ordinates.count),
+                                 static_cast<std::size_t>(count)};
+  Check(nc_put_vara_double(id_, seriesVars_[series], start, extent, values.data()), path_,
+        "series");
+  if (series != 0) return;
+  // The gauges on these reaches: each one's column of the outflows over the ordinates.
+  const std::int64_t end = first + count;
+  const auto n = static_cast<std::size_t>(count);
+  for (auto g = std::lower_bound(gaugeAt_.begin(), gaugeAt_.end(), std::pair{first, std::size_t{0}});
+       g != gaugeAt_.end() && g->first < end; ++g) {
+    const auto j = static_cast<std::size_t>(g->first - first);
+    column_.resize(extent[0]);
+    for (std::size_t t = 0; t < column_.size(); ++t) column_[t] = values[t * n + j];
+    const std::size_t at[2] = {start[0], g->second}, one[2] = {column_.size(), 1};
+    Check(nc_put_vara_double(id_, gaugeOutflowVar_, at, one, column_.data()), path_,
+          "gauge_outflow");
+  }
+}
+
+void ResultsWriter::WriteReaches(std::int64_t first, std::span<const ReachId> ids,
+                                 std::span<const ReachOutcome> outcomes,
+                                 std::span<const std::uint8_t> upstreamFailed) {
   const NetcdfLock lock;
   const std::size_t n = ids.size();
   if (n == 0) return;
-  const std::size_t start[2] = {0, static_cast<std::size_t>(first)};
-  const std::size_t extent[2] = {static_cast<std::size_t>(times_), n};
+  if (first < 0 || first + static_cast<std::int64_t>(n) > reaches_ || outcomes.size() != n ||
+      upstreamFailed.size() != n)
+    throw FileError(path_ + ": a block of reaches outside the file");
+  const std::size_t start[1] = {static_cast<std::size_t>(first)};
+  const std::size_t extent[1] = {n};
   const auto var = [&](const char* name) {
     int v = -1;
     Check(nc_inq_varid(id_, name, &v), path_, name);
     return v;
   };
-  Check(nc_put_vara_longlong(id_, var("reach_id"), start + 1, extent + 1,
-                            reinterpret_cast<const long long*>(ids.data())),
+  Check(nc_put_vara_longlong(id_, var("reach_id"), start, extent,
+                             reinterpret_cast<const long long*>(ids.data())),
         path_, "reach_id");
-  if (times_) {
-    Check(nc_put_vara_double(id_, outflowVar_, start, extent, outflows.data()), path_, "outflow");
-    const std::size_t values = static_cast<std::size_t>(times_) * n;
-    if ((depthVar_ >= 0 && depths.size() != values) ||
-        (velocityVar_ >= 0 && velocities.size() != values))
-      throw FileError(path_ + ": a block of results without its depths or velocities");
-    if (depthVar_ >= 0)
-      Check(nc_put_vara_double(id_, depthVar_, start, extent, depths.data()), path_, "depth");
-    if (velocityVar_ >= 0)
-      Check(nc_put_vara_double(id_, velocityVar_, start, extent, velocities.data()), path_,
-            "velocity");
-    // The gauges on these reaches: each one's column of the outflows.
-    const auto end = static_cast<std::int64_t>(first + static_cast<std::int64_t>(n));
-    for (auto g = std::lower_bound(gaugeAt_.begin(), gaugeAt_.end(), std::pair{first, std::size_t{0}});
-         g != gaugeAt_.end() && g->first < end; ++g) {
-      const auto j = static_cast<std::size_t>(g->first - first);
-      column_.resize(static_cast<std::size_t>(times_));
-      for (std::size_t t = 0; t < column_.size(); ++t) column_[t] = outflows[t * n + j];
-      const std::size_t at[2] = {0, g->second}, one[2] = {column_.size(), 1};
-      Check(nc_put_vara_double(id_, gaugeOutflowVar_, at, one, column_.data()), path_,
-            "gauge_outflow");
-    }
-  }
   std::vector<std::int32_t> ints(n);
   std::vector<double> reals(n);
   const auto putInt = [&](const char* name, auto get) {
     for (std::size_t i = 0; i < n; ++i) ints[i] = get(i);
-    Check(nc_put_vara_int(id_, var(name), start + 1, extent + 1, ints.data()), path_, name);
+    Check(nc_put_vara_int(id_, var(name), start, extent, ints.data()), path_, name);
   };
   const auto putReal = [&](const char* name, double ReachOutcome::*field) {
     for (std::size_t i = 0; i < n; ++i) reals[i] = outcomes[i].*field;
-    Check(nc_put_vara_double(id_, var(name), start + 1, extent + 1, reals.data()), path_, name);
+    Check(nc_put_vara_double(id_, var(name), start, extent, reals.data()), path_, name);
   };
   putInt("status_routine", [&](std::size_t i) { return outcomes[i].routine; });
   putInt("status_message", [&](std::size_t i) { return outcomes[i].messageNumber; });
@@ -837,7 +883,7 @@ void ResultsWriter::WriteBlock(std::int64_t first, std::span<const ReachId> ids,
   putInt("subreach_count", [&](std::size_t i) { return outcomes[i].subreachCount; });
   std::vector<long long> steps(n);
   for (std::size_t i = 0; i < n; ++i) steps[i] = outcomes[i].subreachSteps;
-  Check(nc_put_vara_longlong(id_, var("subreach_steps"), start + 1, extent + 1, steps.data()),
+  Check(nc_put_vara_longlong(id_, var("subreach_steps"), start, extent, steps.data()),
         path_, "subreach_steps");
   putReal("inflow_volume", &ReachOutcome::inflowVolume);
   putReal("outflow_volume", &ReachOutcome::outflowVolume);
@@ -871,7 +917,9 @@ void ResultsWriter::Close(const std::vector<std::pair<std::string, double>>& sum
   Check(nc_close(id), path_, "cannot close");
 }
 
-void WriteRestart(const std::string& path, const RestartData& r) {
+namespace {
+
+void WriteRestartFile(const std::string& path, const RestartData& r) {
   File f(path);
   const std::size_t n = r.reachIds.size();
   const int reach = f.Dim(kReachIdDimension, n);
@@ -913,6 +961,22 @@ void WriteRestart(const std::string& path, const RestartData& r) {
   }
   if (!r.states.empty()) Check(nc_put_var_double(f.id, vStates, r.states.data()), path, "state");
   f.Close();
+}
+
+}  // namespace
+
+void WriteRestart(const std::string& path, const RestartData& restart) {
+  const std::string partial = path + ".partial";
+  try {
+    WriteRestartFile(partial, restart);
+  } catch (...) {
+    std::remove(partial.c_str());
+    throw;
+  }
+  if (std::rename(partial.c_str(), path.c_str()) != 0) {
+    std::remove(partial.c_str());
+    throw FileError(path + ": cannot put the restart in place: " + std::strerror(errno));
+  }
 }
 
 RestartData ReadRestart(const std::string& path,

@@ -84,6 +84,13 @@ struct Network {
   std::vector<std::string> readProblems;
 };
 
+// The ordinates first .. first + count - 1 of a run's time axis (0 the first time).
+struct Ordinates {
+  std::int64_t first = 0;
+  std::int64_t count = 0;
+  std::int64_t end() const noexcept { return first + count; }
+};
+
 // The time axis and boundary layout of a forcing file; the flows are read in blocks.
 struct ForcingLayout {
   std::int32_t intervalMinutes = 0;  // 0: the axis is not uniform in whole minutes

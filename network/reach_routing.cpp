@@ -1,4 +1,4 @@
-// Routing of one reach over a run through the C++ API: the reach's description and
+// Routing of one reach over a window of a run through the C++ API: the reach's description and
 // hydrograph built from the network's record, its start (a restart's state, a state built by
 // the API from the reach's initial flow or level, or the cold start), one call, and the
 // result's status, volume account, diagnostics and state taken over into the outcome. Restart
@@ -338,12 +338,12 @@ std::int32_t StateCount(const Reach& reach, std::int32_t subreachCount) noexcept
 
 ReachOutcome RouteReach(const Network& network, const Reach& reach, std::int32_t intervalMinutes,
                         const ReachInflow& inflow, std::span<double> outflows, ReachState& state,
-                        ReachWorkspace& workspace, const DepthAndVelocity& series,
-                        const ReachPlan* plan) {
+                        RunningAccount& account, ReachWorkspace& workspace,
+                        const DepthAndVelocity& series, const ReachPlan* plan) {
   ReachOutcome outcome;
   const std::size_t n = inflow.upstream.size();
   bool warm = !state.values.empty();
-  const RouteOptions options{{}, outflows.first(n), series.asked()};
+  const RouteOptions options{{}, outflows.first(n), series.asked(), &account};
   const bool cunge = reach.method == Method::kMuskingumCunge8Point ||
                      reach.method == Method::kMuskingumCungePrism;
   // The reach's inflow as its method takes it: Muskingum and Puls with the lateral inflow
@@ -352,7 +352,7 @@ ReachOutcome RouteReach(const Network& network, const Reach& reach, std::int32_t
   inflows.resize(n);
   for (std::size_t t = 0; t < n; ++t)
     inflows[t] = cunge ? inflow.upstream[t] : AddFlows(inflow.upstream[t], inflow.lateral[t]);
-  if (warm && inflow.belowFailure && n > 0 && !SameOrdinate(inflows[0], state.lastInflow))
+  if (warm && inflow.belowStartFailure && n > 0 && !SameOrdinate(inflows[0], state.lastInflow))
     inflows[0] = state.lastInflow;
   if (!warm && n > 0 && StartsFromInitialValues(reach)) {
     if (!BuildStart(network, reach, intervalMinutes, inflows[0], plan, state, outcome)) {

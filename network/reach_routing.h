@@ -1,7 +1,8 @@
-// Routing of one reach of a network over a whole run through the C++ API: the method's call
-// made once with the reach's summed inflow, its lateral inflow and its state, and the result's
-// status, volume account, diagnostics and state taken over. The one place of the engine that
-// calls the routing library. Flows m3/s, volumes m3, the interval in whole minutes.
+// Routing of one reach of a network over a window of a run through the C++ API: the method's
+// call made with the reach's summed inflow, its lateral inflow, its state and the running sums
+// of its volume account, and the result's status, volume account, diagnostics and state taken
+// over. The one place of the engine that calls the routing library. Flows m3/s, volumes m3, the
+// interval in whole minutes.
 #pragma once
 
 #include <cstdint>
@@ -22,13 +23,13 @@ inline double AddFlows(double a, double b) noexcept {
 // Characters kept of a routine's message text.
 inline constexpr int kMessageWidth = Workspace::kMessageWidth;
 
-// What one reach's routing reports.
+// What one reach's routing reports (over a window, or combined over the run).
 struct ReachOutcome {
   std::int32_t routine = 0;        // row of the routine-name table, 0 when nothing reported
   std::int32_t messageNumber = 0;  // 1..10 warning, 11 and up error
   std::int32_t severity = 0;       // 0, 2 warning, 4 error
   std::string message;             // the routine's text, trailing blanks removed
-  // Volume account over the run, m3, as the C++ API gives it (the undefined value where a
+  // Volume account over the run so far, m3, as the C++ API gives it (the undefined value where a
   // figure cannot be known, never 0 in its place): inflow (upstream, boundary and lateral) and
   // outflow, Muskingum-Cunge's over its computation steps; storage at the start and the end
   // from the method's own relation; the channel loss; the balance error
@@ -80,11 +81,11 @@ struct ReachWorkspace {
   std::vector<double> lateralPerMetre;
 };
 
-// What flows into a reach over the run.
+// What flows into a reach over a window.
 struct ReachInflow {
   std::span<const double> upstream;  // sum of the upstream outflows and the boundary inflow
   std::span<const double> lateral;   // lateral inflow, m3/s over the whole reach
-  bool belowFailure = false;         // a reach upstream failed
+  bool belowStartFailure = false;    // a reach upstream failed at its start (routed nothing)
 };
 
 // Where a reach's depth and velocity at each ordinate go, when asked for (as many as the
@@ -112,11 +113,13 @@ struct ReachPlan {
   double work = 0.0;
 };
 
-// The plan of a reach routed over `times` ordinates from `state` (a restart's, or no values).
+// The plan of a reach routed over a window of `times` ordinates from `state` (a restart's or
+// the window before's, or no values: the run's first window).
 ReachPlan PlanReach(const Network& network, const Reach& reach, const ReachState& state,
                     std::int32_t intervalMinutes, std::size_t times);
 
-// Routes one reach over the run.
+// Routes one reach over a window of the run (the run's first window, or one that continues
+// the state and the running account of the window before).
 //   inflow    at each ordinate (see ReachInflow)
 //   outflows  the reach's outflow at each ordinate (as many as the inflows)
 //   series    its depth and velocity at each ordinate, where asked for (undefined where the
@@ -127,20 +130,22 @@ ReachPlan PlanReach(const Network& network, const Reach& reach, const ReachState
 //             initial_level, else at its initial_flow; any other reach at its initial_flow),
 //             in a state the API builds with the first inflow as its last inflow, and
 //             otherwise cold (every step, or every node, at steady flow from the first
-//             inflow). A Muskingum-Cunge reach without a restart's state routes at the
+//             inflow): the run's first window. A Muskingum-Cunge reach without a restart's state routes at the
 //             discretisation the API chooses from the reach and its referenceFlow (the
 //             reach's own rule where it has none); out: the state at the last ordinate. A
 //             state whose last inflow is not the first inflow fails the reach (the API's
-//             message 16), except below a failure: the failure upstream changed that inflow,
-//             and the first ordinate, which belongs to the run that wrote the state, takes
-//             the state's last inflow, so that the reach is routed on from its state with the
-//             inflow that follows. A start the API refuses to build (a flow or level outside
-//             a Puls table, ...) fails the reach with the API's status and text, its outflows
-//             and state undefined.
+//             message 16), except below a failure at the start of a reach upstream: that
+//             failure changed the inflow, and the first ordinate, which belongs to the run
+//             that wrote the state, takes the state's last inflow, so that the reach is routed
+//             on from its state with the inflow that follows. A start the API refuses to build
+//             (a flow or level outside a Puls table, ...) fails the reach with the API's
+//             status and text, its outflows and state undefined.
+//   account   the running sums of the reach's volume account over the run's windows so far
+//             (as constructed before the first): the outcome's account is the run's so far.
 // Nothing is thrown: a routine's failure is reported in the outcome.
 ReachOutcome RouteReach(const Network& network, const Reach& reach, std::int32_t intervalMinutes,
                         const ReachInflow& inflow, std::span<double> outflows, ReachState& state,
-                        ReachWorkspace& workspace, const DepthAndVelocity& series = {},
-                        const ReachPlan* plan = nullptr);
+                        RunningAccount& account, ReachWorkspace& workspace,
+                        const DepthAndVelocity& series = {}, const ReachPlan* plan = nullptr);
 
 }  // namespace tovalin::network

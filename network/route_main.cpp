@@ -1,14 +1,14 @@
 // tovalin-route: routes a river network from NetCDF files (see man/tovalin-route.1).
 // Exit status: 0 every reach routed (warnings allowed), 1 a reach failed or lies below a
 // failure, 2 bad command line, 3 input refused by validation, 4 a file could not be read
-// or written, or memory ran out (the results and restart files it began are then removed).
+// or written, or memory ran out (the results file it began is then removed; restarts are put
+// in place whole or not at all).
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <initializer_list>
 #include <exception>
 #include <string>
 #include <string_view>
@@ -25,10 +25,12 @@ constexpr int kExitFile = 4;
 constexpr int kBarWidth = 30;
 constexpr long long kMaxThreads = 1024;
 constexpr long long kMaxBlockReaches = 1LL << 30;
+constexpr long long kMaxCount = 1LL << 62;
 
 constexpr const char* kUsage =
     "usage: tovalin-route --network FILE --forcing FILE --output FILE [--restart-in FILE]\n"
-    "                     [--restart-out FILE] [--threads N] [--block-reaches N]\n"
+    "                     [--restart-out FILE|PATTERN [--restart-every K]] [--window N]\n"
+    "                     [--threads N] [--block-reaches N]\n"
     "                     [--variables outflow,depth,velocity] [--gauges] [--quiet]\n";
 
 // The per-ordinate variables of --variables, a list of names separated by commas: outflow
@@ -49,24 +51,27 @@ bool ParseVariables(std::string_view list, tovalin::network::RunOptions& options
   }
 }
 
-// A progress bar on standard error, redrawn in place: reaches done, rate, time left.
+// A progress bar on standard error, redrawn in place: reaches done (reach-windows in a run in
+// windows), rate, time left.
 class ProgressBar {
  public:
+  explicit ProgressBar(const char* unit) : unit_(unit) {}
   void Draw(std::int64_t done, std::int64_t total) {
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
     const double rate = seconds > 0.0 ? done / seconds : 0.0;
     const double left = rate > 0.0 ? (total - done) / rate : 0.0;
     const int filled = total > 0 ? static_cast<int>(kBarWidth * done / total) : kBarWidth;
-    std::fprintf(stderr, "\r[%.*s%*s] %lld/%lld reaches  %.0f reaches/s  %ld:%02ld left ", filled,
+    std::fprintf(stderr, "\r[%.*s%*s] %lld/%lld %s  %.0f/s  %ld:%02ld left ", filled,
                  "##############################", kBarWidth - filled, "",
-                 static_cast<long long>(done), static_cast<long long>(total), rate,
+                 static_cast<long long>(done), static_cast<long long>(total), unit_, rate,
                  static_cast<long>(left) / 60, static_cast<long>(left) % 60);
     if (done >= total) std::fputc('\n', stderr);
     std::fflush(stderr);
   }
 
  private:
+  const char* unit_;
   std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
 
@@ -146,6 +151,12 @@ int main(int argc, char** argv) {
     } else if (arg == "--block-reaches") {
       ok = number(1, kMaxBlockReaches, n);
       options.blockReaches = n;
+    } else if (arg == "--window") {
+      ok = number(1, kMaxCount, n);
+      options.window = n;
+    } else if (arg == "--restart-every") {
+      ok = number(1, kMaxCount, n);
+      options.restartEvery = n;
     } else if (arg == "--help" || arg == "-h") {
       if (processes.lead()) std::fputs(kUsage, stdout);
       return 0;
@@ -164,12 +175,16 @@ int main(int argc, char** argv) {
                    kUsage);
     return kExitUsage;
   }
-  const OutputFile results(options.outputPath), restartOut(options.restartOutPath);
+  if (options.restartEvery > 0 && options.restartOutPath.empty()) {
+    if (err) std::fprintf(err, "tovalin-route: --restart-every needs --restart-out\n%s", kUsage);
+    return kExitUsage;
+  }
+  // Restarts are written whole or not at all (netcdf_io.h): only the results are removed.
+  const OutputFile results(options.outputPath);
   const auto removeOutputs = [&] {
-    if (!processes.lead()) return;
-    for (const OutputFile* f : {&results, &restartOut}) f->RemoveIfWritten();
+    if (processes.lead()) results.RemoveIfWritten();
   };
-  ProgressBar bar;
+  ProgressBar bar(options.window > 0 ? "reach-windows" : "reaches");
   if (!quiet && processes.lead() && isatty(STDERR_FILENO))
     options.progress = [&bar](std::int64_t done, std::int64_t total) { bar.Draw(done, total); };
   try {

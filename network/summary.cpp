@@ -25,8 +25,13 @@ std::string RunSummary::BriefReport() const {
     for (const std::string& p : refusal) s += "  " + p + "\n";
     return s;
   }
+  const std::string inWindows =
+      windows > 1 ? " in " + std::to_string(windows) + " windows of " +
+                        std::to_string(windowLength)
+                  : std::string();
   std::string s = std::to_string(reaches) + " reaches x " + std::to_string(timeCount) +
-                  " times on " + std::to_string(threads) + " thread" + (threads == 1 ? "" : "s") +
+                  " times" + inWindows + " on " + std::to_string(threads) + " thread" +
+                  (threads == 1 ? "" : "s") +
                   ": " + std::to_string(clean) + " routed, " + std::to_string(withWarnings) +
                   " with warnings, " + std::to_string(failed) + " failed, " +
                   std::to_string(upstreamFailed) + " below a failure\n";

@@ -18,9 +18,17 @@
 
 namespace tovalin::network {
 
-// A reach's failure mark: 0 sound, 1 its routine failed, 2 a reach upstream failed.
+// A reach's failure mark: 0 sound, 1 its routine failed, 2 a reach upstream failed; beside
+// it, in the marks a run carries, kStartFailure when the reach or a reach above it failed at
+// its start (a state or start refused, nothing routed): the one failure that changes the first
+// inflow of the reaches below it.
 inline constexpr std::uint8_t kReachFailed = 1;
 inline constexpr std::uint8_t kUpstreamFailed = 2;
+inline constexpr std::uint8_t kStartFailure = 4;
+// The failure mark among a run's marks.
+inline constexpr std::uint8_t FailureOf(std::uint8_t marks) noexcept {
+  return marks & std::uint8_t{3};
+}
 
 // The band of the Courant number ck dt / dx where Muskingum-Cunge routes accurately: within a
 // factor of five of 1, the value its discretisation aims at (see docs/network.md).
@@ -33,6 +41,8 @@ struct RunSummary {
   Problems refusal;  // non-empty: the input was refused and nothing routed
   std::int64_t reaches = 0;
   std::int64_t timeCount = 0;
+  std::int64_t windows = 1, windowLength = 0;  // the run in windows of windowLength ordinates
+  std::int64_t restartsWritten = 0;
   std::int64_t clean = 0;           // routed without a report
   std::int64_t withWarnings = 0;    // routed with a warning
   std::int64_t failed = 0;          // a routine reported an error
@@ -70,8 +80,8 @@ struct RunSummary {
   std::string BriefReport() const;
 };
 
-// Counts a routed reach in the summary by its failure mark and outcome, and adds its
-// subreach-steps.
+// Counts a routed reach in the summary by its failure mark (FailureOf) and outcome, and adds
+// its subreach-steps.
 void CountReach(std::uint8_t mark, const ReachOutcome& outcome, RunSummary& summary) noexcept;
 
 // The network's volume account: what each reach adds (see RunSummary), kept by file index,

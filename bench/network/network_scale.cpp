@@ -142,10 +142,11 @@ double PlainLoop(const RunFiles& files) {
       for (std::size_t t = 0; t < nt; ++t) inflow[t] += boundaries[boundaryOf[reach]][t];
     outflows[reach].resize(nt);
     ReachState state;
+    tovalin::RunningAccount account;
     const auto reachStart = Clock::now();
     RouteReach(net, net.reaches[reach], layout.intervalMinutes,
                ReachInflow{inflow, std::span<const double>(columns.data() + reach * nt, nt)},
-               outflows[reach], state, ws);
+               outflows[reach], state, account, ws);
     cost[reach] = std::chrono::duration<double>(Clock::now() - reachStart).count();
   }
   const double seconds = std::chrono::duration<double>(Clock::now() - start).count();

@@ -99,17 +99,22 @@ inline Status StatusOf(const Report& report, int routine) noexcept {
   return {routine, report.messageNumber, static_cast<Severity>(report.severity)};
 }
 
-// Trapezoidal sum of a series over its intervals, times dt; an interval with an undefined end
+// Trapezoidal sum of a series over its intervals, (a + b)/2 added in time order to `sum` (0 for
+// a series of its own, a run's sum so far to carry it on); an interval with an undefined end
 // adds nothing.
-inline double TrapezoidVolume(std::span<const double> series, double dt) noexcept {
-  double sum = 0.0;
+inline double TrapezoidSum(std::span<const double> series, double sum) noexcept {
   for (std::size_t t = 1; t < series.size(); ++t) {
     const double a = series[t - 1];
     const double b = series[t];
     if (isUndefinedDbl(a) || isUndefinedDbl(b)) continue;
     sum += (a + b) * 0.5;
   }
-  return sum * dt;
+  return sum;
+}
+
+// The same times dt: the volume of the series.
+inline double TrapezoidVolume(std::span<const double> series, double dt) noexcept {
+  return TrapezoidSum(series, 0.0) * dt;
 }
 
 // A sum of figures of the account: undefined as soon as one of them is.
@@ -117,26 +122,50 @@ inline double AddDefined(double sum, double term) noexcept {
   return isUndefinedDbl(sum) || isUndefinedDbl(term) ? undefinedDbl() : sum + term;
 }
 
+// A trapezoidal sum over values in time order carried from call to call of one run: the sum
+// of the values before the last one seen, and whether the value before that last one was
+// defined. The last value is left out, for the next call begins with it.
+struct CarriedSum {
+  double sum = 0.0;
+  bool previousDefined = false;
+};
+
 // The trapezoidal sum of a series over its intervals, written as a sum over its values in time
 // order: each defined value weighs half the number of its intervals whose ends are both
 // defined (1/2, 1, ..., 1, 1/2 when every value is), so that an interval with an undefined end
-// adds nothing. valueAt(t) gives value t of count.
+// adds nothing. valueAt(t) gives value t of count. The sum goes on from `carried` (value 0 is
+// the last value of the call before, whose earlier intervals it holds) and leaves there every
+// value but the last; the return is the sum with the last value at its closing weight. From a
+// CarriedSum as constructed, the sum of the series alone.
 template <class ValueAt>
-double IntervalWeightedSum(std::size_t count, const ValueAt& valueAt) noexcept {
-  double sum = 0.0;
-  bool previousDefined = false;
-  double current = count > 0 ? valueAt(0) : 0.0;
-  bool currentDefined = count > 0 && !isUndefinedDbl(current);
-  for (std::size_t t = 0; t < count; ++t) {
-    const double next = t + 1 < count ? valueAt(t + 1) : 0.0;
-    const bool nextDefined = t + 1 < count && !isUndefinedDbl(next);
+double CarryWeightedSum(std::size_t count, const ValueAt& valueAt, CarriedSum& carried) noexcept {
+  if (count == 0) return carried.sum;
+  double sum = carried.sum;
+  bool previousDefined = carried.previousDefined;
+  double current = valueAt(0);
+  bool currentDefined = !isUndefinedDbl(current);
+  for (std::size_t t = 0; t + 1 < count; ++t) {
+    const double next = valueAt(t + 1);
+    const bool nextDefined = !isUndefinedDbl(next);
     const double weight = (previousDefined ? 0.5 : 0.0) + (nextDefined ? 0.5 : 0.0);
     if (currentDefined && weight > 0.0) sum = sum + weight * current;
     previousDefined = currentDefined;
     current = next;
     currentDefined = nextDefined;
   }
+  carried.sum = sum;
+  carried.previousDefined = previousDefined;
+  // The last value closes the series: its interval after it is not there (yet).
+  const double weight = previousDefined ? 0.5 : 0.0;
+  if (currentDefined && weight > 0.0) sum = sum + weight * current;
   return sum;
+}
+
+// The sum of one series alone.
+template <class ValueAt>
+double IntervalWeightedSum(std::size_t count, const ValueAt& valueAt) noexcept {
+  CarriedSum alone;
+  return CarryWeightedSum(count, valueAt, alone);
 }
 
 // balanceError = in - out - (end - start) - loss, and relativeError = balanceError /

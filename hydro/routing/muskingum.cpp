@@ -45,11 +45,12 @@ struct StepRouting {
 };
 
 // Routes the working hydrograph (inflow to the step on entry, its outflow on return) through
-// one step starting from initialOutflow. An outflow is undefined when I1, I2 or O1 is, so from
-// the first undefined flow on every later outflow of the step is undefined.
-StepRouting RouteStep(Coefficients c, double initialOutflow,
-                      std::span<double> hydrograph) noexcept {
-  StepRouting step{initialOutflow};
+// one step starting from initialOutflow, its sums going on from those given (a run's so far,
+// or 0). An outflow is undefined when I1, I2 or O1 is, so from the first undefined flow on
+// every later outflow of the step is undefined.
+StepRouting RouteStep(Coefficients c, double initialOutflow, std::span<double> hydrograph,
+                      double inflowSum, double outflowSum) noexcept {
+  StepRouting step{initialOutflow, inflowSum, outflowSum};
   if (hydrograph.empty()) return step;
   const std::size_t n = hydrograph.size();
   const double previousWeight = c.ca - c.cb;
@@ -177,19 +178,35 @@ MuskingumResult RouteFrom(const MuskingumReach& reach, const Hydrograph& hydrogr
     const double stepK = k / static_cast<double>(stepCount) * kSecondsPerHour;
     const double seconds = hydrograph.intervalMinutes * kSecondsPerMinute;
     const bool shortOutflows = outflows.size() < n;
+    // With a running account the sums go on from the run's so far (see RunningAccount).
     VolumeAccount& v = result.volume;
+    RunningAccount* const running = options.runningAccount;
+    const double inflowFrom = running != nullptr ? running->inflowSum : 0.0;
+    const double outflowFrom = running != nullptr ? running->outflowSum : 0.0;
+    double inflowSum = inflowFrom, outflowSum = outflowFrom;
     v.loss = 0.0;
-    if (shortOutflows) v.inflow = TrapezoidVolume(inflows, seconds);
+    if (shortOutflows) inflowSum = TrapezoidSum(inflows, inflowFrom);
     if (n > 0) v.storageStart = ReachStorage(stepK, x, inflows[0], start.outflows);
     FaultSeam(inflows);
     if (!outflows.empty()) std::memmove(outflows.data(), inflows.data(), outflows.size_bytes());
     for (std::size_t s = 0; s < steps; ++s) {
-      const StepRouting step = RouteStep(c, start.outflows[s], outflows);
+      const StepRouting step = RouteStep(c, start.outflows[s], outflows,
+                                         s == 0 ? inflowFrom : 0.0,
+                                         s + 1 == steps ? outflowFrom : 0.0);
       finals[s] = step.lastOutflow;
-      if (s == 0 && !shortOutflows) v.inflow = step.inflowSum * seconds;
-      if (s + 1 == steps) v.outflow = step.outflowSum * seconds;
+      if (s == 0 && !shortOutflows) inflowSum = step.inflowSum;
+      if (s + 1 == steps) outflowSum = step.outflowSum;
     }
+    v.inflow = inflowSum * seconds;
+    v.outflow = outflowSum * seconds;
     if (n > 0) v.storageEnd = ReachStorage(stepK, x, lastInflowOf, finals);
+    if (running != nullptr) {
+      if (running->started) v.storageStart = running->storageStart;
+      running->started = true;
+      running->storageStart = v.storageStart;
+      running->inflowSum = inflowSum;
+      running->outflowSum = outflowSum;
+    }
     CloseBalance(v);
   }
   result.outflows = outflows;

@@ -284,7 +284,7 @@ void Continue(const NormalFlowAt& normalFlow, const MuskingumCungeScheme& scheme
               const MuskingumCungeDiscretisation& discretisation, const Gauges& gauges,
               const detail::WorkspaceAccess& work, StorageBudget& budget,
               const MuskingumCungeResults& results, SweepStats& stats, Report& report,
-              MuskingumCungeStateView& state) {
+              MuskingumCungeStateView& state, RunningAccount* running) {
   const std::span<const double> inflows = hydrograph.flows;
   const std::size_t n = inflows.size();
   const TextField message = results.message;
@@ -394,9 +394,16 @@ void Continue(const NormalFlowAt& normalFlow, const MuskingumCungeScheme& scheme
   results.outflowVolume = dt * sums.outflow;
   // With one step the sweep computes no end storage: the reach is as it started.
   results.finalStorage = periods > 1 ? dx * sums.endArea : results.initialStorage;
-  AccountVolumes(dt, reach.length, inflowWork, lateralWork, outflowWork, results.account);
+  AccountVolumes(dt, reach.length, inflowWork, lateralWork, outflowWork, results.account,
+                 running);
   results.account.storageEnd =
       periods == 1 || sums.endDefined ? results.finalStorage : undefinedDbl();
+  if (running != nullptr) {
+    // The run's storage at its first ordinate, from its first call.
+    if (running->started) results.account.storageStart = running->storageStart;
+    running->started = true;
+    running->storageStart = results.account.storageStart;
+  }
   for (std::size_t i = 0; i < n; ++i) outflows[i] = outflowWork[i * static_cast<std::size_t>(k)];
   state = {dt, subreaches, nodeFlows, nodeDepths, inflows[n - 1]};
   results.status = report.status(scheme.routine);
@@ -419,7 +426,8 @@ MuskingumCungeResult RouteContinued(const MuskingumCungeReach& reach, const Hydr
   const MuskingumCungeResults results = scalars.results(message.field);
   WithSection(reach, message.field, [&](const auto& normalFlow, const MuskingumCungeScheme& scheme) {
     Continue(normalFlow, scheme, reach, hydrograph, arrays.lateral, arrays.outflows, start,
-             discretisation, arrays.gauges, work, budget, results, stats, report, result.state);
+             discretisation, arrays.gauges, work, budget, results, stats, report, result.state,
+             options.runningAccount);
   });
   result.outflows = arrays.outflows;
   result.depth = arrays.gauges.depth;

@@ -464,19 +464,30 @@ void AddEndArea(const DepthAt& depthAt, double flow, double nodeDepth, bool reac
 // The account's inflow and outflow volumes of the step series, m3: the trapezoid over the
 // computation steps of the total inflow qL + I and of the outflow, an interval with an
 // undefined end adding nothing. Where every value is defined they are the routing's own sums
-// to the bit.
+// to the bit. With a running account (a continuation carried on from call to call) the sums
+// go on from the run's so far, and are left there for the next call.
 inline void AccountVolumes(double dt, double length, std::span<const double> inflowWork,
                            std::span<const double> lateralWork,
-                           std::span<const double> outflowWork, AccountFigures& account) noexcept {
+                           std::span<const double> outflowWork, AccountFigures& account,
+                           RunningAccount* running = nullptr) noexcept {
   const auto totalInflow = [&](std::size_t t) {
     const double lateral = lateralWork[t];
     const double inflow = inflowWork[t];
     return isUndefinedDbl(lateral) || isUndefinedDbl(inflow) ? undefinedDbl()
                                                                : lateral * length + inflow;
   };
-  account.inflow = dt * IntervalWeightedSum(outflowWork.size(), totalInflow);
-  account.outflow =
-      dt * IntervalWeightedSum(outflowWork.size(), [&](std::size_t t) { return outflowWork[t]; });
+  const auto outflow = [&](std::size_t t) { return outflowWork[t]; };
+  if (running == nullptr) {
+    account.inflow = dt * IntervalWeightedSum(outflowWork.size(), totalInflow);
+    account.outflow = dt * IntervalWeightedSum(outflowWork.size(), outflow);
+    return;
+  }
+  CarriedSum in{running->inflowSum, running->inflowBeforeLastDefined};
+  CarriedSum out{running->outflowSum, running->outflowBeforeLastDefined};
+  account.inflow = dt * CarryWeightedSum(outflowWork.size(), totalInflow, in);
+  account.outflow = dt * CarryWeightedSum(outflowWork.size(), outflow, out);
+  running->inflowSum = in.sum, running->inflowBeforeLastDefined = in.previousDefined;
+  running->outflowSum = out.sum, running->outflowBeforeLastDefined = out.previousDefined;
 }
 
 // Routes computation steps 2 to NCOMP of the series from the node flows and depths of step 1:

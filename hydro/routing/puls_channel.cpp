@@ -128,12 +128,14 @@ struct StepFrom {
   bool carried;  // gross outflow and indicator given
 };
 
-// Where one step ends, and the volume its loss took (flow unit x seconds).
+// Where one step ends, the sum of its loss flows (flow units; carried on by a running
+// account) and the volume its loss took (flow unit x seconds).
 struct StepEnd {
   double grossOutflow;
   double indicator;
   double startGross;
   double startIndicator;
+  double lossSum;
   double lossVolume;
 };
 
@@ -165,11 +167,13 @@ struct LevelGauge {
 };
 
 // Routes the working hydrograph through one step: on entry it holds the inflow to the step,
-// on return the step's outflow (net of the loss, when there is one). With kLevels the gauge
-// receives the step's level at every ordinate.
+// on return the step's outflow (net of the loss, when there is one). Its loss sum goes on from
+// lossSum (a run's so far, or 0). With kLevels the gauge receives the step's level at every
+// ordinate.
 template <bool kWithLoss, bool kLevels = false>
 StepEnd RouteStep(const Reach& reach, ChannelLoss loss, StepFrom start, std::int32_t step,
-                  std::span<double> hydrograph, const LevelGauge& gauge = {}) noexcept {
+                  std::span<double> hydrograph, double lossSum,
+                  const LevelGauge& gauge = {}) noexcept {
   const double undefined = undefinedDbl();
   const double initialOutflow = start.netOutflow;
   double inflow1 = undefined;
@@ -185,14 +189,13 @@ StepEnd RouteStep(const Reach& reach, ChannelLoss loss, StepFrom start, std::int
   double indicator = carried ? start.indicator
                              : reach.lookUp(reach.outflow, reach.indicator, outflow,
                                             message::kPulsStorageLookup.number, message::kPulsStorageLookup.text);
-  StepEnd end{undefined, undefined, outflow, indicator, 0.0};
+  StepEnd end{undefined, undefined, outflow, indicator, 0.0, 0.0};
   if constexpr (kLevels) {
     if (!hydrograph.empty()) gauge.levels[0] = gauge.at(indicator);
   }
 
   // Loss flow gross - net at the previous ordinate, for the loss volume.
   double lossFlow1 = kWithLoss ? outflow - initialOutflow : 0.0;
-  double lossSum = 0.0;
   // Whether the flows of the period are defined, carried from one ordinate to the next.
   bool inflow1Defined = !isUndefinedDbl(inflow1);
   bool outflowDefined = !isUndefinedDbl(outflow);
@@ -248,6 +251,7 @@ StepEnd RouteStep(const Reach& reach, ChannelLoss loss, StepFrom start, std::int
   }
   end.grossOutflow = outflow;
   end.indicator = indicator;
+  end.lossSum = lossSum;
   end.lossVolume = lossSum / reach.inverseInterval;
   return end;
 }
@@ -367,7 +371,22 @@ PulsResult RouteCall(const PulsReach& reach, const Hydrograph& hydrograph,
   const double interval = IntervalSeconds(intervalMinutes);
   const double inverseInterval = 1.0 / interval;
   VolumeAccount& volume = result.volume;
-  volume.inflow = TrapezoidVolume(inflows, interval);
+  // With a running account the sums go on from the run's so far (see RunningAccount).
+  RunningAccount* const running = options.runningAccount;
+  if (running != nullptr && kWithLoss && running->stepLossSums.size() != steps) {
+    if (running->started) {
+      message.field.assign(message::kPulsState.text);
+      return abandon(message::kPulsState.number);
+    }
+    try {
+      running->stepLossSums.assign(steps, 0.0);
+    } catch (const std::bad_alloc&) {
+      message.field.assign(message::kPulsNoStorage.text);
+      return abandon(kMessageNoStorage);
+    }
+  }
+  const double inflowSum = TrapezoidSum(inflows, running != nullptr ? running->inflowSum : 0.0);
+  volume.inflow = inflowSum * interval;
 
   // inflows may be the outflow array itself.
   if (!outflows.empty()) std::memmove(outflows.data(), inflows.data(), outflows.size_bytes());
@@ -391,10 +410,12 @@ PulsResult RouteCall(const PulsReach& reach, const Hydrograph& hydrograph,
                          carriesIndicators};
     // The levels, when asked for, are those of the last step.
     const auto step = static_cast<std::int32_t>(s);
+    const double lossFrom = running != nullptr && kWithLoss ? running->stepLossSums[s] : 0.0;
     const StepEnd end =
         s + 1 == steps && !gauges.depth.empty()
-            ? RouteStep<kWithLoss, true>(routed, loss, from, step, outflows, levelGauge)
-            : RouteStep<kWithLoss>(routed, loss, from, step, outflows);
+            ? RouteStep<kWithLoss, true>(routed, loss, from, step, outflows, lossFrom, levelGauge)
+            : RouteStep<kWithLoss>(routed, loss, from, step, outflows, lossFrom);
+    if (running != nullptr && kWithLoss) running->stepLossSums[s] = end.lossSum;
     volume.storageStart =
         AddDefined(volume.storageStart, StepStorage(routed, end.startIndicator, end.startGross));
     volume.storageEnd =
@@ -404,7 +425,16 @@ PulsResult RouteCall(const PulsReach& reach, const Hydrograph& hydrograph,
     if constexpr (kWithLoss) gross[s] = end.grossOutflow;
     indicators[s] = end.indicator;
   }
-  volume.outflow = TrapezoidVolume(outflows, interval);
+  const double outflowSum =
+      TrapezoidSum(outflows, running != nullptr ? running->outflowSum : 0.0);
+  volume.outflow = outflowSum * interval;
+  if (running != nullptr) {
+    if (running->started) volume.storageStart = running->storageStart;
+    running->started = true;
+    running->storageStart = volume.storageStart;
+    running->inflowSum = inflowSum;
+    running->outflowSum = outflowSum;
+  }
   CloseBalance(volume);
   return finish();
 }

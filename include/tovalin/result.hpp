@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <span>
 #include <string_view>
+#include <vector>
 
 #include "tovalin/state.hpp"
 
@@ -67,6 +68,31 @@ struct VolumeAccount {
 // The smallest inflow + storageStart (m3, or flow unit x seconds) a relative error is taken
 // against.
 inline constexpr double kSmallestRelativeBase = 1.0;
+
+// The running sums of one run's volume account, carried from call to call when the run is
+// routed in pieces: each call continues the state of the one before, its hydrograph starting
+// at the previous call's last ordinate. Given to every call of the run
+// (RouteOptions::runningAccount), starting as constructed, it makes each call's `volume` the
+// account of the run so far: the storage at the run's first ordinate, the storage at this
+// call's last, and volumes summed over the run's intervals in the order of its ordinates, so
+// that after the last call it is the account one call over the whole run gives, to the bit,
+// however the run was split. Muskingum, Puls and the Muskingum-Cunge continuation take it (a
+// one-call Muskingum-Cunge run ignores it); a call that routes nothing leaves it as it was.
+struct RunningAccount {
+  bool started = false;              // a call has added to it
+  double storageStart = kUndefined;  // at the run's first ordinate
+  // The trapezoid's sums so far, in flow units (times the interval: the volumes). Muskingum and
+  // Puls over the ordinates; Muskingum-Cunge over its computation steps, without the last
+  // step, which the next call begins with.
+  double inflowSum = 0.0;
+  double outflowSum = 0.0;
+  // Muskingum-Cunge: whether the total inflow and the outflow of the step before the last were
+  // defined.
+  bool inflowBeforeLastDefined = false;
+  bool outflowBeforeLastDefined = false;
+  // Puls with loss: each step's sum of its loss flows so far.
+  std::vector<double> stepLossSums;
+};
 
 struct RoutingResult {
   std::span<const double> outflows;  // one per ordinate of the hydrograph

@@ -25,10 +25,13 @@ namespace tovalin {
 //   depthAndVelocity  when true, the result's depth and velocity hold one value per ordinate,
 //                 computed as the call routes (see RoutingResult); false spares the call the
 //                 extra depth searches
+//   runningAccount  when not null, the running sums of the run this call continues (see
+//                 RunningAccount): the call adds to them, and its volume is the run's so far
 struct RouteOptions {
   std::span<char> messageField;
   std::span<double> outflows;
   bool depthAndVelocity = false;
+  RunningAccount* runningAccount = nullptr;
 };
 
 // Muskingum routing. Without a state every step starts at steady flow from flows[0]; with one,

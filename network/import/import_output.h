@@ -48,7 +48,7 @@ std::vector<TimedFile> SortForcingTimes(std::vector<TimedFile> files);
 
 // A forcing being written: each Append takes one time's lateral inflow of every basin link
 // (basin link order) and routes it into the reaches (see RouteLaterals). Memory: the writer's
-// kForcingChunk.times times of every reach, plus one time of every reach.
+// kTimeSeriesChunk.times times of every reach, plus one time of every reach.
 class ImportedForcingWriter {
  public:
   ImportedForcingWriter(const std::string& path, const ImportedBasin& basin,

@@ -184,20 +184,38 @@ void MpiExchange::Progress(const BlockSink& sink) {
   if (rank_ != 0) return;
   for (int arrived = 1; arrived;) {
     MPI_Iprobe(MPI_ANY_SOURCE, kTagResults, comm_, &arrived, MPI_STATUS_IGNORE);
-    if (arrived && !TakeBlock(MPI_ANY_SOURCE, sink)) ++finished_;
+    if (arrived && !TakeBlock(MPI_ANY_SOURCE, sink)) ++marked_;
   }
 }
 
-void MpiExchange::CollectRest(const BlockSink& sink) {
-  const auto clock = Clock::now();
+// The other processes send an empty message after their last block (of a window, or of the
+// run); process 0 takes blocks until each has. A process's messages arrive in the order it
+// sent them, so every block before its empty message has been taken then.
+void MpiExchange::TakeUntilMarked(const BlockSink& sink) {
   if (rank_ == 0) {
-    while (finished_ < size_ - 1)
-      if (!TakeBlock(MPI_ANY_SOURCE, sink)) ++finished_;
+    while (marked_ < size_ - 1)
+      if (!TakeBlock(MPI_ANY_SOURCE, sink)) ++marked_;
+    marked_ = 0;
   } else {
     sends_.emplace_back();
     MPI_Isend(nullptr, 0, MPI_BYTE, 0, kTagResults, comm_, &sends_.back());
     sent_.emplace_back();
   }
+}
+
+void MpiExchange::CollectWindow(const BlockSink& sink) {
+  const auto clock = Clock::now();
+  TakeUntilMarked(sink);
+  // No process starts the next window before process 0 has the whole of this one, so that no
+  // block of the next can come before the last of this one.
+  MPI_Barrier(comm_);
+  TestSends();
+  waitSeconds_ += Seconds(clock);
+}
+
+void MpiExchange::CollectRest(const BlockSink& sink) {
+  const auto clock = Clock::now();
+  TakeUntilMarked(sink);
   MPI_Waitall(static_cast<int>(sends_.size()), sends_.data(), MPI_STATUSES_IGNORE);
   sends_.clear(), sent_.clear();
   waitSeconds_ += Seconds(clock);

@@ -38,6 +38,7 @@ class MpiExchange final : public Exchange {
       const std::function<void(std::size_t, BoundaryOutflow&)>& take) override;
   void Collect(ResultBlock& block, const BlockSink& sink) override;
   void Progress(const BlockSink& sink) override;
+  void CollectWindow(const BlockSink& sink) override;
   void CollectRest(const BlockSink& sink) override;
   void FinishSummary(RunSummary& summary, std::FILE* report) override;
   [[noreturn]] void Fault(ReachId reach, const std::string& what) override;
@@ -61,7 +62,8 @@ class MpiExchange final : public Exchange {
   std::vector<MPI_Request> sends_;
   std::vector<int> done_;
   std::vector<char> message_;
-  int finished_ = 0;  // process 0: processes whose last block has arrived
+  void TakeUntilMarked(const BlockSink& sink);
+  int marked_ = 0;  // process 0: processes whose last block (of the window, or of all) has arrived
   double bytesSent_ = 0.0, boundariesSent_ = 0.0, waitSeconds_ = 0.0;
   std::int64_t bytesGathered_ = 0;
 };

@@ -85,8 +85,10 @@ class Unpacker {
 // a Packer.
 template <class Archive, class Block>
 void BlockFields(Archive& a, Block& b) {
-  a.Value(b.firstPosition), a.Value(b.ordinates.first), a.Value(b.ordinates.count);
-  a.Array(b.ids), a.Array(b.marks), a.Array(b.outflows), a.Array(b.depths), a.Array(b.velocities);
+  a.Value(b.firstPosition), a.Value(b.reaches), a.Value(b.ordinates.first);
+  a.Value(b.ordinates.count);
+  a.Each(b.series, [&a](auto& values) { a.Array(values); });
+  a.Array(b.ids), a.Array(b.marks);
   a.Each(b.outcomes, [&a](auto& o) {
     a.Value(o.routine), a.Value(o.messageNumber), a.Value(o.severity), a.Array(o.message);
     for (auto* v : {&o.inflowVolume, &o.outflowVolume, &o.storageStart, &o.storageEnd, &o.loss,

@@ -28,6 +28,8 @@ expect 2 "unknown variable" "$route" --network "$dir/n.nc" --forcing "$dir/f.nc"
 expect 2 "empty variable" "$route" --network "$dir/n.nc" --forcing "$dir/f.nc" --output "$dir/o.nc" --variables depth,
 expect 0 "depths and gauges" "$route" --network "$dir/n.nc" --forcing "$dir/f.nc" --output "$dir/o.nc" --variables velocity,depth --gauges
 expect 2 "bad block size" "$route" --network "$dir/n.nc" --forcing "$dir/f.nc" --output "$dir/o.nc" --block-reaches 0
+expect 2 "bad window" "$route" --network "$dir/n.nc" --forcing "$dir/f.nc" --output "$dir/o.nc" --window 0
+expect 2 "restarts without a path" "$route" --network "$dir/n.nc" --forcing "$dir/f.nc" --output "$dir/o.nc" --restart-every 2
 expect 2 "generator without sizes" "$gen" --reaches x --network "$dir/a" --forcing "$dir/b"
 expect 0 "other network" "$gen" --reaches 10 --steps 24 --seed 2 --methods mc-trapezoid \
   --network "$dir/n10.nc" --forcing "$dir/f10.nc"

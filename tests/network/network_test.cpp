@@ -85,11 +85,12 @@ void WriteCaseForcing(const std::string& path, const Network& net, std::int64_t 
   std::vector<double> axis;
   for (std::int64_t t = 0; t < times; ++t) axis.push_back(firstTime + 60.0 * t);
   WriteForcing(path, layout, axis,
-               [&](std::int64_t first, std::int64_t count, std::vector<double>& block) {
-                 block.resize(static_cast<std::size_t>(times * count));
-                 for (std::int64_t t = 0; t < times; ++t)
+               [&](Ordinates o, std::int64_t first, std::int64_t count,
+                   std::vector<double>& block) {
+                 block.resize(static_cast<std::size_t>(o.count * count));
+                 for (std::int64_t t = 0; t < o.count; ++t)
                    for (std::int64_t j = 0; j < count; ++j)
-                     block[t * count + j] = lateral(first + j, t);
+                     block[t * count + j] = lateral(first + j, o.first + t);
                },
                {});
 }
@@ -507,11 +508,12 @@ TEST(NetworkEngine, VolumeAccountIdentities) {
     expectedInflow += static_cast<double>(layout.boundaryReachIds.size()) * 2.0 * kDt * (kTimes - 1);
     WriteForcing(
         dir / "forcing.nc", layout, axis,
-        [&](std::int64_t first, std::int64_t count, std::vector<double>& block) {
-          block.resize(kTimes * static_cast<std::size_t>(count));
-          for (std::size_t t = 0; t < kTimes; ++t)
+        [&](Ordinates o, std::int64_t first, std::int64_t count, std::vector<double>& block) {
+          block.resize(static_cast<std::size_t>(o.count * count));
+          for (std::int64_t t = 0; t < o.count; ++t)
             for (std::int64_t j = 0; j < count; ++j)
-              block[t * count + j] = lateral(static_cast<std::size_t>(first + j), t);
+              block[t * count + j] = lateral(static_cast<std::size_t>(first + j),
+                                             static_cast<std::size_t>(o.first + t));
         },
         boundary);
     const RunSummary s = RunFiles(dir, 2);
@@ -590,7 +592,9 @@ TEST(NetworkEngine, ReachOutsideCourantBandIsNamed) {
   }
   WriteForcing(
       dir / "forcing.nc", layout, axis,
-      [&](std::int64_t, std::int64_t n, std::vector<double>& v) { v.assign(kTimes * n, 0.0); },
+      [&](Ordinates o, std::int64_t, std::int64_t n, std::vector<double>& v) {
+        v.assign(o.count * n, 0.0);
+      },
       boundary);
   const RunSummary s = RunFiles(dir, 2);
   EXPECT_EQ(s.outsideCourantBand, 1);
@@ -690,11 +694,11 @@ TEST(NetworkEngine, SplitRunEqualsOneRunForEveryMethod) {
     const auto part = [&](const std::string& path, std::size_t from, std::size_t to) {
       WriteForcing(
           path, layout, std::span(times).subspan(from, to - from),
-          [&](std::int64_t first, std::int64_t count, std::vector<double>& block) {
+          [&](Ordinates o, std::int64_t first, std::int64_t count, std::vector<double>& block) {
             block.clear();
-            for (std::size_t t = from; t < to; ++t)
+            for (std::int64_t t = o.first; t < o.end(); ++t)
               for (std::int64_t j = first; j < first + count; ++j)
-                block.push_back(lateral[t * nr + j]);
+                block.push_back(lateral[(from + t) * nr + j]);
           },
           std::span(boundary).subspan(from * nb, (to - from) * nb));
     };
@@ -812,9 +816,9 @@ TEST(NetworkEngine, SteadyNetworkStartedAtItsFlowsStaysThere) {
   }
   WriteForcing(
       dir / "forcing.nc", layout, axis,
-      [&](std::int64_t first, std::int64_t count, std::vector<double>& block) {
-        block.resize(kTimes * static_cast<std::size_t>(count));
-        for (std::size_t t = 0; t < kTimes; ++t)
+      [&](Ordinates o, std::int64_t first, std::int64_t count, std::vector<double>& block) {
+        block.resize(static_cast<std::size_t>(o.count * count));
+        for (std::int64_t t = 0; t < o.count; ++t)
           for (std::int64_t j = 0; j < count; ++j)
             block[t * count + j] = Cunge(net.reaches[first + j]) ? 0.0 : kLateral;
       },
@@ -882,14 +886,15 @@ namespace tovalin::network {
 namespace {
 
 // A written block through the wire between processes comes out as it went in, its depths and
-// velocities and every field of its reaches' outcomes and states included; a message cut short is refused, not read past.
+// velocities and every field of its reaches' outcomes and states included; a message cut
+// short is refused, not read past.
 TEST(NetworkEngine, WrittenBlockCrossesTheWireWhole) {
   ResultBlock block;
-  block.firstPosition = 12, block.ordinates = {3, 2};
+  block.firstPosition = 12, block.reaches = 2, block.ordinates = {3, 2};
   block.ids = {7, 9}, block.marks = {0, kUpstreamFailed};
-  block.outflows = {1.5, 2.5, 3.5, kUndefined};
-  block.depths = {0.5, kUndefined, 0.75, 1.25};
-  block.velocities = {kUndefined, 0.25, 0.125, 2.0};
+  // The outflows, depths and velocities, undefined values among them.
+  block.series = {{1.5, 2.5, 3.5, kUndefined}, {0.5, kUndefined, 0.75, 1.25},
+                  {kUndefined, 0.25, 0.125, 2.0}};
   for (int r = 0; r < 2; ++r) {
     ReachOutcome o;
     o.routine = 15 + r, o.messageNumber = 1, o.severity = 2, o.message = "reach " + std::to_string(r);
@@ -910,13 +915,16 @@ TEST(NetworkEngine, WrittenBlockCrossesTheWireWhole) {
   BlockFields(unpack, got);
   EXPECT_TRUE(unpack.done());
   EXPECT_EQ(got.firstPosition, 12);
+  EXPECT_EQ(got.reaches, 2);
   EXPECT_EQ(got.ordinates.first, 3);
   EXPECT_EQ(got.ordinates.count, 2);
   EXPECT_EQ(got.ids, block.ids);
   EXPECT_EQ(got.marks, block.marks);
-  EXPECT_EQ(std::memcmp(got.outflows.data(), block.outflows.data(), 4 * sizeof(double)), 0);
-  EXPECT_EQ(got.depths, block.depths);
-  EXPECT_EQ(got.velocities, block.velocities);
+  ASSERT_EQ(got.series.size(), 3u);
+  for (std::size_t k = 0; k < 3; ++k) {
+    ASSERT_EQ(got.series[k].size(), 4u);
+    EXPECT_EQ(std::memcmp(got.series[k].data(), block.series[k].data(), 4 * sizeof(double)), 0);
+  }
   ASSERT_EQ(got.outcomes.size(), 2u);
   ASSERT_EQ(got.states.size(), 2u);
   for (int r = 0; r < 2; ++r) {
@@ -1105,9 +1113,12 @@ TEST(NetworkEngine, DepthAndVelocityAtSteadyFlowAreTheHandComputedOnes) {
   for (std::int64_t t = 0; t < kTimes; ++t)
     axis.push_back(60.0 * t), boundary.push_back(flow), boundary.push_back(kLakeFlow);
   WriteForcing(dir / "forcing.nc", layout, axis,
-               [&](std::int64_t, std::int64_t count, std::vector<double>& values) {
-                 values.assign(static_cast<std::size_t>(kTimes * count), 0.0);
-                 for (std::int64_t t = 0; t < kTimes; ++t) values[t * count + 2] = 5.0;
+               [&](Ordinates o, std::int64_t first, std::int64_t count,
+                   std::vector<double>& values) {
+                 values.assign(static_cast<std::size_t>(o.count * count), 0.0);
+                 for (std::int64_t t = 0; t < o.count; ++t)
+                   for (std::int64_t j = 0; j < count; ++j)
+                     if (first + j == 2) values[t * count + j] = 5.0;
                },
                boundary);
   RunOptions o;

@@ -6,7 +6,8 @@
 # part started from initial flows (the whole run's outflows at its first ordinate). The
 # outflows, statuses, upstream marks and restart states of every run, hashed reach by reach,
 # must equal the recorded reference (reference.txt) on every configuration asked for, some in
-# small blocks (so that junctions and the written blocks of several processes cross blocks).
+# small blocks (so that junctions and the written blocks of several processes cross blocks),
+# some in time windows of a few ordinates (so that every run goes window by window).
 #   digest_test.sh ROUTE GEN TOOL REFERENCE threads          1 process, 1, 2 and 5 threads
 #   digest_test.sh ROUTE GEN TOOL REFERENCE mpi MPIEXEC      1, 2 and 3 processes
 #   digest_test.sh ROUTE GEN TOOL REFERENCE record           prints the digest of 1 x 1
@@ -26,15 +27,17 @@ trap 'rm -rf "$dir"' EXIT
   --quiet && "$tool" warm "$dir/network.nc" "$dir/flows.nc" 14 "$dir/warm-network.nc" ||
   { echo "FAIL: initial flows not written"; exit 1; }
 
-digest() {  # digest PROCESSES THREADS BLOCK: the digest lines of the six runs
-  local p=$1 t=$2 b=$3 launch=()
+digest() {  # digest PROCESSES THREADS BLOCK [WINDOW]: the digest lines of the six runs
+  local p=$1 t=$2 b=$3 launch=() windows=()
   [[ $p != 0 ]] && launch=(timeout 300 "$mpiexec" --oversubscribe --bind-to none -np "$p")
+  [[ -n ${4:-} ]] && windows=(--window "$4")
   run() {  # run NAME FORCING EXPECTED-STATUS ARGS...
     local name=$1 forcing=$2 want=$3 network=network.nc
     shift 3
     [[ $name == warm ]] && network=warm-network.nc
     "${launch[@]}" "$route" --network "$dir/$network" --forcing "$dir/$forcing" \
-      --output "$dir/$name.nc" --threads "$t" --block-reaches "$b" --quiet "$@" 2>"$dir/stderr"
+      --output "$dir/$name.nc" --threads "$t" --block-reaches "$b" "${windows[@]}" --quiet "$@" \
+      2>"$dir/stderr"
     local got=$?
     if [[ $got -ne $want ]]; then
       echo "FAIL: $name on $p processes x $t threads, blocks of $b: exit $got, expected $want" >&2
@@ -57,17 +60,18 @@ digest() {  # digest PROCESSES THREADS BLOCK: the digest lines of the six runs
 
 case $mode in
   record) digest 0 1 8192; exit ;;
-  threads) configurations=("0 1 8192" "0 2 37" "0 5 8192") ;;
-  mpi) configurations=("1 1 8192" "1 3 64" "2 1 8192" "2 2 29" "3 1 50" "3 2 8192") ;;
+  threads) configurations=("0 1 8192" "0 2 37" "0 5 8192" "0 2 37 5" "0 1 8192 2") ;;
+  mpi) configurations=("1 1 8192" "1 3 64" "2 1 8192" "2 2 29" "3 1 50" "3 2 8192" "2 2 29 4"
+                       "3 1 8192 7") ;;
   *) echo "unknown mode $mode"; exit 2 ;;
 esac
 fail=0
 grep -v '^#' "$reference" | sed '/^$/d' >"$dir/reference"
 for c in "${configurations[@]}"; do
   set -- $c
-  digest "$1" "$2" "$3" >"$dir/got" 2>"$dir/errors"
+  digest "$@" >"$dir/got" 2>"$dir/errors"
   if [[ -s "$dir/errors" ]] || ! cmp -s "$dir/reference" "$dir/got"; then
-    echo "FAIL: digest on $1 processes (0: no launcher) x $2 threads, blocks of $3, differs from the reference"
+    echo "FAIL: digest on $1 processes (0: no launcher) x $2 threads, blocks of $3, windows of ${4:-all}, differs from the reference"
     cat "$dir/errors"
     diff "$dir/reference" "$dir/got"
     fail=1

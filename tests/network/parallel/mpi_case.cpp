@@ -42,12 +42,12 @@ void Write(const std::string& path, const GeneratedNetwork& g, std::int64_t from
   }
   WriteForcing(
       path, layout, axis,
-      [&](std::int64_t first, std::int64_t n, std::vector<double>& values) {
-        values.resize(static_cast<std::size_t>(count * n));
-        for (std::int64_t t = 0; t < count; ++t)
+      [&](Ordinates o, std::int64_t first, std::int64_t n, std::vector<double>& values) {
+        values.resize(static_cast<std::size_t>(o.count * n));
+        for (std::int64_t t = 0; t < o.count; ++t)
           for (std::int64_t j = 0; j < n; ++j)
-            values[t * n + j] = Lateral(static_cast<std::size_t>(first + j), from + t) +
-                                (t == 0 && (first + j) % 7 == 0 ? firstShift : 0.0);
+            values[t * n + j] = Lateral(static_cast<std::size_t>(first + j), from + o.first + t) +
+                                (o.first + t == 0 && (first + j) % 7 == 0 ? firstShift : 0.0);
       },
       boundary);
 }
