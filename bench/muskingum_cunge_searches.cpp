@@ -142,8 +142,9 @@ struct Run {
                                     initial, finals, kOrdinates, inflows, lateral, outflows};
     const MuskingumCungeResults results{dt, dx, peak, peakTime, celerity, s0, s1, in, out,
                                         status, message, written, account};
+    StorageBudget budget;  // each routing is a call of its own
     const muskingum_cunge::Buffers buffers{seriesIn,   seriesLateral, seriesOut, nodeFlows,
-                                           nodeDepths, depths,        velocities};
+                                           nodeDepths, depths,        velocities, budget};
     muskingum_cunge::SweepStats stats;
     RouteMuskingumCunge(Section{message}, scheme, flows, results, buffers, stats, Gauges{});
     return stats.subreachSteps;
