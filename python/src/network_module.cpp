@@ -45,8 +45,8 @@ py::dict Summary(const tovalin::network::RunSummary& s) {
 
 py::dict Run(const std::string& network, const std::string& forcing, const std::string& output,
              const std::string& restartIn, const std::string& restartOut, int threads,
-             std::int64_t blockReaches, bool depths, bool velocities, bool gauges,
-             const py::object& progress) {
+             std::int64_t blockReaches, std::int64_t window, std::int64_t restartEvery,
+             bool depths, bool velocities, bool gauges, const py::object& progress) {
   tovalin::network::RunOptions options;
   options.networkPath = network;
   options.forcingPath = forcing;
@@ -55,6 +55,8 @@ py::dict Run(const std::string& network, const std::string& forcing, const std::
   options.restartOutPath = restartOut;
   options.threads = threads;
   options.blockReaches = blockReaches;
+  options.window = window;
+  options.restartEvery = restartEvery;
   options.depths = depths;
   options.velocities = velocities;
   options.gauges = gauges;
@@ -86,6 +88,6 @@ PYBIND11_MODULE(_network, m) {
   });
   m.def("run", &Run, py::arg("network"), py::arg("forcing"), py::arg("output"),
         py::arg("restart_in"), py::arg("restart_out"), py::arg("threads"),
-        py::arg("block_reaches"), py::arg("depths"), py::arg("velocities"), py::arg("gauges"),
+        py::arg("block_reaches"), py::arg("window"), py::arg("restart_every"), py::arg("depths"), py::arg("velocities"), py::arg("gauges"),
         py::arg("progress"));
 }

@@ -28,6 +28,7 @@ _VARIABLES = ("outflow", "depth", "velocity")
 # The thread counts and block sizes tovalin-route accepts.
 _MAX_THREADS = 1024
 _MAX_BLOCK_REACHES = 2**30
+_MAX_WINDOW = 2**31 - 1  # ordinates per window, windows per restart
 
 
 @dataclass(frozen=True)
@@ -123,7 +124,8 @@ def _path(name, value, optional=False):
 
 
 def run(*, network, forcing, output, restart_in=None, restart_out=None, threads=None,
-        block_reaches=8192, variables=("outflow",), gauges=False, progress=None):
+        block_reaches=8192, window=None, restart_every=None, variables=("outflow",),
+        gauges=False, progress=None):
     """Routes a river network over the whole run of its forcing and writes the results.
 
     network      the network file (NetCDF): reaches, links and each reach's method
@@ -131,17 +133,25 @@ def run(*, network, forcing, output, restart_in=None, restart_out=None, threads=
     output       the results file to write (NetCDF): outflow(time, reach_id), statuses,
                  the reach ids as the reach_id coordinate
     restart_in   a restart file to start from; None: a cold start
-    restart_out  where to write the restart at the last time; None: none written
+    restart_out  where to write the restart at the last time; None: none written. With
+                 restart_every, "{time}" in it becomes each state's time (YYYYMMDDhhmm)
     threads      routing threads, 1 to 1024; None: every core
     block_reaches
                  reaches read, routed and written together (1 to 2**30)
+    window       ordinates per time window, as tovalin-route --window: the forcing read and
+                 the results written window by window, the same values for any window;
+                 None: the whole run in one
+    restart_every
+                 also write a restart after every this many windows (restart_out named);
+                 None: at the last time only
     variables    what the results hold per time and reach: "outflow" (always written) and
                  "depth" (m) and "velocity" (m/s) of each reach's outflow, computed as the
                  routines route, as tovalin-route --variables
     gauges       also write gauge_outflow(time, gauge), gauge_id and gauge_reach_id for the
                  reaches the network names a gauge for, as tovalin-route --gauges
     progress     None, or a callable progress(done, total) called after each block with
-                 the reaches done and the total; an exception it raises ends the run
+                 the reaches done and the total (in windows: reach-windows); an exception
+                 it raises ends the run
 
     Returns a RunSummary. An input the engine refuses is not raised: it comes back in the
     summary's refusal, with nothing written. A file that cannot be read or written raises
@@ -159,6 +169,14 @@ def run(*, network, forcing, output, restart_in=None, restart_out=None, threads=
     block = _a.integer("block_reaches", block_reaches)
     if not 1 <= block <= _MAX_BLOCK_REACHES:
         raise ValueError(f"block_reaches must be 1 to {_MAX_BLOCK_REACHES}, not {block}")
+    steps = []
+    for name, value in (("window", window), ("restart_every", restart_every)):
+        n = 0 if value is None else _a.integer(name, value)
+        if value is not None and not 1 <= n <= _MAX_WINDOW:
+            raise ValueError(f"{name} must be 1 to {_MAX_WINDOW} (or None), not {n}")
+        steps.append(n)
+    if restart_every is not None and restart_out is None:
+        raise ValueError("restart_every needs restart_out, where the restarts go")
     if isinstance(variables, str):
         variables = variables.split(",")
     try:
@@ -173,5 +191,5 @@ def run(*, network, forcing, output, restart_in=None, restart_out=None, threads=
         raise TypeError(f"gauges must be True or False, not {type(gauges).__name__}")
     if progress is not None and not callable(progress):
         raise TypeError(f"progress must be callable or None, not {type(progress).__name__}")
-    return RunSummary(**_network.run(*paths, count, block, "depth" in asked,
+    return RunSummary(**_network.run(*paths, count, block, *steps, "depth" in asked,
                                      "velocity" in asked, gauges, progress))

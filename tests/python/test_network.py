@@ -75,6 +75,24 @@ def test_depths_velocities_and_gauges_are_written_where_asked_for(example, tmp_p
             assert (d["gauge_outflow"][:, g] == outflow[:, ids.index(reach)]).all()
 
 
+def test_a_run_in_windows_equals_the_whole_run(example, tmp_path):
+    netCDF4 = pytest.importorskip("netCDF4")
+    net, forcing = example
+    whole = network.run(network=net, forcing=forcing, output=tmp_path / "whole.nc",
+                        restart_out=tmp_path / "whole-restart.nc", variables="outflow,depth")
+    windows = network.run(network=net, forcing=forcing, output=tmp_path / "windows.nc",
+                          window=7, restart_every=4, variables="outflow,depth",
+                          restart_out=tmp_path / "restart-{time}.nc")
+    assert windows.ok and (windows.clean, windows.with_warnings) == (whole.clean, whole.with_warnings)
+    assert windows.report.splitlines()[1] == whole.report.splitlines()[1]  # the volume balance
+    # 72 ordinates in windows of 7: a restart after windows 4, 8 and at the end.
+    assert len(list(tmp_path.glob("restart-*.nc"))) == 3
+    for a, b in (("whole.nc", "windows.nc"), ("whole-restart.nc", sorted(tmp_path.glob("restart-*.nc"))[-1])):
+        with netCDF4.Dataset(tmp_path / a) as x, netCDF4.Dataset(tmp_path / b) as y:
+            for name in set(x.variables) & set(y.variables):
+                assert (x[name][:] == y[name][:]).all(), name
+
+
 def test_a_refused_input_comes_back_in_the_summary(example, tmp_path):
     net, forcing = example
     broken = ncgen(EXAMPLE / "network.cdl", tmp_path / "broken.nc",
@@ -94,6 +112,9 @@ def test_a_refused_input_comes_back_in_the_summary(example, tmp_path):
     ({"variables": "outflow,stage"}, ValueError),
     ({"variables": 3}, TypeError),
     ({"gauges": "yes"}, TypeError),
+    ({"window": 0}, ValueError),
+    ({"restart_every": 2}, ValueError),  # no restart_out
+    ({"window": 2.5}, TypeError),
     ({"network": "/nonexistent/network.nc"}, OSError),
 ])
 def test_what_cannot_be_run_raises(example, tmp_path, change, error):
