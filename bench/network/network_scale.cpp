@@ -29,6 +29,7 @@
 
 #include "tovalin/result.hpp"
 #include "network/engine.h"
+#include "route_process.h"
 #include "network/generator.h"
 #include "network/netcdf_io.h"
 #include "network/topology.h"
@@ -40,11 +41,7 @@ namespace {
 using namespace tovalin::network;
 using Clock = std::chrono::steady_clock;
 
-struct EngineRun {
-  double wall = 0, read = 0, route = 0, write = 0, cpu = 0;
-  long peakKiB = 0;
-  long long subreachSteps = 0;
-};
+using tovalin::bench::EngineRun;
 
 // The files of a run: the network and forcing routed, the results written.
 struct RunFiles {
@@ -52,8 +49,7 @@ struct RunFiles {
   bool gauges = false;  // the results with the network's gauges
 };
 
-// Runs tovalin-route as a child process; its summary's time line gives the phases, its work
-// line the subreach-steps.
+// Runs tovalin-route on the files as a child process (route_process.h).
 EngineRun RunCommand(const RunFiles& files, const std::string& dir, int threads) {
   const std::string log = dir + "/summary.txt";
   std::vector<std::string> args = {TOVALIN_ROUTE_COMMAND,
@@ -66,40 +62,7 @@ EngineRun RunCommand(const RunFiles& files, const std::string& dir, int threads)
                                    "--threads",
                                    std::to_string(threads)};
   if (files.gauges) args.emplace_back("--gauges");
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log.c_str(),
-                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  const auto start = Clock::now();
-  pid_t pid = 0;
-  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-    std::perror("posix_spawn");
-    std::exit(1);
-  }
-  int status = 0;
-  rusage usage{};
-  wait4(pid, &status, 0, &usage);
-  EngineRun r;
-  r.wall = std::chrono::duration<double>(Clock::now() - start).count();
-  r.peakKiB = usage.ru_maxrss;
-  r.cpu = usage.ru_utime.tv_sec + usage.ru_utime.tv_usec * 1e-6 + usage.ru_stime.tv_sec +
-          usage.ru_stime.tv_usec * 1e-6;
-  std::ifstream in(log);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (line.rfind("time:", 0) == 0)
-      std::sscanf(line.c_str(), "time: read %lf s, route %lf s, write %lf s", &r.read, &r.route,
-                  &r.write);
-    if (line.rfind("work:", 0) == 0) std::sscanf(line.c_str(), "work: %lld", &r.subreachSteps);
-  }
-  if (!WIFEXITED(status) || WEXITSTATUS(status) > 1) {
-    std::fprintf(stderr, "tovalin-route failed (status %d)\n", status);
-    std::exit(1);
-  }
-  return r;
+  return tovalin::bench::RunRoute(std::move(args), log);
 }
 
 // The same reaches routed one by one in routing order, in a plain loop; returns seconds.

@@ -35,6 +35,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "route_process.h"
 #include "network/generator.h"
 #include "network/netcdf_io.h"
 #include "network/reach_routing.h"
@@ -49,23 +50,9 @@ namespace {
 using namespace tovalin::network;
 using Clock = std::chrono::steady_clock;
 
-struct EngineRun {
-  double wall = 0, read = 0, route = 0, write = 0, cpu = 0;
-  long peakKiB = 0;
-  long long rchar = 0, wchar = 0, readBytes = 0, writeBytes = 0;
-};
+using tovalin::bench::EngineRun;
 
-// A figure of /proc/PID/io, read while the child is a zombie (waited for, not reaped).
-long long IoFigure(pid_t pid, const char* name) {
-  std::ifstream io("/proc/" + std::to_string(pid) + "/io");
-  std::string key;
-  long long value = 0;
-  while (io >> key >> value)
-    if (key == std::string(name) + ":") return value;
-  return -1;
-}
-
-// Runs tovalin-route as a child process; its summary's time line gives the phases.
+// Runs tovalin-route on the files in dir as a child process (route_process.h).
 EngineRun RunCommand(const std::string& dir, const std::string& out, std::int64_t window,
                      int threads) {
   const std::string log = dir + "/summary.txt";
@@ -73,42 +60,7 @@ EngineRun RunCommand(const std::string& dir, const std::string& out, std::int64_
                                    "--forcing", dir + "/forcing.nc", "--output", out,
                                    "--threads", std::to_string(threads)};
   if (window > 0) args.insert(args.end(), {"--window", std::to_string(window)});
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log.c_str(),
-                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  const auto start = Clock::now();
-  pid_t pid = 0;
-  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-    std::perror("posix_spawn");
-    std::exit(1);
-  }
-  siginfo_t info{};
-  waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOWAIT);
-  EngineRun r;
-  r.wall = std::chrono::duration<double>(Clock::now() - start).count();
-  r.rchar = IoFigure(pid, "rchar"), r.wchar = IoFigure(pid, "wchar");
-  r.readBytes = IoFigure(pid, "read_bytes"), r.writeBytes = IoFigure(pid, "write_bytes");
-  int status = 0;
-  rusage usage{};
-  wait4(pid, &status, 0, &usage);
-  posix_spawn_file_actions_destroy(&actions);
-  r.peakKiB = usage.ru_maxrss;
-  r.cpu = usage.ru_utime.tv_sec + usage.ru_utime.tv_usec * 1e-6 + usage.ru_stime.tv_sec +
-          usage.ru_stime.tv_usec * 1e-6;
-  std::ifstream in(log);
-  for (std::string line; std::getline(in, line);)
-    if (line.rfind("time:", 0) == 0)
-      std::sscanf(line.c_str(), "time: read %lf s, route %lf s, write %lf s", &r.read, &r.route,
-                  &r.write);
-  if (!WIFEXITED(status) || WEXITSTATUS(status) > 1) {
-    std::fprintf(stderr, "tovalin-route failed (status %d)\n", status);
-    std::exit(1);
-  }
-  return r;
+  return tovalin::bench::RunRoute(std::move(args), log);
 }
 
 // 64-bit FNV-1a of a results file's outflows, reach by reach in ascending reach_id, read a row
